@@ -1,0 +1,52 @@
+// Delay specifications of places: the seven distributions, their quantile tables and sampling.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+enum DelayType : int { UNI = 1, EXP = 2, BET = 3, BIN = 4, GEO = 5, CUS = 6, FIX = 7 };
+
+constexpr int kQuantileCount = 1000;
+using QuantileTable = std::array<double, kQuantileCount>;
+
+// One delay clause of the model. `location` shifts every sample, `scale` multiplies the
+// standard variate (0 for FIX); the remaining fields belong to the types named beside them.
+struct DelaySpec {
+  double location = 0.0;
+  double scale = 0.0;
+  int type = 0;
+  double lambda = 0.0;             // EXP: rate
+  double prob = 0.0;               // GEO, BIN: success probability
+  int count = 0;                   // BIN: trials; CUS: number of listed probabilities
+  double alpha = 0.0;              // BET: shape parameters
+  double beta = 0.0;
+  std::unique_ptr<QuantileTable> quantiles;  // BIN, BET
+  std::vector<double> probs;       // CUS: the listed probabilities, file order
+};
+
+// Quantile tables, built once while the model is read; entry k inverts the cdf at k * 0.001.
+std::unique_ptr<QuantileTable> generateBin(int count, double prob);
+std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta);
+
+// One delay drawn for a place of type `typeCode`. `errorFlag` is 0 on return unless the sample
+// is not valid. An unknown type code writes "\n\tError: Unknown delay type.\n" and returns -1.
+double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag);
+
+// The samplers; each draws at most one drand48() value.
+double uniformDelay(const DelaySpec* spec);
+double expDelay(const DelaySpec* spec);
+double betaDelay(const DelaySpec* spec);
+double binDelay(const DelaySpec* spec);
+double geoDelay(const DelaySpec* spec, int& errorFlag);
+double cusDelay(const DelaySpec* spec, int& errorFlag);
+double fixedDelay(const DelaySpec* spec);
+
+// Range checks of one delay clause: 0 when acceptable, 1 otherwise.
+int PRYXCheckUniDelaySpec(const DelaySpec* spec);
+int PRYXCheckExpDelaySpec(const DelaySpec* spec);
+int PRYXCheckBetDelaySpec(const DelaySpec* spec);
+int PRYXCheckBinDelaySpec(const DelaySpec* spec);
+int PRYXCheckGeoDelaySpec(const DelaySpec* spec);
+int PRYXCheckCusDelaySpec(const DelaySpec* spec);
+int PRYXCheckFixDelaySpec(const DelaySpec* spec);

@@ -1,0 +1,4 @@
+// The final report.
+#pragma once
+
+void displayResult(double bound, const char* modelFileName, int unpaired);

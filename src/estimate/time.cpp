@@ -1,0 +1,3 @@
+// Placeholder.
+#include "estimate/time.h"
+void getZhalfAlpha() {}
