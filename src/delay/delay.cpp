@@ -1,6 +1,262 @@
-// Placeholder until the delay distributions land.
+// Delay sampling and the quantile tables of the binomial and beta distributions.
+//
+// Sampling happens once per token of every unfolding, so it allocates nothing and costs at
+// most one drand48() draw plus constant work (a walk over the listed values for CUS). The
+// binomial and beta distributions are inverted once, while the model is read, into tables of
+// kQuantileCount entries; entry k holds the smallest value whose cdf reaches k * 0.001.
 #include "delay/delay.h"
+
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
-double delaySample(int, const DelaySpec* spec, int& errorFlag) { errorFlag = 0; return spec ? spec->location : -1.0; }
-std::unique_ptr<QuantileTable> generateBin(int, double) { return std::make_unique<QuantileTable>(); }
-std::unique_ptr<QuantileTable> generateBeta(double, double) { return std::make_unique<QuantileTable>(); }
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+constexpr double kStep = 0.001;          // grid step and threshold unit of the tables
+constexpr double kChoiceSlack = 1e-6;    // CUS: rounding slack of the cumulative walk
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+
+double threshold(int k) { return k * kStep; }
+
+// ---------------------------------------------------------------------------------------
+// Sampling
+
+// The table entry that a draw selects: the integer part of 1000 * U.
+int quantileIndex(double u) {
+  int k = static_cast<int>(u * kQuantileCount);
+  return k < kQuantileCount ? k : kQuantileCount - 1;
+}
+
+double tableDelay(const DelaySpec* spec) {
+  double u = drand48();
+  // A clause without its table cannot be sampled; NaN makes delaySample report it.
+  if (!spec->quantiles) return kNotANumber;
+  return spec->location + spec->scale * (*spec->quantiles)[quantileIndex(u)];
+}
+
+// The first `count` listed probabilities, never more than the record holds.
+std::size_t listedCount(const DelaySpec* spec) {
+  if (spec->count <= 0) return 0;
+  return std::min(static_cast<std::size_t>(spec->count), spec->probs.size());
+}
+
+// CUS: the index j of the listed value that the draw falls on, or `count` when the draw lies
+// beyond the sum of all listed probabilities (plus the slack).
+int customChoice(const DelaySpec* spec, double u, bool& ranOut) {
+  ranOut = false;
+  if (u <= kChoiceSlack) return 0;
+  double sum = 0.0;
+  std::size_t listed = listedCount(spec);
+  for (std::size_t m = 0; m < listed; ++m) {
+    sum += spec->probs[m];
+    if (u <= sum + kChoiceSlack) return static_cast<int>(m);
+  }
+  ranOut = true;
+  return spec->count;
+}
+
+}  // namespace
+
+double uniformDelay(const DelaySpec* spec) {
+  if (spec->scale == 0.0) return spec->location;
+  return spec->location + spec->scale * drand48();
+}
+
+double expDelay(const DelaySpec* spec) {
+  double u = drand48();
+  double standard = -std::log(u) / spec->lambda;
+  return standard * spec->scale + spec->location;
+}
+
+double betaDelay(const DelaySpec* spec) { return tableDelay(spec); }
+
+double binDelay(const DelaySpec* spec) { return tableDelay(spec); }
+
+double geoDelay(const DelaySpec* spec, int& errorFlag) {
+  double u = drand48();
+  double trials = std::log(u) / std::log(1.0 - spec->prob) + 1.0;
+  // Truncation to 32 bits is only defined inside the int range; U = 0, prob 0 or above 1
+  // and very small probabilities all land outside it (or on NaN).
+  if (!(trials > -2147483649.0 && trials < 2147483648.0)) {
+    errorFlag = 1;
+    return spec->location;
+  }
+  int n = static_cast<int>(trials);
+  return spec->location + spec->scale * n;
+}
+
+double cusDelay(const DelaySpec* spec, int& errorFlag) {
+  double u = drand48();
+  bool ranOut = false;
+  int j = customChoice(spec, u, ranOut);
+  if (ranOut) errorFlag = 1;
+  return spec->location + spec->scale * (static_cast<double>(j) / spec->count);
+}
+
+double fixedDelay(const DelaySpec* spec) { return spec->location; }
+
+double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag) {
+  errorFlag = 0;
+  if (typeCode < UNI || typeCode > FIX) {
+    fprintf(stderr, "\n\tError: Unknown delay type.\n");
+    errorFlag = 1;
+    return -1.0;
+  }
+  if (!spec) {  // a type without its record: nothing to draw from
+    errorFlag = 1;
+    return -1.0;
+  }
+  double sample = 0.0;
+  switch (typeCode) {
+    case UNI: sample = uniformDelay(spec); break;
+    case EXP: sample = expDelay(spec); break;
+    case BET: sample = betaDelay(spec); break;
+    case BIN: sample = binDelay(spec); break;
+    case GEO: sample = geoDelay(spec, errorFlag); break;
+    case CUS: sample = cusDelay(spec, errorFlag); break;
+    case FIX: sample = fixedDelay(spec); break;
+  }
+  if (!std::isfinite(sample)) errorFlag = 1;
+  return sample;
+}
+
+// ---------------------------------------------------------------------------------------
+// Binomial table
+
+namespace {
+
+// The cumulative binomial values c[0..n], produced one index at a time as the inversion
+// cursor asks for them, so that memory does not grow with the trial count:
+//   t = (1 - p)^n, c[0] = t;  t *= r * (n - i) / (i + 1), c[i + 1] = c[i] + t,  r = p / (1 - p).
+// Once a term is zero every later term is zero and the value no longer changes, and a value
+// that is not a number stays so; the cursor can then jump to n without running the
+// recurrence. That bounds the work: a term stays above the smallest double for at most a few
+// thousand steps whenever (1 - p)^n itself does not underflow.
+// With p = 1 the ratio is infinite; the limiting values are used instead (0 below n, 1 at n).
+class BinomialCdf {
+ public:
+  BinomialCdf(int n, double p) : n_(n), certain_(p == 1.0) {
+    if (certain_) {
+      value_ = n == 0 ? 1.0 : 0.0;
+      return;
+    }
+    ratio_ = p / (1.0 - p);
+    term_ = std::pow(1.0 - p, n);
+    value_ = term_;
+  }
+
+  int index() const { return index_; }
+
+  // Advances the cursor while `limit` exceeds the cumulative value and the cursor is below n.
+  void seek(double limit) {
+    while (limit > value_ && index_ < n_) {
+      if (constantFromHere()) {
+        jumpToEnd();
+        return;
+      }
+      step();
+    }
+  }
+
+  // c[n]; moves the cursor to n.
+  double finalValue() {
+    while (index_ < n_) {
+      if (constantFromHere()) {
+        jumpToEnd();
+        break;
+      }
+      step();
+    }
+    return value_;
+  }
+
+ private:
+  // Every later value below n equals the current one (for p = 1: they are all 0).
+  bool constantFromHere() const { return certain_ || term_ == 0.0 || std::isnan(value_); }
+
+  void jumpToEnd() {
+    index_ = n_;
+    if (certain_) value_ = 1.0;
+  }
+
+  void step() {
+    term_ = term_ * (ratio_ * (n_ - index_) / (index_ + 1));
+    value_ = value_ + term_;
+    ++index_;
+  }
+
+  int n_;
+  bool certain_;
+  double ratio_ = 0.0;
+  double term_ = 0.0;
+  double value_ = 0.0;
+  int index_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<QuantileTable> generateBin(int count, double prob) {
+  auto table = std::make_unique<QuantileTable>();
+  table->fill(0.0);
+  if (count < 0) return table;  // no distribution; the clause check rejects it
+
+  BinomialCdf cdf(count, prob);
+  for (int k = 0; k < kQuantileCount; ++k) {
+    cdf.seek(threshold(k));
+    (*table)[k] = cdf.index();
+  }
+  // The thresholds grow with k, so one of them exceeded c[n] exactly when the last one did.
+  if (threshold(kQuantileCount - 1) > cdf.finalValue())
+    fprintf(stderr, "\n\tError: Failed to invert a binomial cdf.\n");
+  return table;
+}
+
+// ---------------------------------------------------------------------------------------
+// Beta table
+
+namespace {
+
+// The unnormalised beta density; a pole (alpha or beta below 1) or any other value that is
+// not finite counts as 0, so that it cannot poison the cumulative sum.
+double betaDensity(double x, double alpha, double beta) {
+  double left = std::pow(x, alpha - 1.0);
+  double right = std::pow(1.0 - x, beta - 1.0);
+  double density = left * right;
+  return std::isfinite(density) ? density : 0.0;
+}
+
+}  // namespace
+
+std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta) {
+  auto table = std::make_unique<QuantileTable>();
+  table->fill(0.0);
+
+  // c[0] = 0, c[i + 1] = c[i] + f(x_i) on the grid x_0 = 0, x_(i+1) = x_i + 0.001.
+  QuantileTable cdf;
+  cdf[0] = 0.0;
+  double x = 0.0;
+  for (int i = 0; i + 1 < kQuantileCount; ++i) {
+    cdf[i + 1] = cdf[i] + betaDensity(x, alpha, beta);
+    x += kStep;
+  }
+
+  const int last = kQuantileCount - 1;
+  double total = cdf[last];
+  if (!(total > 0.0 && std::isfinite(total))) {
+    fprintf(stderr, "\n\tError: Failed to invert a beta cdf.\n");
+    return table;
+  }
+  for (double& value : cdf) value /= total;
+
+  bool ranOut = false;
+  int i = 0;
+  for (int j = 1; j < kQuantileCount; ++j) {
+    while (threshold(j) > cdf[i] && i < last) ++i;
+    if (threshold(j) > cdf[i]) ranOut = true;
+    (*table)[j] = i * kStep;
+  }
+  if (ranOut) fprintf(stderr, "\n\tError: Failed to invert a beta cdf.\n");
+  return table;
+}
