@@ -1,1 +1,110 @@
-// placeholder
+#include "estimate/PRYXTA.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "driver/globals.h"
+#include "estimate/pairs.h"
+
+namespace {
+
+// Firing time from the producers' times; false while some producer has no time yet. Tokens
+// of the initial marking have no producer and do not count.
+bool tryComputeTime(UnfoldNet& graph, Event& e) {
+  double time = 0.0;
+  for (CondId c : inConds(graph, e)) {
+    if (c == kNone) continue;
+    const Cond& cond = graph.conds[c];
+    if (cond.producer == kNone) continue;
+    const Event& producer = graph.events[cond.producer];
+    if (!producer.timeComputed) return false;
+    const double arrival = cond.delay + producer.firingTime;
+    if (arrival > time) time = arrival;
+  }
+  e.firingTime = time;
+  e.timeComputed = 1;
+  return true;
+}
+
+std::vector<EventId> pending;  // explicit stack of the backward walk, reused
+
+}  // namespace
+
+void PRYXComputeEventFiringTimeRecur(UnfoldNet* graph, EventId event) {
+  if (graph->events[event].timeComputed) return;
+  pending.clear();
+  pending.push_back(event);
+  while (!pending.empty()) {
+    Event& e = graph->events[pending.back()];
+    if (e.timeComputed || tryComputeTime(*graph, e)) {
+      pending.pop_back();
+      continue;
+    }
+    for (CondId c : inConds(*graph, e)) {
+      if (c == kNone) continue;
+      const EventId producer = graph->conds[c].producer;
+      if (producer != kNone && !graph->events[producer].timeComputed) pending.push_back(producer);
+    }
+  }
+}
+
+void PRYXComputeEventFiringTime(UnfoldNet* graph) {
+  // Producers fire before their consumers, so walking the events in firing order finds every
+  // producer's time already known: each event is computed once, without a deep walk.
+  for (EventId id = 0; id < static_cast<EventId>(graph->events.size()); ++id)
+    PRYXComputeEventFiringTimeRecur(graph, id);
+}
+
+// Reachability from the reference events, 64 references at a time: one word per event whose
+// bit r says that reference 64 * chunk + r is the event or causally precedes it. A chunk is
+// built by one pass over the events in firing order, when its first reference is checked,
+// so that checking all references costs one pass per 64 of them instead of one walk of the
+// fan-out cone per reference.
+namespace {
+
+std::vector<std::uint64_t> coneWords;
+int coneChunk = -1;
+
+void buildConeChunk(const UnfoldNet& graph, int chunk) {
+  coneWords.assign(graph.events.size(), 0);
+  const int first = chunk * 64;
+  for (std::size_t slot = 0; slot < graph.initConds.size(); ++slot) {
+    const int ref = referenceIndex(graph, slot);
+    if (ref < first || ref >= first + 64) continue;
+    const EventId consumer = graph.conds[graph.initConds[slot]].consumer;
+    if (consumer != kNone) coneWords[consumer] |= std::uint64_t{1} << (ref - first);
+  }
+  for (EventId id = 0; id < static_cast<EventId>(graph.events.size()); ++id) {
+    std::uint64_t word = coneWords[id];
+    for (CondId c : inConds(graph, graph.events[id])) {
+      if (c == kNone) continue;
+      const EventId producer = graph.conds[c].producer;
+      if (producer != kNone) word |= coneWords[producer];
+    }
+    coneWords[id] = word;
+  }
+  coneChunk = chunk;
+}
+
+bool inCone(EventId event, int refIndex) {
+  return (coneWords[event] >> (refIndex % 64)) & 1;
+}
+
+void raise(Event& e, EventId id, int refIndex) {
+  if (e.refCounter < refIndex && inCone(id, refIndex)) e.refCounter = refIndex;
+}
+
+}  // namespace
+
+void resetReferenceCones() { coneChunk = -1; }
+
+// `event` is the reference event of `refIndex`. Only the target events' counters are read
+// afterwards, so only they are raised.
+void PRYXUpdateRefCounterForFanoutCone(EventId /*event*/, int refIndex) {
+  UnfoldNet& graph = *gUnfoldNet;
+  if (refIndex / 64 != coneChunk) buildConeChunk(graph, refIndex / 64);
+  for (const EventPair& pair : gTargetEventPair) {
+    raise(graph.events[pair.source], pair.source, refIndex);
+    raise(graph.events[pair.destination], pair.destination, refIndex);
+  }
+}

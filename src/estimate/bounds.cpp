@@ -1,3 +1,130 @@
-// Placeholder.
 #include "estimate/bounds.h"
-double bounds(int& unpaired) { unpaired = 0; return 0.0; }
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+#include "driver/globals.h"
+#include "estimate/evaluate.h"
+#include "estimate/pairs.h"
+#include "estimate/time.h"
+#include "spec/net.h"
+#include "unfold/graph.h"
+#include "unfold/unfold.h"
+
+namespace {
+
+// One series of the stopping rule.
+struct Series {
+  double sum = 0.0;
+  double sumSq = 0.0;
+  int required = -1;
+};
+
+// Totals of the accepted samples.
+struct Totals {
+  int samples = 0;          // n
+  int instances = 0;        // m
+  double groupSums = 0.0;   // S
+  Series groupSum, groupSize, groupAverage;
+};
+
+long processorSeconds() { return static_cast<long>(clock() / 1000000); }
+
+// Feeds the three series; the run may stop when the group averages have converged, or both
+// the group sums and the group sizes.
+bool updateStoppingRule(Totals& t, double value, int groupSize) {
+  t.groupAverage.sum += value / groupSize;
+  const bool sums = Monte_Carlo(value, t.samples, t.groupSums, t.groupSum.sumSq, t.groupSum.required);
+  const bool sizes = Monte_Carlo(groupSize, t.samples, t.instances, t.groupSize.sumSq, t.groupSize.required);
+  const bool averages = Monte_Carlo(value / groupSize, t.samples, t.groupAverage.sum, t.groupAverage.sumSq,
+                                    t.groupAverage.required);
+  return averages || (sums && sizes);
+}
+
+void writeIntermediateReport(const Totals& t) {
+  const int n = t.samples;
+  const int m = t.instances;
+  const double s = t.groupSums;
+  fprintf(gOutFp, "\n\n\t\t###Intermediate Report###\n\n");
+  fprintf(gOutFp, "\n\tCPU time used: %.3g seconds.", clock() / 1000000.0);
+  fprintf(gOutFp, "\n\tNumber of segments unfolded: %d", gSegmentNumber);
+  fprintf(gOutFp, "\n\tNumber of useful segments unfolded (samples): %d", n);
+  fprintf(gOutFp, "\n\tNumber of TSE instances sampled: %d", m);
+  if (t.groupAverage.required < 0) {
+    fprintf(gOutFp, "\n\tNumber of TSE instances to sample (expected): Not yet known.");
+  } else {
+    const long long expected = static_cast<long long>(t.groupAverage.required) * (m / n);
+    fprintf(gOutFp, "\n\tNumber of TSE instances to sample (expected): %lld", expected);
+  }
+  fprintf(gOutFp, "\n\tAverage number of TSE instances within a group: %lg", static_cast<double>(m) / n);
+  const TransPair& target = *gTargetTransPair;
+  if (!target.lowerBound) {
+    fprintf(gOutFp, "\n\tAverage grouped TSE: %lg", s / n);
+    fprintf(gOutFp, "\n\n\tUpper bound on average TSE(%s, %s, %d) = %.5g\n", target.source->name.c_str(),
+            target.destination->name.c_str(), target.separation, s / m);
+  } else {
+    fprintf(gOutFp, "\n\tAverage grouped TSE: %lg", -s / n);
+    fprintf(gOutFp, "\n\n\tLower bound on average TSE(%s, %s, %d) = %.5g\n", target.destination->name.c_str(),
+            target.source->name.c_str(), wrapNeg(target.separation), -s / m);
+  }
+}
+
+}  // namespace
+
+void clear_gNet() {
+  Net* net = gNet;
+  for (Trans* t : net->transList) t->occurrences = 0;
+  for (Place* p : net->placeList) {
+    p->condCount = 0;
+    p->tokens = 0;
+  }
+  for (Place* p : net->initMarking) p->tokens = 1;
+  for (Trans* t = net->enabledHead; t;) {
+    Trans* next = t->enabledNext;
+    t->enabled = 0;
+    t->enabledPrev = t->enabledNext = t->highPrev = t->highNext = nullptr;
+    t = next;
+  }
+  net->enabledHead = net->enabledTail = nullptr;
+  net->highHead = net->highTail = nullptr;
+  net->numEnabled = 0;
+}
+
+double bounds(int& unpaired) {
+  unpaired = 0;
+  Totals totals;
+  bool stop = false;
+  long lastReport = processorSeconds();
+
+  while (gStop == 1 ? totals.samples < gSampleSize : !stop) {
+    unfold(gNet);
+    gSegmentNumber = wrapAdd(gSegmentNumber, 1);
+    identifyTargetEventPair(unpaired);
+    if (unpaired > 0) return 0.0;
+    assignDelay(gUnfoldNet);
+    int incomplete = 0;
+    const double value = upperBound2(incomplete);
+    if (incomplete == 1) PRYXIncreaseSegmentHistory();
+
+    if (gNumSource > 0 && incomplete == 0) {
+      ++totals.samples;
+      totals.instances = wrapAdd(totals.instances, gNumSource);
+      totals.groupSums += value;
+      if (gStop == 0 && updateStoppingRule(totals, value, gNumSource)) stop = true;
+      const long now = processorSeconds();
+      const bool periodic = gNumPrintIter > 0 && totals.samples % gNumPrintIter == 0;
+      if (periodic || now - lastReport > 20000) {
+        writeIntermediateReport(totals);
+        fflush(gOutFp);
+        lastReport = now;
+      }
+    }
+    clearUnfoldedGraph();
+    clear_gNet();
+    gTargetEventPair.clear();
+  }
+  gNumSample = totals.instances;
+  gNumIter = totals.samples;
+  return totals.groupSums / totals.instances;
+}

@@ -63,6 +63,8 @@ struct PosetSlot {
 struct TransFiringInfo {
   bool lowPriority = false;        // some input place is initially marked
   std::vector<PosetSlot> posetSlots;
+  int markedInputs = 0;            // input places holding a token, kept current by firing
+  unsigned candidateStamp = 0;     // the firing that last examined this transition
 };
 
 struct Place {

@@ -1,1 +1,259 @@
-// placeholder
+#include "unfold/enabled.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "driver/fatal.h"
+#include "driver/globals.h"
+#include "spec/read.h"
+#include "unfold/choice.h"
+
+// The enabled list is linked through the transitions themselves, in both directions, so that
+// removing a transition costs O(1); the high-priority transitions are linked a second time,
+// in the same order, so that the next one to fire is found without walking past the
+// low-priority ones.
+
+namespace {
+
+bool onEnabledList(const Net* net, const Trans* t) { return net->enabledHead == t || t->enabledPrev; }
+bool onHighList(const Net* net, const Trans* t) { return net->highHead == t || t->highPrev; }
+
+void linkHigh(Net* net, Trans* t) {
+  t->highPrev = net->highTail;
+  t->highNext = nullptr;
+  if (net->highTail) net->highTail->highNext = t;
+  else net->highHead = t;
+  net->highTail = t;
+}
+
+void unlinkHigh(Net* net, Trans* t) {
+  if (t->highPrev) t->highPrev->highNext = t->highNext;
+  else net->highHead = t->highNext;
+  if (t->highNext) t->highNext->highPrev = t->highPrev;
+  else net->highTail = t->highPrev;
+  t->highPrev = t->highNext = nullptr;
+}
+
+bool allInputsMarked(const Trans* t) {
+  for (const Place* p : t->preset)
+    if (p->tokens <= 0) return false;
+  return true;
+}
+
+// The marking summary and the transitions' counts of marked inputs follow every change of a
+// place between holding no token and holding some.
+void changeTokens(Net* net, Place* p, int delta) {
+  const int before = p->tokens;
+  const int after = wrapAdd(before, delta);
+  p->tokens = after;
+  if (p->initMarked) net->emptyInitPlaces += (after <= 0) - (before <= 0);
+  else net->strayMarkedPlaces += (after > 0) - (before > 0);
+  const int markedChange = (after > 0) - (before > 0);
+  if (markedChange != 0)
+    for (Trans* u : p->firing.consumers) u->firing.markedInputs += markedChange;
+}
+
+[[noreturn]] void notSafe() { fatal("\n\tError: Net is not 1-safe.\n"); }
+[[noreturn]] void negativeTokens() { fatal("\n\tError: Negative token counter during unfolding.\n"); }
+
+// Transitions that a firing may have enabled, with the position at which the full scan of the
+// marked places would meet them first.
+struct Candidate {
+  int placePos;
+  int index;
+  Trans* trans;
+  bool operator<(const Candidate& other) const {
+    return placePos != other.placePos ? placePos < other.placePos : index < other.index;
+  }
+};
+
+unsigned firingStamp = 0;
+std::vector<Trans*> examined;        // reused from firing to firing
+std::vector<Candidate> newlyEnabled;
+
+void examine(Trans* t) {
+  if (t->firing.candidateStamp == firingStamp) return;
+  t->firing.candidateStamp = firingStamp;
+  examined.push_back(t);
+}
+
+// Where the full scan would append `t`: its first slot on the poset of a marked place.
+const PosetSlot* firstMarkedSlot(const Trans* t) {
+  for (const PosetSlot& slot : t->firing.posetSlots)
+    if (slot.place->tokens > 0) return &slot;
+  return nullptr;
+}
+
+// Appends what the full scan of updateEnabledList would append after `fired`, looking only at
+// the transitions whose enabling can have changed: those the firing just took off the list,
+// and those that read or list an output place of `fired`. Any other transition that is
+// enabled now was enabled, and flagged, before the firing.
+void appendNewlyEnabled(Net* net, const Trans* fired) {
+  for (const Place* p : fired->poset) {
+    for (const TransNode& node : p->poset) examine(node.trans);
+    for (Trans* u : p->firing.consumers) examine(u);
+  }
+  newlyEnabled.clear();
+  for (Trans* t : examined) {
+    if (t->enabled || t->firing.markedInputs != static_cast<int>(t->preset.size())) continue;
+    if (const PosetSlot* slot = firstMarkedSlot(t)) newlyEnabled.push_back({slot->placePos, slot->index, t});
+  }
+  std::sort(newlyEnabled.begin(), newlyEnabled.end());
+  for (const Candidate& c : newlyEnabled) {
+    AppendTransToEnabledList(net, c.trans);
+    c.trans->enabled = 1;
+  }
+}
+
+void traceFiring(const Trans* trans, int index) {
+  if (gVerbose > 1)
+    fprintf(stderr, "\n\tInfo : Segment#%3d, firing %s w/ index %d\n", gSegmentNumber, trans->name.c_str(), index);
+}
+
+}  // namespace
+
+void prepareFiring(Net* net) {
+  if (net->firingInfoRevision == modelRevision()) return;
+  int pos = 0;
+  for (Place* p : net->placeList) {
+    p->firing.listPos = pos++;
+    p->firing.consumers.clear();
+  }
+  for (Trans* t : net->transList) {
+    t->firing.posetSlots.clear();
+    t->firing.lowPriority = IsLowPriority(t) != 0;
+    for (Place* p : t->preset) p->firing.consumers.push_back(t);
+  }
+  for (Place* p : net->placeList) {
+    int index = 0;
+    for (const TransNode& node : p->poset) node.trans->firing.posetSlots.push_back({p->firing.listPos, index++, p});
+  }
+  recountMarking(net);
+  net->firingInfoRevision = modelRevision();
+}
+
+void recountMarking(Net* net) {
+  net->emptyInitPlaces = 0;
+  net->strayMarkedPlaces = 0;
+  for (const Place* p : net->placeList) {
+    if (p->initMarked) net->emptyInitPlaces += p->tokens <= 0;
+    else net->strayMarkedPlaces += p->tokens > 0;
+  }
+  for (Trans* t : net->transList) {
+    t->firing.markedInputs = 0;
+    for (const Place* p : t->preset) t->firing.markedInputs += p->tokens > 0;
+  }
+}
+
+void setTokens(Net* net, Place* place, int tokens) { changeTokens(net, place, wrapAdd(tokens, wrapNeg(place->tokens))); }
+
+void AppendTransToEnabledList(Net* net, Trans* trans) {
+  trans->enabledPrev = net->enabledTail;
+  trans->enabledNext = nullptr;
+  if (net->enabledTail) net->enabledTail->enabledNext = trans;
+  else net->enabledHead = trans;
+  net->enabledTail = trans;
+  if (!trans->firing.lowPriority) linkHigh(net, trans);
+  ++net->numEnabled;
+}
+
+void deleteFromEnabledList(Net* net, Trans* trans) {
+  if (!net->enabledHead) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
+  if (!onEnabledList(net, trans)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
+  if (trans->enabledPrev) trans->enabledPrev->enabledNext = trans->enabledNext;
+  else net->enabledHead = trans->enabledNext;
+  if (trans->enabledNext) trans->enabledNext->enabledPrev = trans->enabledPrev;
+  else net->enabledTail = trans->enabledPrev;
+  trans->enabledPrev = trans->enabledNext = nullptr;
+  if (onHighList(net, trans)) unlinkHigh(net, trans);
+  --net->numEnabled;
+}
+
+void updateEnabledList() {
+  Net* net = gNet;
+  prepareFiring(net);
+  for (const Place* p : net->placeList) {
+    if (p->tokens <= 0) continue;
+    for (const TransNode& node : p->poset) {
+      Trans* t = node.trans;
+      if (!t->enabled && allInputsMarked(t)) {
+        AppendTransToEnabledList(net, t);
+        t->enabled = 1;
+      }
+    }
+  }
+}
+
+void instance(Net* net, UnfoldNet* graph, Trans* trans) {
+  prepareFiring(net);
+  const EventId id = static_cast<EventId>(graph->events.size());
+  Event event;
+  event.trans = trans;
+  event.index = trans->occurrences;
+  event.numIn = static_cast<int>(trans->preset.size());
+  event.numOut = static_cast<int>(trans->poset.size());
+  event.inBegin = static_cast<std::uint32_t>(graph->inCondRefs.size());
+  event.outBegin = static_cast<CondId>(graph->conds.size());
+  traceFiring(trans, event.index);
+  trans->occurrences = wrapAdd(trans->occurrences, 1);
+
+  // Consumed tokens, pushed at the front: the list runs against the preset's order. A place
+  // without a token has no condition to give; the token count below stops the run then.
+  graph->inCondRefs.resize(graph->inCondRefs.size() + event.numIn);
+  std::uint32_t slot = event.inBegin + event.numIn;
+  for (Place* p : trans->preset) {
+    const CondId c = p->tokens > 0 ? p->lastCond : kNone;
+    graph->inCondRefs[--slot] = c;
+    if (c != kNone) graph->conds[c].consumer = id;
+  }
+  graph->events.push_back(event);
+
+  for (Place* p : trans->preset) {
+    changeTokens(net, p, -1);
+    if (p->tokens > 0) notSafe();
+    if (p->tokens < 0) negativeTokens();
+  }
+
+  // The fired transition and every transition in conflict with it leave the list.
+  ++firingStamp;
+  examined.clear();
+  for (const Place* p : trans->preset) {
+    for (const TransNode& node : p->poset) {
+      Trans* t = node.trans;
+      if (!t->enabled) continue;
+      deleteFromEnabledList(gNet, t);
+      t->enabled = 0;
+      examine(t);
+    }
+  }
+
+  for (Place* p : trans->poset) {
+    changeTokens(net, p, +1);
+    if (p->tokens > 1) notSafe();
+    if (p->tokens <= 0) negativeTokens();
+    Cond cond;
+    cond.place = p;
+    cond.index = p->condCount;
+    p->condCount = wrapAdd(p->condCount, 1);
+    cond.producer = id;
+    p->lastCond = static_cast<CondId>(graph->conds.size());
+    graph->conds.push_back(cond);
+  }
+
+  appendNewlyEnabled(gNet, trans);
+}
+
+void dumpMarking(int& count) {
+  const Net* net = gNet;
+  count = net->emptyInitPlaces;
+  if (gVerbose <= 1) return;
+  fprintf(stderr, "\n\tInfo: Current marking:\n");
+  std::vector<const Place*> emptied;
+  for (const Place* p : net->placeList) {
+    if (p->tokens > 0) fprintf(stderr, "\t\t%s %s", p->name.c_str(), p->initMarked ? " (im)\n" : "\n");
+    else if (p->initMarked) emptied.push_back(p);
+  }
+  fprintf(stderr, "\n\tUnmkared but initially marked places:\n");
+  for (const Place* p : emptied) fprintf(stderr, "\t\t%s\n", p->name.c_str());
+}
