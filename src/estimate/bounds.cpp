@@ -42,19 +42,18 @@ bool updateStoppingRule(Totals& t, double value, int groupSize) {
   return averages || (sums && sizes);
 }
 
-void writeIntermediateReport(const Totals& t) {
-  const int n = t.samples;
-  const int m = t.instances;
-  const double s = t.groupSums;
+}  // namespace
+
+void writeIntermediateReport(int n, int m, double s, int required) {
   fprintf(gOutFp, "\n\n\t\t###Intermediate Report###\n\n");
   fprintf(gOutFp, "\n\tCPU time used: %.3g seconds.", clock() / 1000000.0);
   fprintf(gOutFp, "\n\tNumber of segments unfolded: %d", gSegmentNumber);
   fprintf(gOutFp, "\n\tNumber of useful segments unfolded (samples): %d", n);
   fprintf(gOutFp, "\n\tNumber of TSE instances sampled: %d", m);
-  if (t.groupAverage.required < 0) {
+  if (required < 0) {
     fprintf(gOutFp, "\n\tNumber of TSE instances to sample (expected): Not yet known.");
   } else {
-    const long long expected = static_cast<long long>(t.groupAverage.required) * (m / n);
+    const long long expected = static_cast<long long>(required) * (m / n);
     fprintf(gOutFp, "\n\tNumber of TSE instances to sample (expected): %lld", expected);
   }
   fprintf(gOutFp, "\n\tAverage number of TSE instances within a group: %lg", static_cast<double>(m) / n);
@@ -69,8 +68,6 @@ void writeIntermediateReport(const Totals& t) {
             target.source->name.c_str(), wrapNeg(target.separation), -s / m);
   }
 }
-
-}  // namespace
 
 void clear_gNet() {
   Net* net = gNet;
@@ -115,7 +112,7 @@ double bounds(int& unpaired) {
       const long now = processorSeconds();
       const bool periodic = gNumPrintIter > 0 && totals.samples % gNumPrintIter == 0;
       if (periodic || now - lastReport > 20000) {
-        writeIntermediateReport(totals);
+        writeIntermediateReport(totals.samples, totals.instances, totals.groupSums, totals.groupAverage.required);
         fflush(gOutFp);
         lastReport = now;
       }

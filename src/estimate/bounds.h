@@ -5,3 +5,7 @@
 double bounds(int& unpaired);
 // Puts the model's run-time fields back into the initial marking.
 void clear_gNet();
+
+// The intermediate report after n accepted samples holding m TSE instances whose group sums
+// total s; `required` is the group-average series' required count, negative while unknown.
+void writeIntermediateReport(int n, int m, double s, int required);

@@ -9,6 +9,8 @@
 #include "driver/globals.h"
 #include "spec/net.h"
 #include "spec/read.h"
+#include "unfold/enabled.h"
+#include "unfold/graph.h"
 
 namespace testnet {
 
@@ -63,6 +65,20 @@ inline void ring(int n, double delay = 1.0) {
   }
   mark("p0");
 }
+
+// What unfold does before its segments: the enabled list and the initial conditions. Tests
+// then fire transitions in an order of their choosing.
+inline void startUnfolding() {
+  updateEnabledList();
+  UnfoldNet& graph = *gUnfoldNet;
+  for (Place* p : gNet->initMarking) {
+    p->lastCond = static_cast<CondId>(graph.conds.size());
+    graph.conds.push_back(Cond{p, p->condCount++, 0.0, kNone, kNone});
+    if (p->condCount == 1) graph.initConds.push_back(p->lastCond);
+  }
+}
+
+inline void fire(const std::string& t) { instance(gNet, gUnfoldNet, trans(t)); }
 
 // Names of the enabled list, head first.
 inline std::vector<std::string> enabledNames() {
