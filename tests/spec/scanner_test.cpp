@@ -1,0 +1,182 @@
+// The scanner over in-memory text: token kinds and values, and source locations.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "PRYXSpec.tab.h"
+#include "spec/PRYXYYLoc.h"
+#include "spec/parse.h"
+
+int PRYXlex();
+extern FILE* PRYXin;
+
+namespace {
+
+// Exact text of a single-precision value, widened.
+std::string floatText(float value) {
+  char text[40];
+  snprintf(text, sizeof text, "%.17g", static_cast<double>(value));
+  return text;
+}
+
+struct Token {
+  int kind;
+  std::string text;  // the ID's text, or the number's value as read
+  YYLoc loc;
+};
+
+// Every token of `input` up to the end; `endLoc` receives the location at the end.
+std::vector<Token> lex(const std::string& input, YYLoc* endLoc = nullptr) {
+  PRYXResetReader();
+  FILE* file = tmpfile();
+  fwrite(input.data(), 1, input.size(), file);
+  rewind(file);
+  PRYXin = file;
+  std::vector<Token> tokens;
+  while (int kind = PRYXlex()) {
+    std::string text;
+    if (kind == TOK_ID) text = PRYXlval.text;
+    if (kind == TOK_INT) text = std::to_string(PRYXlval.ival);
+    if (kind == TOK_FLOAT) text = floatText(PRYXlval.fval);
+    tokens.push_back({kind, text, PRYXlloc});
+  }
+  if (endLoc) *endLoc = PRYXlloc;
+  EXPECT_EQ(PRYXin, nullptr) << "the scanner still refers to the input after its end";
+  fclose(file);
+  PRYXResetReader();
+  return tokens;
+}
+
+std::vector<int> kinds(const std::string& input) {
+  std::vector<int> result;
+  for (const Token& token : lex(input)) result.push_back(token.kind);
+  return result;
+}
+
+std::string intText(int value) { return std::to_string(value); }
+
+void expectLoc(const YYLoc& loc, int firstLine, int firstColumn, int lastLine, int lastColumn) {
+  EXPECT_EQ(loc.first_line, firstLine);
+  EXPECT_EQ(loc.first_column, firstColumn);
+  EXPECT_EQ(loc.last_line, lastLine);
+  EXPECT_EQ(loc.last_column, lastColumn);
+}
+
+TEST(Scanner, DistributionKeywordsTakeOneLeadingCharacterAndNoMoreLetters) {
+  EXPECT_EQ(kinds(".unix"), (std::vector<int>{TOK_UNI, TOK_ID}));
+  EXPECT_EQ(kinds(" bins"), (std::vector<int>{TOK_BIN, TOK_ID}));
+  EXPECT_EQ(kinds(".uniformly"), (std::vector<int>{TOK_UNI, TOK_ID}));
+  EXPECT_EQ(kinds(".exponential .geometric .custom .fixed .beta .binomial"),
+            (std::vector<int>{TOK_EXP, TOK_GEO, TOK_CUS, TOK_FIX, TOK_BET, TOK_BIN}));
+  // One letter and exactly a keyword: equal length, and the keyword rule comes first.
+  EXPECT_EQ(kinds("xuni abeta Tfixed"), (std::vector<int>{TOK_UNI, TOK_BET, TOK_FIX}));
+  EXPECT_EQ(kinds("xunif"), (std::vector<int>{TOK_ID}));
+  EXPECT_EQ(kinds("{exp1}"), (std::vector<int>{TOK_EXP, TOK_INT, TOK_RCB}));
+  EXPECT_EQ(kinds("(bin"), (std::vector<int>{TOK_BIN}));
+  // No leading character at the start of the file or of a line.
+  EXPECT_EQ(kinds("uni"), (std::vector<int>{TOK_ID}));
+  EXPECT_EQ(kinds(".delay p\nuni 1 2"), (std::vector<int>{TOK_DELAY, TOK_ID, TOK_ID, TOK_INT, TOK_INT}));
+  EXPECT_EQ(kinds(".delay p uni 1 2"), kinds(".delay p .uni 1 2"));
+}
+
+TEST(Scanner, DottedKeywordsNeedNoDelimiterAndAreCaseSensitive) {
+  EXPECT_EQ(kinds(".stpn.place.preset.poset.mark.delay.tse.lb.ub()[]{}"),
+            (std::vector<int>{TOK_STPN, TOK_PLACE_TOK, TOK_PRESET, TOK_POSET, TOK_MARK, TOK_DELAY, TOK_TSE, TOK_LB,
+                              TOK_UB, TOK_LPA, TOK_RPA, TOK_LBR, TOK_RBR, TOK_LCB, TOK_RCB}));
+  const std::vector<Token> tokens = lex(".placement .ubx .STPN");
+  ASSERT_EQ(tokens.size(), 5u);
+  EXPECT_EQ(tokens[0].kind, TOK_PLACE_TOK);
+  EXPECT_EQ(tokens[1].text, "ment");
+  EXPECT_EQ(tokens[2].kind, TOK_UB);
+  EXPECT_EQ(tokens[3].text, "x");
+  EXPECT_EQ(tokens[4].text, "STPN");
+}
+
+TEST(Scanner, NumbersAndSignsSplitAsTheLongestMatchGives) {
+  struct Case {
+    const char* input;
+    std::vector<std::pair<int, std::string>> tokens;
+  };
+  const Case cases[] = {
+      {"5.", {{TOK_INT, "5"}}},
+      {"1e3", {{TOK_INT, "1"}, {TOK_ID, "e3"}}},
+      {"1.5e", {{TOK_FLOAT, floatText(1.5f)}, {TOK_ID, "e"}}},
+      {"1.5.3", {{TOK_FLOAT, floatText(1.5f)}, {TOK_FLOAT, floatText(0.3f)}}},
+      {".5 -.5 2.5E-1", {{TOK_FLOAT, floatText(0.5f)}, {TOK_FLOAT, floatText(-0.5f)}, {TOK_FLOAT, floatText(0.25f)}}},
+      {"+7 - 5 007", {{TOK_INT, "7"}, {TOK_INT, "5"}, {TOK_INT, "7"}}},
+      {"-x _x x_1 abc_", {{TOK_ID, "x"}, {TOK_ID, "x"}, {TOK_ID, "x_1"}, {TOK_ID, "abc_"}}},
+      {"a,b;c", {{TOK_ID, "a"}, {TOK_ID, "b"}, {TOK_ID, "c"}}},
+      {"/* x */", {{TOK_ID, "x"}}},
+      {"2147483648 -2147483649 99999999999999999999999",
+       {{TOK_INT, intText(2147483647)}, {TOK_INT, intText(-2147483647 - 1)}, {TOK_INT, intText(2147483647)}}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::pair<int, std::string>> actual;
+    for (const Token& token : lex(c.input)) actual.emplace_back(token.kind, token.text);
+    EXPECT_EQ(actual, c.tokens) << "input: " << c.input;
+  }
+}
+
+TEST(Scanner, RealLiteralsPassThroughDoubleThenSingle) {
+  const std::vector<Token> tokens = lex("t2[0.7]");
+  ASSERT_EQ(tokens.size(), 4u);
+  EXPECT_EQ(tokens[2].kind, TOK_FLOAT);
+  EXPECT_EQ(tokens[2].text, "0.69999998807907104");
+  // Just above the midpoint of two floats, but rounded to it in double: the two roundings
+  // give 1, a direct conversion to float the next float up.
+  EXPECT_EQ(lex("1.00000005960464477539062501")[0].text, "1");
+}
+
+TEST(Scanner, CommentsNeedTheirNewline) {
+  EXPECT_EQ(kinds("# .stpn\n// .place\nx"), (std::vector<int>{TOK_ID}));
+  EXPECT_TRUE(kinds("x\n# last line\n").size() == 1);
+  // A last line without newline holds no comment: its characters are scanned as tokens.
+  EXPECT_EQ(kinds("#bet"), (std::vector<int>{TOK_BET}));
+  EXPECT_EQ(kinds("x\n#beta y"), (std::vector<int>{TOK_ID, TOK_BET, TOK_ID}));
+  EXPECT_EQ(kinds("//x"), (std::vector<int>{TOK_ID}));
+  EXPECT_EQ(kinds("# ## .mark 2"), (std::vector<int>{TOK_MARK, TOK_INT}));
+  EXPECT_EQ(kinds("#"), (std::vector<int>{}));
+  EXPECT_EQ(kinds(""), (std::vector<int>{}));
+}
+
+TEST(Scanner, LastLineFullOfCommentOpenersTakesLinearTime) {
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(kinds(".mark\n" + std::string(200000, '#') + "x"), (std::vector<int>{TOK_MARK, TOK_ID}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(Scanner, LocationsCountLinesAndColumnsOfEveryMatch) {
+  std::vector<Token> tokens = lex(".stpn m\n.delay p uni 1 2\n\tx");
+  ASSERT_EQ(tokens.size(), 8u);
+  expectLoc(tokens[0].loc, 1, 1, 1, 5);
+  expectLoc(tokens[1].loc, 1, 7, 1, 7);
+  // The keyword includes the blank in front of it.
+  expectLoc(tokens[4].loc, 2, 9, 2, 12);
+  // A tab is one column.
+  expectLoc(tokens[7].loc, 3, 2, 3, 2);
+
+  YYLoc end{};
+  lex("x # comment\n", &end);
+  expectLoc(end, 1, 3, 2, 0);
+  lex(".stpn m\n", &end);
+  expectLoc(end, 1, 8, 2, 0);
+  lex("", &end);
+  expectLoc(end, 0, 0, 0, 0);
+  tokens = lex("a\n\n  b");
+  expectLoc(tokens[1].loc, 3, 3, 3, 3);
+  // The last line is scanned twice; its location counts it once.
+  tokens = lex("a\n#b x");
+  ASSERT_EQ(tokens.size(), 3u);
+  expectLoc(tokens[1].loc, 2, 2, 2, 2);
+  expectLoc(tokens[2].loc, 2, 4, 2, 4);
+}
+
+TEST(Scanner, LocationTextHoldsAnyValuesInFull) {
+  EXPECT_EQ(PRYXYYLoc2Str(YYLoc{-2147483647 - 1, 2147483647, -2147483647 - 1, 2147483647}),
+            " @ line:column -2147483648:-2147483648--2147483647:2147483647");
+}
+
+}  // namespace
