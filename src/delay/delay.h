@@ -30,10 +30,12 @@ std::unique_ptr<QuantileTable> generateBin(int count, double prob);
 std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta);
 
 // One delay drawn for a place of type `typeCode`. `errorFlag` is 0 on return unless the sample
-// is not valid. An unknown type code writes "\n\tError: Unknown delay type.\n" and returns -1.
+// is not valid: a CUS draw beyond the listed probabilities, a GEO trial count outside the
+// 32-bit range, or any sample that is not finite (returned as computed). An unknown type code
+// writes "\n\tError: Unknown delay type.\n", raises the flag and returns -1.
 double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag);
 
-// The samplers; each draws at most one drand48() value.
+// The samplers; each draws at most one drand48() value and allocates nothing.
 double uniformDelay(const DelaySpec* spec);
 double expDelay(const DelaySpec* spec);
 double betaDelay(const DelaySpec* spec);
