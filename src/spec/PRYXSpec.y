@@ -75,7 +75,7 @@ void releaseParseStorage() { parseStorage = ParseStorage{}; }
 // The file ParseSpecFile opened; a run reads it once and leaves it open.
 FILE* modelFile = nullptr;
 
-// Rule 17: the place of a place statement, or none when an earlier statement gave it arcs,
+// The place of a place statement, or none when an earlier statement gave it arcs,
 // in which case every clause of this statement is skipped.
 Place* beginPlaceStatement(const char* name, const YYLoc& nameLoc) {
   Place* place = MustGetPlace(gNet, name);
@@ -137,7 +137,7 @@ void copyProbList(DelaySpec* spec, const ProbListElem* newestFirst) {
   for (const ProbListElem* elem = newestFirst; elem; elem = elem->next) spec->probs[--slot] = elem->value;
 }
 
-// Rule 29: the newest delay of a place wins; a replaced one stays with the net, unused.
+// A delay statement: the newest delay of a place wins; a replaced one stays with the net, unused.
 void attachPendingDelay(Place* place, const YYLoc& distLoc) {
   if (place->delaySpec) {
     fprintf(stderr, "\n\tWARNING: Multiple delay spec's for place %s", place->name.c_str());
@@ -147,7 +147,7 @@ void attachPendingDelay(Place* place, const YYLoc& distLoc) {
   attachDelaySpec(gNet, place, std::move(parseStorage.pendingDelay));
 }
 
-// Rule 12: the first target of the file is the model's; a later one is reported and only
+// A target statement: the first target of the file is the model's; a later one is reported and only
 // serves the rest of its own statement.
 TransPair* newTarget(Trans* source, Trans* destination, int separation, const YYLoc& sourceLoc) {
   const TransPair pair{source, destination, separation, 0};

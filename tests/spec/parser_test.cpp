@@ -252,28 +252,6 @@ TEST_F(Parser, NegativeBinomialTrialCountIsPassedOn) {
   EXPECT_EQ(place("q")->delaySpec->count, -2147483647 - 1);
 }
 
-TEST_F(Parser, SyntaxErrorStopsAtTheOffendingToken) {
-  EXPECT_EQ(parse(".stpn w\n.delay p .bin 0 1 10.0 0.5\n.place q\n"), 1);
-  EXPECT_EQ(err, "\n\tError: parse error @ line:column 2:19--2:22\n\n\tError: Failed to parse " + path_ + ".\n");
-  EXPECT_EQ(gNet->placeByName.count("q"), 0u);
-
-  Init();
-  PRYXResetReader();
-  EXPECT_EQ(parse(".stpn w\n.place p .mark 1.0"), 1);
-  EXPECT_EQ(err, "\n\tError: parse error @ line:column 2:16--2:18\n\n\tError: Failed to parse " + path_ + ".\n");
-
-  Init();
-  PRYXResetReader();
-  EXPECT_EQ(parse(".stpn w\n"), 1);
-  EXPECT_EQ(err, "\n\tError: parse error @ line:column 1:8--2:0\n\n\tError: Failed to parse " + path_ + ".\n");
-}
-
-TEST_F(Parser, MissingFileIsReported) {
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(ParseSpecFile("/nonexistent/model.stpn"), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "\n\tError: Failed to open file /nonexistent/model.stpn to read.\n");
-}
-
 // Every statement stays on the parse stack until the end of the file.
 TEST_F(Parser, StackHoldsAtMost9995Statements) {
   std::string text = ".stpn m\n";

@@ -83,9 +83,6 @@ TEST(Scanner, DistributionKeywordsTakeOneLeadingCharacterAndNoMoreLetters) {
 }
 
 TEST(Scanner, DottedKeywordsNeedNoDelimiterAndAreCaseSensitive) {
-  EXPECT_EQ(kinds(".stpn.place.preset.poset.mark.delay.tse.lb.ub()[]{}"),
-            (std::vector<int>{TOK_STPN, TOK_PLACE_TOK, TOK_PRESET, TOK_POSET, TOK_MARK, TOK_DELAY, TOK_TSE, TOK_LB,
-                              TOK_UB, TOK_LPA, TOK_RPA, TOK_LBR, TOK_RBR, TOK_LCB, TOK_RCB}));
   const std::vector<Token> tokens = lex(".placement .ubx .STPN");
   ASSERT_EQ(tokens.size(), 5u);
   EXPECT_EQ(tokens[0].kind, TOK_PLACE_TOK);
