@@ -9,6 +9,8 @@
 #include "estimate/pairs.h"
 #include "estimate/time.h"
 #include "spec/net.h"
+#include "spec/read.h"
+#include "unfold/enabled.h"
 #include "unfold/graph.h"
 #include "unfold/unfold.h"
 
@@ -69,14 +71,35 @@ void writeIntermediateReport(int n, int m, double s, int required) {
   }
 }
 
-void clear_gNet() {
-  Net* net = gNet;
+namespace {
+
+void resetAllPlacesAndTransitions(Net* net) {
   for (Trans* t : net->transList) t->occurrences = 0;
   for (Place* p : net->placeList) {
     p->condCount = 0;
-    p->tokens = 0;
+    setTokens(net, p, 0);
   }
-  for (Place* p : net->initMarking) p->tokens = 1;
+  for (Place* p : net->initMarking) setTokens(net, p, 1);
+  net->resetRevision = modelRevision();
+}
+
+// Once the model has been reset, only what the unfolding touched can differ from the
+// initial marking: the transitions of its events and the places of its conditions.
+void resetWhatTheUnfoldingTouched(Net* net, const UnfoldNet& graph) {
+  for (const Event& e : graph.events) e.trans->occurrences = 0;
+  for (const Cond& c : graph.conds) {
+    c.place->condCount = 0;
+    setTokens(net, c.place, c.place->initMarked ? 1 : 0);
+  }
+}
+
+}  // namespace
+
+void clear_gNet() {
+  Net* net = gNet;
+  prepareFiring(net);
+  if (net->resetRevision != modelRevision()) resetAllPlacesAndTransitions(net);
+  else resetWhatTheUnfoldingTouched(net, *gUnfoldNet);
   for (Trans* t = net->enabledHead; t;) {
     Trans* next = t->enabledNext;
     t->enabled = 0;
@@ -117,8 +140,8 @@ double bounds(int& unpaired) {
         lastReport = now;
       }
     }
+    clear_gNet();  // reads the graph to find what to reset
     clearUnfoldedGraph();
-    clear_gNet();
     gTargetEventPair.clear();
   }
   gNumSample = totals.instances;

@@ -4,10 +4,13 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -15,25 +18,68 @@ struct DelaySpec;
 struct Place;
 struct Trans;
 
+// A growable array that keeps its first element inside the object: most lists of a net hold
+// one or two nodes, and keeping one inline saves a separate allocation and a cache miss on
+// the firing path. Elements are trivially copyable records (pointers, list nodes).
+template <class T>
+class SmallVector {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  SmallVector() = default;
+  SmallVector(const SmallVector&) = delete;
+  SmallVector& operator=(const SmallVector&) = delete;
+
+  void push_back(const T& item) {
+    if (size_ == capacity_) grow();
+    data()[size_++] = item;
+  }
+  void assign(const T* first, std::size_t count) {
+    clear();
+    for (std::size_t i = 0; i < count; ++i) push_back(first[i]);
+  }
+  void clear() { size_ = 0; }
+  T* data() { return heap_ ? heap_.get() : &inline_; }
+  const T* data() const { return heap_ ? heap_.get() : &inline_; }
+  const T* begin() const { return data(); }
+  const T* end() const { return data() + size_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+ private:
+  void grow() {
+    const std::uint32_t bigger = capacity_ * 2;
+    auto storage = std::make_unique<T[]>(bigger);
+    std::copy(data(), data() + size_, storage.get());
+    heap_ = std::move(storage);
+    capacity_ = bigger;
+  }
+  std::unique_ptr<T[]> heap_;
+  std::uint32_t size_ = 0;
+  std::uint32_t capacity_ = 1;
+  T inline_{};
+};
+
 // A singly linked list whose nodes are pushed at the head, stored so that a push is O(1):
-// the vector holds the nodes oldest first and iteration runs newest first, in list order.
+// the array holds the nodes oldest first and iteration runs newest first, in list order.
 template <class T>
 class HeadList {
  public:
-  void pushFront(T item) { items_.push_back(std::move(item)); }
+  void pushFront(const T& item) { items_.push_back(item); }
   // Replaces the list by `inListOrder` (head first).
-  void assign(const std::vector<T>& inListOrder) { items_.assign(inListOrder.rbegin(), inListOrder.rend()); }
-  auto begin() const { return items_.rbegin(); }
-  auto end() const { return items_.rend(); }
-  auto begin() { return items_.rbegin(); }
-  auto end() { return items_.rend(); }
+  void assign(const std::vector<T>& inListOrder) {
+    items_.clear();
+    for (auto it = inListOrder.rbegin(); it != inListOrder.rend(); ++it) items_.push_back(*it);
+  }
+  auto begin() const { return std::make_reverse_iterator(items_.end()); }
+  auto end() const { return std::make_reverse_iterator(items_.begin()); }
   std::size_t size() const { return items_.size(); }
   bool empty() const { return items_.empty(); }
-  const T& front() const { return items_.back(); }
+  const T& front() const { return items_.end()[-1]; }
   void clear() { items_.clear(); }
 
  private:
-  std::vector<T> items_;  // oldest first: the reverse of list order
+  SmallVector<T> items_;  // oldest first: the reverse of list order
 };
 
 // A node of a transition list. In a place's poset, `prob` is the probability of that branch.
@@ -47,53 +93,50 @@ using PlaceList = HeadList<Place*>;
 
 // Derived from the arcs once the model is complete; lets a firing update the enabled list by
 // looking only at the fired transition's neighbourhood (see unfold/enabled.cpp).
-struct PlaceFiringInfo {
-  int listPos = 0;                 // position on the net's placeList, head = 0
-  std::vector<Trans*> consumers;   // transitions that have this place on their preset
-};
+// Derived from the arcs once the model is complete; lets a firing update the enabled list by
+// looking only at the fired transition's neighbourhood (see unfold/enabled.cpp).
+struct PosetSlot;
 
-// Where a transition stands on the posets of the places: (listPos, index on that poset),
-// sorted; the first entry whose place is marked orders a newly enabled transition.
-struct PosetSlot {
-  int placePos;
-  int index;
-  Place* place;
-};
-
-struct TransFiringInfo {
-  bool lowPriority = false;        // some input place is initially marked
-  std::vector<PosetSlot> posetSlots;
-  int markedInputs = 0;            // input places holding a token, kept current by firing
-  unsigned candidateStamp = 0;     // the firing that last examined this transition
-};
-
+// Places and transitions keep the fields that firing reads and writes at their start, so
+// that a firing touches one cache line of each record it visits.
 struct Place {
-  std::string name;
-  int delayType = 0;               // 1..7, 0 while no delay was given
   int tokens = 0;
   int condCount = 0;               // index of the next Cond of this place
   int initMarked = 0;
-  DelaySpec* delaySpec = nullptr;  // owned by the net
   std::int32_t lastCond = -1;      // the Cond most recently produced here (unfolded graph id)
-  TransList preset;                // transitions that put tokens into this place
   TransList poset;                 // transitions that take tokens from it, with branch probabilities
-  PlaceFiringInfo firing;
+  SmallVector<Trans*> consumers;   // derived: transitions that have this place on their preset
+  int listPos = 0;                 // derived: position on the net's placeList, head = 0
+  int delayType = 0;               // 1..7, 0 while no delay was given
+  DelaySpec* delaySpec = nullptr;  // owned by the net
+  TransList preset;                // transitions that put tokens into this place
+  std::string name;
+};
+
+// Where a transition stands on the poset of a place; the first entry whose place is marked
+// orders a newly enabled transition as a scan of the marked places would.
+struct PosetSlot {
+  Place* place;
+  int index;
 };
 
 struct Trans {
-  std::string name;
   int occurrences = 0;             // firings so far in the current unfolding
+  int enabled = 0;                 // 1 while on the enabled list
+  int markedInputs = 0;            // derived: input places holding a token, kept by firing
+  unsigned candidateStamp = 0;     // the firing that last examined this transition
   PlaceList preset;
   PlaceList poset;
-  int enabled = 0;                 // 1 while on the enabled list
-  int selectionScore = 0;          // empty initially marked places after the stages it opened
-  int selectionCount = 0;          // stages it opened
   // Links of the enabled list, and of its high-priority sublist (same order).
   Trans* enabledPrev = nullptr;
   Trans* enabledNext = nullptr;
   Trans* highPrev = nullptr;
   Trans* highNext = nullptr;
-  TransFiringInfo firing;
+  bool lowPriority = false;        // derived: some input place is initially marked
+  SmallVector<PosetSlot> posetSlots;  // derived, sorted by the places' listPos
+  int selectionScore = 0;          // empty initially marked places after the stages it opened
+  int selectionCount = 0;          // stages it opened
+  std::string name;
 };
 
 // The target TSE: occurrence i of `source` against occurrence i + separation of `destination`.
@@ -125,6 +168,11 @@ struct Net {
   int emptyInitPlaces = 0;
   int strayMarkedPlaces = 0;
   unsigned firingInfoRevision = 0; // model revision the firing information was derived at
+  unsigned resetRevision = 0;      // model revision of the last full reset to the initial marking
+  // The enabled list of the initial marking, in order, as the scan of the marked places
+  // gives it; the same for every unfolding of one model.
+  std::vector<Trans*> initiallyEnabled;
+  unsigned initiallyEnabledRevision = 0;
 
   // Ownership and name lookup.
   std::vector<std::unique_ptr<Place>> places;        // creation order

@@ -51,7 +51,7 @@ void changeTokens(Net* net, Place* p, int delta) {
   else net->strayMarkedPlaces += (after > 0) - (before > 0);
   const int markedChange = (after > 0) - (before > 0);
   if (markedChange != 0)
-    for (Trans* u : p->firing.consumers) u->firing.markedInputs += markedChange;
+    for (Trans* u : p->consumers) u->markedInputs += markedChange;
 }
 
 [[noreturn]] void notSafe() { fatal("\n\tError: Net is not 1-safe.\n"); }
@@ -73,14 +73,14 @@ std::vector<Trans*> examined;        // reused from firing to firing
 std::vector<Candidate> newlyEnabled;
 
 void examine(Trans* t) {
-  if (t->firing.candidateStamp == firingStamp) return;
-  t->firing.candidateStamp = firingStamp;
+  if (t->candidateStamp == firingStamp) return;
+  t->candidateStamp = firingStamp;
   examined.push_back(t);
 }
 
 // Where the full scan would append `t`: its first slot on the poset of a marked place.
 const PosetSlot* firstMarkedSlot(const Trans* t) {
-  for (const PosetSlot& slot : t->firing.posetSlots)
+  for (const PosetSlot& slot : t->posetSlots)
     if (slot.place->tokens > 0) return &slot;
   return nullptr;
 }
@@ -92,14 +92,15 @@ const PosetSlot* firstMarkedSlot(const Trans* t) {
 void appendNewlyEnabled(Net* net, const Trans* fired) {
   for (const Place* p : fired->poset) {
     for (const TransNode& node : p->poset) examine(node.trans);
-    for (Trans* u : p->firing.consumers) examine(u);
+    for (Trans* u : p->consumers) examine(u);
   }
   newlyEnabled.clear();
   for (Trans* t : examined) {
-    if (t->enabled || t->firing.markedInputs != static_cast<int>(t->preset.size())) continue;
-    if (const PosetSlot* slot = firstMarkedSlot(t)) newlyEnabled.push_back({slot->placePos, slot->index, t});
+    if (t->enabled || t->markedInputs != static_cast<int>(t->preset.size())) continue;
+    if (const PosetSlot* slot = firstMarkedSlot(t)) newlyEnabled.push_back({slot->place->listPos, slot->index, t});
   }
-  std::sort(newlyEnabled.begin(), newlyEnabled.end());
+  // Often already in order (a transition's outputs tend to stand in place-list order).
+  if (!std::is_sorted(newlyEnabled.begin(), newlyEnabled.end())) std::sort(newlyEnabled.begin(), newlyEnabled.end());
   for (const Candidate& c : newlyEnabled) {
     AppendTransToEnabledList(net, c.trans);
     c.trans->enabled = 1;
@@ -117,17 +118,17 @@ void prepareFiring(Net* net) {
   if (net->firingInfoRevision == modelRevision()) return;
   int pos = 0;
   for (Place* p : net->placeList) {
-    p->firing.listPos = pos++;
-    p->firing.consumers.clear();
+    p->listPos = pos++;
+    p->consumers.clear();
   }
   for (Trans* t : net->transList) {
-    t->firing.posetSlots.clear();
-    t->firing.lowPriority = IsLowPriority(t) != 0;
-    for (Place* p : t->preset) p->firing.consumers.push_back(t);
+    t->posetSlots.clear();
+    t->lowPriority = IsLowPriority(t) != 0;
+    for (Place* p : t->preset) p->consumers.push_back(t);
   }
   for (Place* p : net->placeList) {
     int index = 0;
-    for (const TransNode& node : p->poset) node.trans->firing.posetSlots.push_back({p->firing.listPos, index++, p});
+    for (const TransNode& node : p->poset) node.trans->posetSlots.push_back({p, index++});
   }
   recountMarking(net);
   net->firingInfoRevision = modelRevision();
@@ -141,8 +142,8 @@ void recountMarking(Net* net) {
     else net->strayMarkedPlaces += p->tokens > 0;
   }
   for (Trans* t : net->transList) {
-    t->firing.markedInputs = 0;
-    for (const Place* p : t->preset) t->firing.markedInputs += p->tokens > 0;
+    t->markedInputs = 0;
+    for (const Place* p : t->preset) t->markedInputs += p->tokens > 0;
   }
 }
 
@@ -154,7 +155,7 @@ void AppendTransToEnabledList(Net* net, Trans* trans) {
   if (net->enabledTail) net->enabledTail->enabledNext = trans;
   else net->enabledHead = trans;
   net->enabledTail = trans;
-  if (!trans->firing.lowPriority) linkHigh(net, trans);
+  if (!trans->lowPriority) linkHigh(net, trans);
   ++net->numEnabled;
 }
 
@@ -183,6 +184,23 @@ void updateEnabledList() {
       }
     }
   }
+}
+
+void enableInitialTransitions(Net* net) {
+  prepareFiring(net);
+  const bool initialMarking = net->emptyInitPlaces == 0 && net->strayMarkedPlaces == 0 && net->numEnabled == 0;
+  if (initialMarking && net->initiallyEnabledRevision == modelRevision()) {
+    for (Trans* t : net->initiallyEnabled) {
+      AppendTransToEnabledList(net, t);
+      t->enabled = 1;
+    }
+    return;
+  }
+  updateEnabledList();
+  if (!initialMarking) return;
+  net->initiallyEnabled.clear();
+  for (Trans* t = net->enabledHead; t; t = t->enabledNext) net->initiallyEnabled.push_back(t);
+  net->initiallyEnabledRevision = modelRevision();
 }
 
 void instance(Net* net, UnfoldNet* graph, Trans* trans) {

@@ -16,6 +16,10 @@ void instance(Net* net, UnfoldNet* graph, Trans* trans);
 // The number of initially marked places without a token; verbose: the marking.
 void dumpMarking(int& count);
 
+// The enabled list of the initial marking, from a scan of the marked places the first time
+// and from memory afterwards. Expects the initial marking and an empty list.
+void enableInitialTransitions(Net* net);
+
 // Derives the firing information of the net (place positions, consumers, poset slots,
 // transition classes) if the model changed since it was last derived.
 void prepareFiring(Net* net);

@@ -63,9 +63,7 @@ void fireDestinationTail(int k) {
 }  // namespace
 
 void unfold(Net* net) {
-  prepareFiring(net);
-  recountMarking(net);
-  updateEnabledList();
+  enableInitialTransitions(net);
   createInitialConditions(net, gUnfoldNet);
   longer_phase_1();
   gNumSource = wrapAdd(gCurrentSourceEventNumber, wrapNeg(gStartTSEindex));

@@ -1,0 +1,44 @@
+// Time per firing of the unfolding on generated nets of two sizes: a firing's cost must not
+// grow with the net, so the two figures of each shape should be close.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "benchnets.h"
+#include "estimate/bounds.h"
+#include "unfold/graph.h"
+#include "unfold/unfold.h"
+
+namespace {
+
+// Nanoseconds per firing over enough unfoldings to fire about `firings` transitions.
+double nsPerFiring(void (*build)(int), int size, long firings) {
+  Init();
+  srand48(1);
+  build(size);
+  long fired = 0;
+  auto start = std::chrono::steady_clock::now();
+  while (fired < firings) {
+    unfold(gNet);
+    fired += static_cast<long>(gUnfoldNet->events.size());
+    clear_gNet();
+    clearUnfoldedGraph();
+  }
+  std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
+  return elapsed.count() / fired;
+}
+
+void compare(const char* shape, void (*build)(int), int small, int large, long firings) {
+  nsPerFiring(build, large, firings / 10);  // warm-up: grow the arrays once
+  const double a = nsPerFiring(build, small, firings);
+  const double b = nsPerFiring(build, large, firings);
+  printf("%-10s %6d: %7.1f ns/firing   %6d: %7.1f ns/firing   ratio %.2f\n", shape, small, a, large, b, b / a);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const long firings = argc > 1 ? atol(argv[1]) : 4000000;
+  compare("ring", benchnet::ring, 100, 10000, firings);
+  compare("fork/join", benchnet::forkJoin, 100, 10000, firings);
+}
