@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -292,6 +294,22 @@ TEST_F(Parser, ResetReaderStartsAfresh) {
   PRYXResetReader();
   EXPECT_EQ(parse(""), 1);
   EXPECT_EQ(err, "\n\tError: parse error @ line:column 0:0--0:0\n\n\tError: Failed to parse " + path_ + ".\n");
+}
+
+// ParseSpecFile leaves its file open; a reset closes it, so that a process reading many
+// files does not run out of descriptors.
+TEST_F(Parser, ResetClosesTheModelFile) {
+  const auto openDescriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  const auto before = openDescriptors();
+  for (int i = 0; i < 20; ++i) {
+    Init();
+    PRYXResetReader();
+    ASSERT_EQ(parse(".stpn m .place p"), 0) << err;
+  }
+  PRYXResetReader();
+  EXPECT_EQ(openDescriptors(), before);
 }
 
 }  // namespace
