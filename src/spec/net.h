@@ -60,6 +60,25 @@ class SmallVector {
   T inline_{};
 };
 
+// Stable storage for the records of a net, in chunks of records made one after the other:
+// records that are created together sit side by side in memory.
+template <class T>
+class RecordPool {
+ public:
+  T* create() {
+    if (chunks_.empty() || used_ == kChunkSize) {
+      chunks_.push_back(std::make_unique<T[]>(kChunkSize));
+      used_ = 0;
+    }
+    return &chunks_.back()[used_++];
+  }
+
+ private:
+  static constexpr std::size_t kChunkSize = 256;
+  std::vector<std::unique_ptr<T[]>> chunks_;
+  std::size_t used_ = 0;
+};
+
 // A singly linked list whose nodes are pushed at the head, stored so that a push is O(1):
 // the array holds the nodes oldest first and iteration runs newest first, in list order.
 template <class T>
@@ -175,8 +194,8 @@ struct Net {
   unsigned initiallyEnabledRevision = 0;
 
   // Ownership and name lookup.
-  std::vector<std::unique_ptr<Place>> places;        // creation order
-  std::vector<std::unique_ptr<Trans>> transitions;   // creation order
+  RecordPool<Place> places;
+  RecordPool<Trans> transitions;
   std::vector<std::unique_ptr<DelaySpec>> delaySpecs;
   std::vector<std::unique_ptr<TransPair>> targetPairs;
   std::unordered_map<std::string_view, Place*> placeByName;

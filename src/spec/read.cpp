@@ -17,10 +17,8 @@ unsigned modelRevision() { return revision; }
 Place* MustGetPlace(Net* net, const char* name) {
   if (auto found = net->placeByName.find(name); found != net->placeByName.end()) return found->second;
   ++net->numPlaces;
-  auto place = std::make_unique<Place>();
-  place->name = PRYXDupStr(name);
-  Place* created = place.get();
-  net->places.push_back(std::move(place));
+  Place* created = net->places.create();
+  created->name = PRYXDupStr(name);
   net->placeList.pushFront(created);
   net->placeByName.emplace(created->name, created);
   modelChanged();
@@ -30,10 +28,8 @@ Place* MustGetPlace(Net* net, const char* name) {
 Trans* MustGetTrans(Net* net, const char* name) {
   if (auto found = net->transByName.find(name); found != net->transByName.end()) return found->second;
   ++net->numTrans;
-  auto trans = std::make_unique<Trans>();
-  trans->name = PRYXDupStr(name);
-  Trans* created = trans.get();
-  net->transitions.push_back(std::move(trans));
+  Trans* created = net->transitions.create();
+  created->name = PRYXDupStr(name);
   net->transList.pushFront(created);
   net->transByName.emplace(created->name, created);
   modelChanged();

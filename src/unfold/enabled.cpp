@@ -69,14 +69,8 @@ struct Candidate {
 };
 
 unsigned firingStamp = 0;
-std::vector<Trans*> examined;        // reused from firing to firing
+std::vector<Trans*> removed;         // taken off the list by this firing; reused
 std::vector<Candidate> newlyEnabled;
-
-void examine(Trans* t) {
-  if (t->candidateStamp == firingStamp) return;
-  t->candidateStamp = firingStamp;
-  examined.push_back(t);
-}
 
 // Where the full scan would append `t`: its first slot on the poset of a marked place.
 const PosetSlot* firstMarkedSlot(const Trans* t) {
@@ -85,19 +79,24 @@ const PosetSlot* firstMarkedSlot(const Trans* t) {
   return nullptr;
 }
 
+// Looks at `t` once per firing: if the scan would append it now, records where.
+void examine(Trans* t) {
+  if (t->candidateStamp == firingStamp) return;
+  t->candidateStamp = firingStamp;
+  if (t->enabled || t->markedInputs != static_cast<int>(t->preset.size())) return;
+  if (const PosetSlot* slot = firstMarkedSlot(t)) newlyEnabled.push_back({slot->place->listPos, slot->index, t});
+}
+
 // Appends what the full scan of updateEnabledList would append after `fired`, looking only at
 // the transitions whose enabling can have changed: those the firing just took off the list,
 // and those that read or list an output place of `fired`. Any other transition that is
 // enabled now was enabled, and flagged, before the firing.
 void appendNewlyEnabled(Net* net, const Trans* fired) {
+  newlyEnabled.clear();
+  for (Trans* t : removed) examine(t);
   for (const Place* p : fired->poset) {
     for (const TransNode& node : p->poset) examine(node.trans);
     for (Trans* u : p->consumers) examine(u);
-  }
-  newlyEnabled.clear();
-  for (Trans* t : examined) {
-    if (t->enabled || t->markedInputs != static_cast<int>(t->preset.size())) continue;
-    if (const PosetSlot* slot = firstMarkedSlot(t)) newlyEnabled.push_back({slot->place->listPos, slot->index, t});
   }
   // Often already in order (a transition's outputs tend to stand in place-list order).
   if (!std::is_sorted(newlyEnabled.begin(), newlyEnabled.end())) std::sort(newlyEnabled.begin(), newlyEnabled.end());
@@ -235,14 +234,14 @@ void instance(Net* net, UnfoldNet* graph, Trans* trans) {
 
   // The fired transition and every transition in conflict with it leave the list.
   ++firingStamp;
-  examined.clear();
+  removed.clear();
   for (const Place* p : trans->preset) {
     for (const TransNode& node : p->poset) {
       Trans* t = node.trans;
       if (!t->enabled) continue;
       deleteFromEnabledList(gNet, t);
       t->enabled = 0;
-      examine(t);
+      removed.push_back(t);
     }
   }
 
