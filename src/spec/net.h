@@ -11,8 +11,10 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <unordered_map>
+#include <functional>
 #include <vector>
+
+#include "spec/flatindex.h"
 
 struct DelaySpec;
 struct Place;
@@ -198,8 +200,12 @@ struct Net {
   RecordPool<Trans> transitions;
   std::vector<std::unique_ptr<DelaySpec>> delaySpecs;
   std::vector<std::unique_ptr<TransPair>> targetPairs;
-  std::unordered_map<std::string_view, Place*> placeByName;
-  std::unordered_map<std::string_view, Trans*> transByName;
+  struct NameOf {
+    std::string_view operator()(const Place* p) const { return p->name; }
+    std::string_view operator()(const Trans* t) const { return t->name; }
+  };
+  FlatIndex<Place, std::string_view, NameOf, std::hash<std::string_view>> placeByName;
+  FlatIndex<Trans, std::string_view, NameOf, std::hash<std::string_view>> transByName;
 
   Net();
   ~Net();

@@ -15,25 +15,31 @@ void modelChanged() { ++revision; }
 unsigned modelRevision() { return revision; }
 
 Place* MustGetPlace(Net* net, const char* name) {
-  if (auto found = net->placeByName.find(name); found != net->placeByName.end()) return found->second;
-  ++net->numPlaces;
-  Place* created = net->places.create();
-  created->name = PRYXDupStr(name);
-  net->placeList.pushFront(created);
-  net->placeByName.emplace(created->name, created);
-  modelChanged();
-  return created;
+  auto [place, created] = net->placeByName.findOrAdd(name, [&] {
+    Place* made = net->places.create();
+    made->name = PRYXDupStr(name);
+    return made;
+  });
+  if (created) {
+    ++net->numPlaces;
+    net->placeList.pushFront(place);
+    modelChanged();
+  }
+  return place;
 }
 
 Trans* MustGetTrans(Net* net, const char* name) {
-  if (auto found = net->transByName.find(name); found != net->transByName.end()) return found->second;
-  ++net->numTrans;
-  Trans* created = net->transitions.create();
-  created->name = PRYXDupStr(name);
-  net->transList.pushFront(created);
-  net->transByName.emplace(created->name, created);
-  modelChanged();
-  return created;
+  auto [trans, created] = net->transByName.findOrAdd(name, [&] {
+    Trans* made = net->transitions.create();
+    made->name = PRYXDupStr(name);
+    return made;
+  });
+  if (created) {
+    ++net->numTrans;
+    net->transList.pushFront(trans);
+    modelChanged();
+  }
+  return trans;
 }
 
 namespace {

@@ -20,12 +20,8 @@ const TransNode* findTransOnList(const TransList& list, const Trans* trans) {
   return nullptr;
 }
 
-std::size_t TransIdList::NameHash::operator()(const Trans* t) const {
-  return std::hash<std::string_view>{}(t->name);
-}
-
 void AppendTransListIfNotFound(TransIdList& list, const TransNode& node) {
-  if (!list.members.insert(node.trans).second) {
+  if (!list.members.findOrAdd(node.trans, [&] { return node.trans; }).second) {
     fprintf(stderr, "WARNING : Transition %s duplicates on list.\n", node.trans->name.c_str());
     return;
   }

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <string>
-#include <unordered_set>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
+#include "spec/flatindex.h"
 #include "spec/net.h"
 
 // 1 when the two transitions have the same name, else 0.
@@ -18,15 +20,22 @@ Place* const* findPlaceOnList(const PlaceList& list, const Place* place);
 const TransNode* findTransOnList(const TransList& list, const Trans* trans);
 
 // A braced transition list as the model file writes it: file order, each transition once.
+// Transition names are unique, so a transition of the same name is the same record, and the
+// listed transitions are indexed by identity.
 struct TransIdList {
-  struct NameHash {
-    std::size_t operator()(const Trans* t) const;
+  struct Identity {
+    const Trans* operator()(const Trans* t) const { return t; }
   };
-  struct NameEq {
-    bool operator()(const Trans* a, const Trans* b) const { return PRYXIsTransEq(a, b) == 1; }
+  struct PointerHash {  // records are aligned: mix the high bits into the low ones
+    std::size_t operator()(const Trans* t) const {
+      std::size_t x = reinterpret_cast<std::uintptr_t>(t);
+      x ^= x >> 33;
+      x *= 0xff51afd7ed558ccdull;
+      return x ^ (x >> 33);
+    }
   };
   std::vector<TransNode> nodes;
-  std::unordered_set<const Trans*, NameHash, NameEq> members;
+  FlatIndex<const Trans, const Trans*, Identity, PointerHash> members;
 };
 
 // Appends `node` at the tail unless a transition of the same name is already listed; then

@@ -58,8 +58,8 @@ class Parser : public testing::Test {
     return status;
   }
 
-  Place* place(const char* name) { return gNet->placeByName.at(name); }
-  Trans* trans(const char* name) { return gNet->transByName.at(name); }
+  Place* place(const char* name) { return gNet->placeByName.find(name); }
+  Trans* trans(const char* name) { return gNet->transByName.find(name); }
 
   const std::string path_ =
       testing::TempDir() + "reader_" + testing::UnitTest::GetInstance()->current_test_info()->name() + ".stpn";
