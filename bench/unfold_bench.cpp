@@ -1,5 +1,6 @@
 // Time per firing of the unfolding on generated nets of two sizes: a firing's cost must not
 // grow with the net, so the two figures of each shape should be close.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,10 +29,15 @@ double nsPerFiring(void (*build)(int), int size, long firings) {
   return elapsed.count() / fired;
 }
 
+// The two sizes in turn, five times; the fastest round of each stands for it, being the one
+// least disturbed by whatever else the machine was doing.
 void compare(const char* shape, void (*build)(int), int small, int large, long firings) {
   nsPerFiring(build, large, firings / 10);  // warm-up: grow the arrays once
-  const double a = nsPerFiring(build, small, firings);
-  const double b = nsPerFiring(build, large, firings);
+  double a = 1e300, b = 1e300;
+  for (int round = 0; round < 5; ++round) {
+    a = std::min(a, nsPerFiring(build, small, firings / 5));
+    b = std::min(b, nsPerFiring(build, large, firings / 5));
+  }
   printf("%-10s %6d: %7.1f ns/firing   %6d: %7.1f ns/firing   ratio %.2f\n", shape, small, a, large, b, b / a);
 }
 
