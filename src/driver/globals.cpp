@@ -6,30 +6,20 @@
 #include "spec/net.h"
 #include "unfold/graph.h"
 
+// Every setting gets its default from Init, before the command line is read.
 FILE* gOutFp = nullptr;
-int gVerbose = 1;
-int gStop = 0;
-int gSampleSize = 0;
-int gTolerance = 0;
-double gRelativeError = 3.0;
-double gAbsoluteError = 0.1;
-double gConfidence = 97.0;
-int gNumPrintIter = 100;
-int gRequiredHeadingTSE = 0;
-int gUnfoldTimes = 0;
+int gVerbose, gStop, gSampleSize, gTolerance;
+double gRelativeError, gAbsoluteError, gConfidence;
+int gNumPrintIter, gRequiredHeadingTSE, gUnfoldTimes;
 
 Net* gNet = nullptr;
 UnfoldNet* gUnfoldNet = nullptr;
 TransPair* gTargetTransPair = nullptr;
 std::vector<EventPair> gTargetEventPair;
 
-int gSegmentNumber = 0;
-int gCurrentSourceEventNumber = 0;
-int gStartTSEindex = 0;
-int gNumSource = 0;
-int gNumIter = 0;
-int gNumSample = 0;
-double gHalfAlpha = 0.0;
+int gSegmentNumber, gCurrentSourceEventNumber, gStartTSEindex, gNumSource;
+int gNumIter, gNumSample;
+double gHalfAlpha;
 
 namespace {
 // Owners of the shared state; the globals above are plain views of them.

@@ -52,22 +52,12 @@ TEST_F(Evaluation, FiringTimesAreLatestArrivalsOfProducedTokens) {
 }
 
 TEST_F(Evaluation, JoinWaitsForItsLatestInput) {
-  in("p0", "fork");
-  out("fork", "a");
-  out("fork", "b");
-  in("a", "ta");
-  out("ta", "c");
-  in("b", "tb");
-  out("tb", "d");
-  in("c", "join");
-  in("d", "join");
-  out("join", "p0");
+  forkJoin();
   fixedDelay("p0", 0.0);
   fixedDelay("a", 1.0);
   fixedDelay("b", 4.0);
   fixedDelay("c", 5.0);
   fixedDelay("d", 1.0);
-  mark("p0");
   target("fork", "join", 0);
   startUnfolding();
   for (const char* t : {"fork", "tb", "ta", "join"}) fire(t);

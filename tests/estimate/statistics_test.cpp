@@ -186,20 +186,10 @@ TEST_F(Statistics, UnpairedEventsEndTheEstimationAtOnce) {
 
 TEST_F(Statistics, ForkJoinOfTwoExponentialsAveragesTheirMaximum) {
   // The join waits for the later of two Exp(1) delays: E[max] = 1.5, Var[max] = 1.25.
-  in("p0", "fork");
-  out("fork", "a");
-  out("fork", "b");
-  in("a", "ta");
-  out("ta", "c");
-  in("b", "tb");
-  out("tb", "d");
-  in("c", "join");
-  in("d", "join");
-  out("join", "p0");
+  forkJoin();
   for (const char* p : {"p0", "c", "d"}) fixedDelay(p, 0.0);
   expDelay("a", 1.0);
   expDelay("b", 1.0);
-  mark("p0");
   target("fork", "join", 0);
   gStop = 1;
   gSampleSize = 20000;

@@ -80,6 +80,21 @@ inline void startUnfolding() {
 
 inline void fire(const std::string& t) { instance(gNet, gUnfoldNet, trans(t)); }
 
+// p0 -> fork -> a, b; a -> ta -> c; b -> tb -> d; c, d -> join -> p0; p0 marked, no delays.
+inline void forkJoin() {
+  in("p0", "fork");
+  out("fork", "a");
+  out("fork", "b");
+  in("a", "ta");
+  out("ta", "c");
+  in("b", "tb");
+  out("tb", "d");
+  in("c", "join");
+  in("d", "join");
+  out("join", "p0");
+  mark("p0");
+}
+
 // Names of the enabled list, head first.
 inline std::vector<std::string> enabledNames() {
   std::vector<std::string> names;
