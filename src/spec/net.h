@@ -127,6 +127,7 @@ struct Place {
   std::int32_t lastCond = -1;      // the Cond most recently produced here (unfolded graph id)
   TransList poset;                 // transitions that take tokens from it, with branch probabilities
   SmallVector<Trans*> consumers;   // derived: transitions that have this place on their preset
+  int countedConsumers = 0;        // derived: the first ones, with many inputs, count them marked
   int listPos = 0;                 // derived: position on the net's placeList, head = 0
   int delayType = 0;               // 1..7, 0 while no delay was given
   DelaySpec* delaySpec = nullptr;  // owned by the net
@@ -144,7 +145,7 @@ struct PosetSlot {
 struct Trans {
   int occurrences = 0;             // firings so far in the current unfolding
   int enabled = 0;                 // 1 while on the enabled list
-  int markedInputs = 0;            // derived: input places holding a token, kept by firing
+  int markedInputs = 0;            // derived: marked input places, kept by firing for big presets
   unsigned candidateStamp = 0;     // the firing that last examined this transition
   PlaceList preset;
   PlaceList poset;

@@ -51,7 +51,7 @@ void changeTokens(Net* net, Place* p, int delta) {
   else net->strayMarkedPlaces += (after > 0) - (before > 0);
   const int markedChange = (after > 0) - (before > 0);
   if (markedChange != 0)
-    for (Trans* u : p->consumers) u->markedInputs += markedChange;
+    for (int i = 0; i < p->countedConsumers; ++i) p->consumers.begin()[i]->markedInputs += markedChange;
 }
 
 // Calls f on each place of `list` in list order, asking for the records a few places ahead:
@@ -85,6 +85,14 @@ unsigned firingStamp = 0;
 std::vector<Trans*> removed;         // taken off the list by this firing; reused
 std::vector<Candidate> newlyEnabled;
 
+// A transition with few inputs looks at them; one with many keeps a count, so that each of
+// its inputs receiving a token does not cost a walk over all of them.
+constexpr std::size_t kCountedPreset = 4;
+bool countsInputs(const Trans* t) { return t->preset.size() > kCountedPreset; }
+bool inputsMarked(const Trans* t) {
+  return countsInputs(t) ? t->markedInputs == static_cast<int>(t->preset.size()) : allInputsMarked(t);
+}
+
 // Where the full scan would append `t`: its first slot on the poset of a marked place.
 const PosetSlot* firstMarkedSlot(const Trans* t) {
   for (const PosetSlot& slot : t->posetSlots)
@@ -92,12 +100,31 @@ const PosetSlot* firstMarkedSlot(const Trans* t) {
   return nullptr;
 }
 
+void enable(Net* net, Trans* t) {
+  AppendTransToEnabledList(net, t);
+  t->enabled = 1;
+}
+
+// Newly enabled transitions are appended as they are found while they come in the scan's
+// order, which is the common case (a transition's outputs tend to stand in place-list
+// order); the first one out of order sends them all through a sort instead.
+std::size_t appendedEarly = 0;
+bool inScanOrder = true;
+
 // Looks at `t` once per firing: if the scan would append it now, records where.
-void examine(Trans* t) {
+void examine(Net* net, Trans* t) {
   if (t->candidateStamp == firingStamp) return;
   t->candidateStamp = firingStamp;
-  if (t->enabled || t->markedInputs != static_cast<int>(t->preset.size())) return;
-  if (const PosetSlot* slot = firstMarkedSlot(t)) newlyEnabled.push_back({slot->place->listPos, slot->index, t});
+  if (t->enabled || !inputsMarked(t)) return;
+  const PosetSlot* slot = firstMarkedSlot(t);
+  if (!slot) return;
+  const Candidate found{slot->place->listPos, slot->index, t};
+  inScanOrder = inScanOrder && (newlyEnabled.empty() || newlyEnabled.back() < found);
+  newlyEnabled.push_back(found);
+  if (inScanOrder) {
+    enable(net, t);
+    ++appendedEarly;
+  }
 }
 
 // Appends what the full scan of updateEnabledList would append after `fired`, looking only at
@@ -106,17 +133,20 @@ void examine(Trans* t) {
 // enabled now was enabled, and flagged, before the firing.
 void appendNewlyEnabled(Net* net, const Trans* fired) {
   newlyEnabled.clear();
-  for (Trans* t : removed) examine(t);
-  forEachPlace(fired->poset, [](const Place* p) {
-    for (const TransNode& node : p->poset) examine(node.trans);
-    for (Trans* u : p->consumers) examine(u);
+  appendedEarly = 0;
+  inScanOrder = true;
+  for (Trans* t : removed) examine(net, t);
+  forEachPlace(fired->poset, [net](const Place* p) {
+    for (const TransNode& node : p->poset) examine(net, node.trans);
+    for (Trans* u : p->consumers) examine(net, u);
   });
-  // Often already in order (a transition's outputs tend to stand in place-list order).
-  if (!std::is_sorted(newlyEnabled.begin(), newlyEnabled.end())) std::sort(newlyEnabled.begin(), newlyEnabled.end());
-  for (const Candidate& c : newlyEnabled) {
-    AppendTransToEnabledList(net, c.trans);
-    c.trans->enabled = 1;
+  if (inScanOrder) return;
+  for (std::size_t i = 0; i < appendedEarly; ++i) {
+    deleteFromEnabledList(net, newlyEnabled[i].trans);
+    newlyEnabled[i].trans->enabled = 0;
   }
+  std::sort(newlyEnabled.begin(), newlyEnabled.end());
+  for (const Candidate& c : newlyEnabled) enable(net, c.trans);
 }
 
 void traceFiring(const Trans* trans, int index) {
@@ -136,8 +166,13 @@ void prepareFiring(Net* net) {
   for (Trans* t : net->transList) {
     t->posetSlots.clear();
     t->lowPriority = IsLowPriority(t) != 0;
-    for (Place* p : t->preset) p->consumers.push_back(t);
+    if (countsInputs(t))
+      for (Place* p : t->preset) p->consumers.push_back(t);
   }
+  for (Place* p : net->placeList) p->countedConsumers = static_cast<int>(p->consumers.size());
+  for (Trans* t : net->transList)
+    if (!countsInputs(t))
+      for (Place* p : t->preset) p->consumers.push_back(t);
   for (Place* p : net->placeList) {
     int index = 0;
     for (const TransNode& node : p->poset) node.trans->posetSlots.push_back({p, index++});
@@ -228,27 +263,24 @@ void instance(Net* net, UnfoldNet* graph, Trans* trans) {
   traceFiring(trans, event.index);
   trans->occurrences = wrapAdd(trans->occurrences, 1);
 
-  // Consumed tokens, pushed at the front: the list runs against the preset's order. A place
-  // without a token has no condition to give; the token count below stops the run then.
+  // One walk over the inputs: each gives its token's condition (pushed at the front, so the
+  // list runs against the preset's order), loses the token, and takes its output transitions
+  // off the list (the fired one and those in conflict with it). The steps of different
+  // places do not depend on each other, and a fatal count ends the run at the same place
+  // and with the same message as separate walks would.
   graph->inCondRefs.resize(graph->inCondRefs.size() + event.numIn);
+  graph->events.push_back(event);
+  ++firingStamp;
+  removed.clear();
   std::uint32_t slot = event.inBegin + event.numIn;
-  forEachPlace(trans->preset, [&](const Place* p) {
+  forEachPlace(trans->preset, [&](Place* p) {
+    // A place without a token has no condition to give; its count stops the run below.
     const CondId c = p->tokens > 0 ? p->lastCond : kNone;
     graph->inCondRefs[--slot] = c;
     if (c != kNone) graph->conds[c].consumer = id;
-  });
-  graph->events.push_back(event);
-
-  forEachPlace(trans->preset, [&](Place* p) {
     changeTokens(net, p, -1);
     if (p->tokens > 0) notSafe();
     if (p->tokens < 0) negativeTokens();
-  });
-
-  // The fired transition and every transition in conflict with it leave the list.
-  ++firingStamp;
-  removed.clear();
-  forEachPlace(trans->preset, [](const Place* p) {
     for (const TransNode& node : p->poset) {
       Trans* t = node.trans;
       if (!t->enabled) continue;
