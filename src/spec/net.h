@@ -156,6 +156,7 @@ struct Trans {
   Trans* highNext = nullptr;
   bool lowPriority = false;        // derived: some input place is initially marked
   SmallVector<PosetSlot> posetSlots;  // derived, sorted by the places' listPos
+  bool slotsAreInputs = true;   // derived: every place of posetSlots is an input
   int selectionScore = 0;          // empty initially marked places after the stages it opened
   int selectionCount = 0;          // stages it opened
   std::string name;

@@ -111,14 +111,8 @@ void enable(Net* net, Trans* t) {
 std::size_t appendedEarly = 0;
 bool inScanOrder = true;
 
-// Looks at `t` once per firing: if the scan would append it now, records where.
-void examine(Net* net, Trans* t) {
-  if (t->candidateStamp == firingStamp) return;
-  t->candidateStamp = firingStamp;
-  if (t->enabled || !inputsMarked(t)) return;
-  const PosetSlot* slot = firstMarkedSlot(t);
-  if (!slot) return;
-  const Candidate found{slot->place->listPos, slot->index, t};
+void record(Net* net, Trans* t, const PosetSlot& slot) {
+  const Candidate found{slot.place->listPos, slot.index, t};
   inScanOrder = inScanOrder && (newlyEnabled.empty() || newlyEnabled.back() < found);
   newlyEnabled.push_back(found);
   if (inScanOrder) {
@@ -127,19 +121,50 @@ void examine(Net* net, Trans* t) {
   }
 }
 
-// Appends what the full scan of updateEnabledList would append after `fired`, looking only at
-// the transitions whose enabling can have changed: those the firing just took off the list,
-// and those that read or list an output place of `fired`. Any other transition that is
-// enabled now was enabled, and flagged, before the firing.
-void appendNewlyEnabled(Net* net, const Trans* fired) {
+// Looks at `t` once the firing's tokens are all in place: if the scan would append it now,
+// records where.
+void examine(Net* net, Trans* t) {
+  if (t->candidateStamp == firingStamp) return;
+  t->candidateStamp = firingStamp;
+  if (t->enabled || !inputsMarked(t)) return;
+  if (const PosetSlot* slot = firstMarkedSlot(t)) record(net, t, *slot);
+}
+
+std::vector<Trans*> deferred;  // met while the outputs were being marked; examined after
+
+// Looks at `t` as soon as an output place of the firing that leads to it is marked, saving a
+// second walk over the outputs. Once all its inputs hold a token, all the places where it
+// stands on a poset do (when they are inputs too, as the model reader makes them), so its
+// place in the scan is final. Otherwise it is looked at again when a later output leads to
+// it, or, standing on the poset of a place that is not its input, after the last output.
+void examineEarly(Net* net, Trans* t) {
+  if (t->candidateStamp == firingStamp) return;
+  if (!t->slotsAreInputs) {
+    t->candidateStamp = firingStamp;
+    deferred.push_back(t);
+    return;
+  }
+  if (!t->enabled && !inputsMarked(t)) return;
+  examine(net, t);
+}
+
+void startExamining() {
   newlyEnabled.clear();
+  deferred.clear();
   appendedEarly = 0;
   inScanOrder = true;
+}
+
+// Appends what the full scan of updateEnabledList would append after the firing, looking only
+// at the transitions whose enabling can have changed: those the firing took off the list, and
+// those that read or list an output place of the fired transition (examined as the outputs
+// were marked). Any other transition that is enabled now was enabled, and flagged, before.
+void finishExamining(Net* net) {
   for (Trans* t : removed) examine(net, t);
-  forEachPlace(fired->poset, [net](const Place* p) {
-    for (const TransNode& node : p->poset) examine(net, node.trans);
-    for (Trans* u : p->consumers) examine(net, u);
-  });
+  for (Trans* t : deferred) {
+    t->candidateStamp = firingStamp - 1;
+    examine(net, t);
+  }
   if (inScanOrder) return;
   for (std::size_t i = 0; i < appendedEarly; ++i) {
     deleteFromEnabledList(net, newlyEnabled[i].trans);
@@ -176,6 +201,13 @@ void prepareFiring(Net* net) {
   for (Place* p : net->placeList) {
     int index = 0;
     for (const TransNode& node : p->poset) node.trans->posetSlots.push_back({p, index++});
+  }
+  std::vector<char> isInput(net->numPlaces, 0);
+  for (Trans* t : net->transList) {
+    for (const Place* p : t->preset) isInput[p->listPos] = 1;
+    t->slotsAreInputs = true;
+    for (const PosetSlot& slot : t->posetSlots) t->slotsAreInputs &= isInput[slot.place->listPos] != 0;
+    for (const Place* p : t->preset) isInput[p->listPos] = 0;
   }
   recountMarking(net);
   net->firingInfoRevision = modelRevision();
@@ -290,6 +322,7 @@ void instance(Net* net, UnfoldNet* graph, Trans* trans) {
     }
   });
 
+  startExamining();
   forEachPlace(trans->poset, [&](Place* p) {
     changeTokens(net, p, +1);
     if (p->tokens > 1) notSafe();
@@ -301,9 +334,10 @@ void instance(Net* net, UnfoldNet* graph, Trans* trans) {
     cond.producer = id;
     p->lastCond = static_cast<CondId>(graph->conds.size());
     graph->conds.push_back(cond);
+    for (const TransNode& node : p->poset) examineEarly(gNet, node.trans);
+    for (Trans* u : p->consumers) examineEarly(gNet, u);
   });
-
-  appendNewlyEnabled(gNet, trans);
+  finishExamining(gNet);
 }
 
 void dumpMarking(int& count) {

@@ -175,7 +175,7 @@ bool safeToFire(const Trans* t) {
 
 TEST_F(Firing, IncrementalUpdateMatchesTheRescanOnRandomNets) {
   std::mt19937 rng(12345);
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 1000; ++round) {
     Init();
     const int places = 2 + rng() % 7, transitions = 2 + rng() % 7;
     auto P = [&](unsigned i) { return "p" + std::to_string(i % places); };
@@ -187,6 +187,12 @@ TEST_F(Firing, IncrementalUpdateMatchesTheRescanOnRandomNets) {
     }
     // Now and then a replaced poset: its first transitions keep the place as an input.
     if (rng() % 3 == 0) branches(P(rng()), {{T(rng()), 1.0}});
+    // Now and then a place lists a transition that does not have it as an input.
+    for (int extra = rng() % 3; extra > 0; --extra) {
+      Place* p = place(P(rng()));
+      Trans* t = trans(T(rng()));
+      if (!findTransOnList(p->poset, t)) p->poset.pushFront(TransNode{1.0, t});
+    }
     for (int i = 0; i < places; ++i)
       if (rng() % 2) mark(P(i));
     prepareFiring(gNet);
