@@ -6,7 +6,11 @@
 //   === args             one line: the arguments (blank-separated, '...' quotes)
 //   === wrap             one line: a command put in front of zelbo (for example faketime)
 //   === file NAME        a file written before the run
+//   === repeat NAME N    the content appended N times to file NAME (large inputs are made
+//                        at test time: a header in a file section, then repeat sections)
+//   === dir NAME         a directory made before the run
 //   === stderr           expected standard error
+//   === stderr_end       expected end of standard error (what comes before is not compared)
 //   === stdout           expected standard output (not compared when absent)
 //   === output NAME      expected content of a file the run writes (a log file)
 //   === status           expected exit status (0 when absent)
@@ -21,6 +25,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +48,7 @@ struct Section {
   std::string kind;
   std::string name;
   std::string content;
+  long count = 1;  // of a repeat section
 };
 
 std::string readFile(const fs::path& path) {
@@ -119,6 +125,7 @@ std::vector<Section> parseCase(const std::string& text) {
       Section section;
       if (!words.empty()) section.kind = words[0];
       if (words.size() > 1 && words[1] != "escaped") section.name = words[1];
+      if (words.size() > 2 && words[2] != "escaped") section.count = std::atol(words[2].c_str());
       escaped.push_back(!words.empty() && words.back() == "escaped");
       sections.push_back(section);
     } else if (!sections.empty()) {
@@ -221,6 +228,10 @@ int main(int argc, char** argv) {
     if (s.kind == "args") args = splitWords(s.content);
     else if (s.kind == "wrap") command = splitWords(s.content);
     else if (s.kind == "file") std::ofstream(work / s.name, std::ios::binary) << s.content;
+    else if (s.kind == "repeat") {
+      std::ofstream out(work / s.name, std::ios::binary | std::ios::app);
+      for (long i = 0; i < s.count; ++i) out << s.content;
+    } else if (s.kind == "dir") fs::create_directories(work / s.name);
     else if (s.kind == "status") expectedStatus = std::atoi(s.content.c_str());
     else if (s.kind == "timeout") timeout = std::atoi(s.content.c_str());
   }
@@ -238,6 +249,11 @@ int main(int argc, char** argv) {
   }
   for (const Section& s : sections) {
     if (s.kind == "stderr") ok &= compare("standard error", s.content, readFile(root / "stderr"));
+    else if (s.kind == "stderr_end") {
+      const std::string err = readFile(root / "stderr");
+      const std::string end = err.substr(err.size() - std::min(err.size(), s.content.size()));
+      ok &= compare("end of standard error", s.content, end);
+    }
     else if (s.kind == "stdout") ok &= compare("standard output", s.content, readFile(root / "stdout"));
     else if (s.kind == "output") {
       if (!fs::exists(work / s.name)) {
