@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "driver/fatal.h"
 #include "driver/globals.h"
 #include "estimate/evaluate.h"
 #include "estimate/pairs.h"
@@ -123,6 +124,7 @@ double bounds(int& unpaired) {
   unpaired = 0;
   Totals totals;
   bool stop = false;
+  int discarded = 0;
   long lastReport = processorSeconds();
 
   while (gStop == 1 ? totals.samples < gSampleSize : !stop) {
@@ -133,7 +135,12 @@ double bounds(int& unpaired) {
     assignDelay(gUnfoldNet);
     int incomplete = 0;
     const double value = upperBound2(incomplete);
-    if (incomplete == 1) PRYXIncreaseSegmentHistory();
+    if (incomplete == 1) {
+      if (++discarded >= kMaxDiscardedUnfoldings)
+        fatal("\n\tError: The reference events did not lead to every TSE event within %d unfoldings.\n",
+              kMaxDiscardedUnfoldings);
+      PRYXIncreaseSegmentHistory();
+    }
 
     if (gNumSource > 0 && incomplete == 0) {
       ++totals.samples;
