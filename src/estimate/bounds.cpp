@@ -88,7 +88,7 @@ void resetAllPlacesAndTransitions(Net* net) {
 // initial marking: the transitions of its events and the places of its conditions.
 void resetWhatTheUnfoldingTouched(Net* net, const UnfoldNet& graph) {
   // The records are spread over memory; ask for them a few iterations ahead.
-  constexpr std::size_t kAhead = 8;
+  constexpr std::size_t kAhead = 16;
   const std::size_t events = graph.events.size(), conds = graph.conds.size();
   for (std::size_t i = 0; i < events; ++i) {
     if (i + kAhead < events) __builtin_prefetch(graph.events[i + kAhead].trans, 1);
