@@ -358,7 +358,7 @@ const std::vector<std::regex>& fatalMessages() {
         R"(\n\tError: The net did not return to its initial marking within 1000000 firings\.\n$)",
         R"(\n\tError: The destination transition t[0-9]+ did not fire within 1000000 firings\.\n$)",
         R"(\n\tError: The source transition t[0-9]+ did not fire within 100000 segments\.\n$)",
-        R"(\n\tError: The reference events did not lead to every TSE event within 100 unfoldings\.\n$)",
+        R"(\n\tError: The reference events did not lead to every TSE event within 50 unfoldings\.\n$)",
         R"(\n\tError: Place p[0-9]+ sampled a delay of [^\n]*\.\n\tError: Please check its delay spec\.\n$)",
         R"(\n\tError: Place p[0-9]+ sampled in error\.\n\tError: Please check its delay spec\.\n$)",
         R"(\n\tError: Out of memory\.\n$)",

@@ -4,7 +4,7 @@
 // Each discarded unfolding makes the later ones longer (the skip count grows by a tenth),
 // so a net in which some reference event never leads to the TSE events would grow them
 // without end: the run ends at this many discarded unfoldings.
-constexpr int kMaxDiscardedUnfoldings = 100;
+constexpr int kMaxDiscardedUnfoldings = 50;
 
 // Runs the whole estimation; returns the average TSE (of the pair as stored).
 double bounds(int& unpaired);
