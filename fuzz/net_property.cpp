@@ -480,6 +480,7 @@ int main(int argc, char** argv) {
   int failures = 0;
   long run = 0;
   double slowest = 0.0;
+  std::uint64_t slowestSeed = 0;
   long largestKb = 0;
   for (; nets < 0 || run < nets; ++run) {
     if (failures >= 5) break;
@@ -501,7 +502,10 @@ int main(int argc, char** argv) {
     const bool logged = fs::exists(work / "run" / "run.log");
     const std::string log = logged ? readFile(work / "run" / "run.log") : err;
     const std::string wrong = verdict(o, err, log, static_cast<int>(timeout));
-    slowest = std::max(slowest, o.seconds);
+    if (o.seconds > slowest) {
+      slowest = o.seconds;
+      slowestSeed = netSeed;
+    }
     largestKb = std::max(largestKb, o.peakKb);
 
     std::string ending = o.timedOut ? "timeout" : "status " + std::to_string(o.status);
@@ -530,7 +534,7 @@ int main(int argc, char** argv) {
 
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::cerr << "net_property: " << run << " runs in " << elapsed << " s, " << failures << " failing; slowest run "
-            << slowest << " s, largest peak memory " << largestKb / 1024 << " MB\n";
+            << slowest << " s (seed " << slowestSeed << "), largest peak memory " << largestKb / 1024 << " MB\n";
   for (const auto& [ending, count] : endings) std::cerr << "  " << count << "\t" << ending << "\n";
   return failures == 0 ? 0 : 1;
 }
