@@ -14,32 +14,31 @@ void modelChanged() { ++revision; }
 
 unsigned modelRevision() { return revision; }
 
-Place* MustGetPlace(Net* net, const char* name) {
-  auto [place, created] = net->placeByName.findOrAdd(name, [&] {
-    Place* made = net->places.create();
+namespace {
+// The record of that name, or a new one made in `pool`, pushed at the head of `list` and
+// counted in `count`.
+template <class Record, class Index>
+Record* mustGet(Index& byName, RecordPool<Record>& pool, HeadList<Record*>& list, int& count, const char* name) {
+  auto [record, created] = byName.findOrAdd(name, [&] {
+    Record* made = pool.create();
     made->name = PRYXDupStr(name);
     return made;
   });
   if (created) {
-    ++net->numPlaces;
-    net->placeList.pushFront(place);
+    ++count;
+    list.pushFront(record);
     modelChanged();
   }
-  return place;
+  return record;
+}
+}  // namespace
+
+Place* MustGetPlace(Net* net, const char* name) {
+  return mustGet(net->placeByName, net->places, net->placeList, net->numPlaces, name);
 }
 
 Trans* MustGetTrans(Net* net, const char* name) {
-  auto [trans, created] = net->transByName.findOrAdd(name, [&] {
-    Trans* made = net->transitions.create();
-    made->name = PRYXDupStr(name);
-    return made;
-  });
-  if (created) {
-    ++net->numTrans;
-    net->transList.pushFront(trans);
-    modelChanged();
-  }
-  return trans;
+  return mustGet(net->transByName, net->transitions, net->transList, net->numTrans, name);
 }
 
 namespace {
