@@ -9,8 +9,6 @@
 
 namespace {
 
-const char* modelName() { return gNet->name.empty() ? "(none)" : gNet->name.c_str(); }
-
 void writeSettingsLine() {
   if (gTolerance) {
     fprintf(gOutFp, "\n\tMonte-Carlo simulation within");
@@ -29,7 +27,7 @@ double printable(double value) { return std::isnan(value) ? std::fabs(value) : v
 }  // namespace
 
 void displayResult(double bound, const char* modelFileName, int unpaired) {
-  fprintf(gOutFp, "\n\tSTPN model %s specified in %s.", modelName(), modelFileName);
+  fprintf(gOutFp, "\n\tSTPN model %s specified in %s.", modelName(*gNet), modelFileName);
   fprintf(gOutFp, "\n\tNumber of transitions: %d", gNet->numTrans);
   fprintf(gOutFp, "\n\tNumber of places: %d\n", gNet->numPlaces);
   if (unpaired) {

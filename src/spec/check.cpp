@@ -12,10 +12,8 @@ namespace {
 
 bool verbose() { return gVerbose > 1; }
 
-const char* modelName() { return gNet->name.empty() ? "(none)" : gNet->name.c_str(); }
-
 void writeSummary() {
-  fprintf(gOutFp, "\n\tSTPN model %s", modelName());
+  fprintf(gOutFp, "\n\tSTPN model %s", modelName(*gNet));
   fprintf(gOutFp, "\n\tNumber of transitions: %d", gNet->numTrans);
   fprintf(gOutFp, "\n\tNumber of places: %d", gNet->numPlaces);
 }

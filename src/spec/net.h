@@ -214,3 +214,6 @@ struct Net {
   Net(const Net&) = delete;
   Net& operator=(const Net&) = delete;
 };
+
+// The model's name as reports print it: "(none)" when no model file named one.
+inline const char* modelName(const Net& net) { return net.name.empty() ? "(none)" : net.name.c_str(); }
