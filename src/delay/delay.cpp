@@ -1,7 +1,7 @@
 // Delay sampling and the quantile tables of the binomial and beta distributions.
 //
 // Sampling happens once per token of every unfolding, so it allocates nothing and costs at
-// most one drand48() draw plus constant work (a walk over the listed values for CUS). The
+// most one draw of the random stream plus constant work (a walk over the listed values for CUS). The
 // binomial and beta distributions are inverted once, while the model is read, into tables of
 // kQuantileCount entries; entry k holds the smallest value whose cdf reaches k * 0.001.
 #include "delay/delay.h"
@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+
+namespace zelbo {
 
 namespace {
 
@@ -29,8 +31,8 @@ int quantileIndex(double u) {
   return k < kQuantileCount ? k : kQuantileCount - 1;
 }
 
-double tableDelay(const DelaySpec* spec) {
-  double u = drand48();
+double tableDelay(const DelaySpec* spec, Random48& rng) {
+  double u = rng.next();
   // A clause without its table cannot be sampled; NaN makes delaySample report it.
   if (!spec->quantiles) return kNotANumber;
   return spec->location + spec->scale * (*spec->quantiles)[quantileIndex(u)];
@@ -59,23 +61,23 @@ int customChoice(const DelaySpec* spec, double u, bool& ranOut) {
 
 }  // namespace
 
-double uniformDelay(const DelaySpec* spec) {
+double uniformDelay(const DelaySpec* spec, Random48& rng) {
   if (spec->scale == 0.0) return spec->location;
-  return spec->location + spec->scale * drand48();
+  return spec->location + spec->scale * rng.next();
 }
 
-double expDelay(const DelaySpec* spec) {
-  double u = drand48();
+double expDelay(const DelaySpec* spec, Random48& rng) {
+  double u = rng.next();
   double standard = -std::log(u) / spec->lambda;
   return standard * spec->scale + spec->location;
 }
 
-double betaDelay(const DelaySpec* spec) { return tableDelay(spec); }
+double betaDelay(const DelaySpec* spec, Random48& rng) { return tableDelay(spec, rng); }
 
-double binDelay(const DelaySpec* spec) { return tableDelay(spec); }
+double binDelay(const DelaySpec* spec, Random48& rng) { return tableDelay(spec, rng); }
 
-double geoDelay(const DelaySpec* spec, int& errorFlag) {
-  double u = drand48();
+double geoDelay(const DelaySpec* spec, int& errorFlag, Random48& rng) {
+  double u = rng.next();
   double trials = std::log(u) / std::log(1.0 - spec->prob) + 1.0;
   // Truncation to 32 bits is only defined inside the int range; U = 0, prob 0 or above 1
   // and very small probabilities all land outside it (or on NaN).
@@ -87,8 +89,8 @@ double geoDelay(const DelaySpec* spec, int& errorFlag) {
   return spec->location + spec->scale * n;
 }
 
-double cusDelay(const DelaySpec* spec, int& errorFlag) {
-  double u = drand48();
+double cusDelay(const DelaySpec* spec, int& errorFlag, Random48& rng) {
+  double u = rng.next();
   bool ranOut = false;
   int j = customChoice(spec, u, ranOut);
   if (ranOut) errorFlag = 1;
@@ -97,10 +99,10 @@ double cusDelay(const DelaySpec* spec, int& errorFlag) {
 
 double fixedDelay(const DelaySpec* spec) { return spec->location; }
 
-double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag) {
+double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics) {
   errorFlag = 0;
   if (typeCode < UNI || typeCode > FIX) {
-    fprintf(stderr, "\n\tError: Unknown delay type.\n");
+    fprintf(diagnostics, "\n\tError: Unknown delay type.\n");
     errorFlag = 1;
     return -1.0;
   }
@@ -110,12 +112,12 @@ double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag) {
   }
   double sample = 0.0;
   switch (typeCode) {
-    case UNI: sample = uniformDelay(spec); break;
-    case EXP: sample = expDelay(spec); break;
-    case BET: sample = betaDelay(spec); break;
-    case BIN: sample = binDelay(spec); break;
-    case GEO: sample = geoDelay(spec, errorFlag); break;
-    case CUS: sample = cusDelay(spec, errorFlag); break;
+    case UNI: sample = uniformDelay(spec, rng); break;
+    case EXP: sample = expDelay(spec, rng); break;
+    case BET: sample = betaDelay(spec, rng); break;
+    case BIN: sample = binDelay(spec, rng); break;
+    case GEO: sample = geoDelay(spec, errorFlag, rng); break;
+    case CUS: sample = cusDelay(spec, errorFlag, rng); break;
     case FIX: sample = fixedDelay(spec); break;
   }
   if (!std::isfinite(sample)) errorFlag = 1;
@@ -197,7 +199,7 @@ class BinomialCdf {
 
 }  // namespace
 
-std::unique_ptr<QuantileTable> generateBin(int count, double prob) {
+std::unique_ptr<QuantileTable> generateBin(int count, double prob, FILE* diagnostics) {
   auto table = std::make_unique<QuantileTable>();
   table->fill(0.0);
   if (count < 0) return table;  // no distribution; the clause check rejects it
@@ -209,7 +211,7 @@ std::unique_ptr<QuantileTable> generateBin(int count, double prob) {
   }
   // The thresholds grow with k, so one of them exceeded c[n] exactly when the last one did.
   if (threshold(kQuantileCount - 1) > cdf.finalValue())
-    fprintf(stderr, "\n\tError: Failed to invert a binomial cdf.\n");
+    fprintf(diagnostics, "\n\tError: Failed to invert a binomial cdf.\n");
   return table;
 }
 
@@ -229,7 +231,7 @@ double betaDensity(double x, double alpha, double beta) {
 
 }  // namespace
 
-std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta) {
+std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta, FILE* diagnostics) {
   auto table = std::make_unique<QuantileTable>();
   table->fill(0.0);
 
@@ -245,7 +247,7 @@ std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta) {
   const int last = kQuantileCount - 1;
   double total = cdf[last];
   if (!(total > 0.0 && std::isfinite(total))) {
-    fprintf(stderr, "\n\tError: Failed to invert a beta cdf.\n");
+    fprintf(diagnostics, "\n\tError: Failed to invert a beta cdf.\n");
     return table;
   }
   for (double& value : cdf) value /= total;
@@ -257,6 +259,8 @@ std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta) {
     if (threshold(j) > cdf[i]) ranOut = true;
     (*table)[j] = i * kStep;
   }
-  if (ranOut) fprintf(stderr, "\n\tError: Failed to invert a beta cdf.\n");
+  if (ranOut) fprintf(diagnostics, "\n\tError: Failed to invert a beta cdf.\n");
   return table;
 }
+
+}  // namespace zelbo

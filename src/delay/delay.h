@@ -2,8 +2,13 @@
 #pragma once
 
 #include <array>
+#include <cstdio>
 #include <memory>
 #include <vector>
+
+#include "base/random.h"
+
+namespace zelbo {
 
 enum DelayType : int { UNI = 1, EXP = 2, BET = 3, BIN = 4, GEO = 5, CUS = 6, FIX = 7 };
 
@@ -26,22 +31,24 @@ struct DelaySpec {
 };
 
 // Quantile tables, built once while the model is read; entry k inverts the cdf at k * 0.001.
-std::unique_ptr<QuantileTable> generateBin(int count, double prob);
-std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta);
+// A table that cannot be completed is reported on `diagnostics`.
+std::unique_ptr<QuantileTable> generateBin(int count, double prob, FILE* diagnostics = stderr);
+std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta, FILE* diagnostics = stderr);
 
-// One delay drawn for a place of type `typeCode`. `errorFlag` is 0 on return unless the sample
-// is not valid: a CUS draw beyond the listed probabilities, a GEO trial count outside the
-// 32-bit range, or any sample that is not finite (returned as computed). An unknown type code
-// writes "\n\tError: Unknown delay type.\n", raises the flag and returns -1.
-double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag);
+// One delay drawn from `rng` for a place of type `typeCode`. `errorFlag` is 0 on return unless
+// the sample is not valid: a CUS draw beyond the listed probabilities, a GEO trial count
+// outside the 32-bit range, or any sample that is not finite (returned as computed). An
+// unknown type code writes "\n\tError: Unknown delay type.\n" to `diagnostics`, raises the
+// flag and returns -1.
+double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics = stderr);
 
-// The samplers; each draws at most one drand48() value and allocates nothing.
-double uniformDelay(const DelaySpec* spec);
-double expDelay(const DelaySpec* spec);
-double betaDelay(const DelaySpec* spec);
-double binDelay(const DelaySpec* spec);
-double geoDelay(const DelaySpec* spec, int& errorFlag);
-double cusDelay(const DelaySpec* spec, int& errorFlag);
+// The samplers; each draws at most one value from `rng` and allocates nothing.
+double uniformDelay(const DelaySpec* spec, Random48& rng);
+double expDelay(const DelaySpec* spec, Random48& rng);
+double betaDelay(const DelaySpec* spec, Random48& rng);
+double binDelay(const DelaySpec* spec, Random48& rng);
+double geoDelay(const DelaySpec* spec, int& errorFlag, Random48& rng);
+double cusDelay(const DelaySpec* spec, int& errorFlag, Random48& rng);
 double fixedDelay(const DelaySpec* spec);
 
 // Range checks of one delay clause: 0 when acceptable, 1 otherwise.
@@ -52,3 +59,5 @@ int PRYXCheckBinDelaySpec(const DelaySpec* spec);
 int PRYXCheckGeoDelaySpec(const DelaySpec* spec);
 int PRYXCheckCusDelaySpec(const DelaySpec* spec);
 int PRYXCheckFixDelaySpec(const DelaySpec* spec);
+
+}  // namespace zelbo

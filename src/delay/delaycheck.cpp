@@ -5,6 +5,8 @@
 
 #include "delay/delay.h"
 
+namespace zelbo {
+
 namespace {
 
 // Tolerance of the CUS probability sum: 10 * 1e-6 as computed in double.
@@ -70,3 +72,5 @@ int PRYXCheckFixDelaySpec(const DelaySpec* spec) {
   reportTypeMismatch(spec, FIX);
   return spec->location < 0 ? 1 : 0;
 }
+
+}  // namespace zelbo

@@ -1,9 +1,9 @@
-// The run: command line, model, checks, estimation and final report.
+// The command line: options, the run, and the exit status.
 #pragma once
 
-// Runs zelbo on the given arguments and returns the exit status (fatal errors inside the
-// unfolding and estimation end the process directly).
+namespace zelbo {
+
+// Runs zelbo on the given arguments and returns the exit status.
 int runZelbo(int argc, char** argv);
 
-// The usage text on standard error, then exit status 1.
-[[noreturn]] void usage();
+}  // namespace zelbo

@@ -2,14 +2,13 @@
 #include <new>
 
 #include "driver/driver.h"
-#include "driver/globals.h"
 
 int main(int argc, char** argv) {
   try {
-    return runZelbo(argc, argv);
+    return zelbo::runZelbo(argc, argv);
   } catch (const std::bad_alloc&) {
     fprintf(stderr, "\n\tError: Out of memory.\n");
-    if (gOutFp) fflush(gOutFp);
+    fflush(nullptr);
     return 1;
   }
 }

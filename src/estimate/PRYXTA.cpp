@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/globals.h"
-#include "estimate/pairs.h"
+namespace zelbo {
 
 namespace {
 
@@ -26,33 +25,32 @@ bool tryComputeTime(UnfoldNet& graph, Event& e) {
   return true;
 }
 
-std::vector<EventId> pending;  // explicit stack of the backward walk, reused
-
 }  // namespace
 
-void PRYXComputeEventFiringTimeRecur(UnfoldNet* graph, EventId event) {
-  if (graph->events[event].timeComputed) return;
+void PRYXComputeEventFiringTimeRecur(Sampler& s, EventId event) {
+  UnfoldNet& graph = s.graph;
+  if (graph.events[event].timeComputed) return;
+  std::vector<EventId>& pending = s.pending;
   pending.clear();
   pending.push_back(event);
   while (!pending.empty()) {
-    Event& e = graph->events[pending.back()];
-    if (e.timeComputed || tryComputeTime(*graph, e)) {
+    Event& e = graph.events[pending.back()];
+    if (e.timeComputed || tryComputeTime(graph, e)) {
       pending.pop_back();
       continue;
     }
-    for (CondId c : inConds(*graph, e)) {
+    for (CondId c : inConds(graph, e)) {
       if (c == kNone) continue;
-      const EventId producer = graph->conds[c].producer;
-      if (producer != kNone && !graph->events[producer].timeComputed) pending.push_back(producer);
+      const EventId producer = graph.conds[c].producer;
+      if (producer != kNone && !graph.events[producer].timeComputed) pending.push_back(producer);
     }
   }
 }
 
-void PRYXComputeEventFiringTime(UnfoldNet* graph) {
+void PRYXComputeEventFiringTime(Sampler& s) {
   // Producers fire before their consumers, so walking the events in firing order finds every
   // producer's time already known: each event is computed once, without a deep walk.
-  for (EventId id = 0; id < static_cast<EventId>(graph->events.size()); ++id)
-    PRYXComputeEventFiringTimeRecur(graph, id);
+  for (EventId id = 0; id < static_cast<EventId>(s.graph.events.size()); ++id) PRYXComputeEventFiringTimeRecur(s, id);
 }
 
 // Reachability from the reference events, 64 references at a time: one word per event whose
@@ -62,49 +60,46 @@ void PRYXComputeEventFiringTime(UnfoldNet* graph) {
 // fan-out cone per reference.
 namespace {
 
-std::vector<std::uint64_t> coneWords;
-int coneChunk = -1;
-
-void buildConeChunk(const UnfoldNet& graph, int chunk) {
-  coneWords.assign(graph.events.size(), 0);
+void buildConeChunk(Sampler& s, int chunk) {
+  const UnfoldNet& graph = s.graph;
+  std::vector<std::uint64_t>& words = s.coneWords;
+  words.assign(graph.events.size(), 0);
   const int first = chunk * 64;
   for (std::size_t slot = 0; slot < graph.initConds.size(); ++slot) {
     const int ref = referenceIndex(graph, slot);
     if (ref < first || ref >= first + 64) continue;
     const EventId consumer = graph.conds[graph.initConds[slot]].consumer;
-    if (consumer != kNone) coneWords[consumer] |= std::uint64_t{1} << (ref - first);
+    if (consumer != kNone) words[consumer] |= std::uint64_t{1} << (ref - first);
   }
   for (EventId id = 0; id < static_cast<EventId>(graph.events.size()); ++id) {
-    std::uint64_t word = coneWords[id];
+    std::uint64_t word = words[id];
     for (CondId c : inConds(graph, graph.events[id])) {
       if (c == kNone) continue;
       const EventId producer = graph.conds[c].producer;
-      if (producer != kNone) word |= coneWords[producer];
+      if (producer != kNone) word |= words[producer];
     }
-    coneWords[id] = word;
+    words[id] = word;
   }
-  coneChunk = chunk;
+  s.coneChunk = chunk;
 }
 
-bool inCone(EventId event, int refIndex) {
-  return (coneWords[event] >> (refIndex % 64)) & 1;
-}
-
-void raise(Event& e, EventId id, int refIndex) {
-  if (e.refCounter < refIndex && inCone(id, refIndex)) e.refCounter = refIndex;
+void raise(const Sampler& s, Event& e, EventId id, int refIndex) {
+  const bool inCone = (s.coneWords[id] >> (refIndex % 64)) & 1;
+  if (e.refCounter < refIndex && inCone) e.refCounter = refIndex;
 }
 
 }  // namespace
 
-void resetReferenceCones() { coneChunk = -1; }
+void resetReferenceCones(Sampler& s) { s.coneChunk = -1; }
 
 // `event` is the reference event of `refIndex`. Only the target events' counters are read
 // afterwards, so only they are raised.
-void PRYXUpdateRefCounterForFanoutCone(EventId /*event*/, int refIndex) {
-  UnfoldNet& graph = *gUnfoldNet;
-  if (refIndex / 64 != coneChunk) buildConeChunk(graph, refIndex / 64);
-  for (const EventPair& pair : gTargetEventPair) {
-    raise(graph.events[pair.source], pair.source, refIndex);
-    raise(graph.events[pair.destination], pair.destination, refIndex);
+void PRYXUpdateRefCounterForFanoutCone(Sampler& s, EventId /*event*/, int refIndex) {
+  if (refIndex / 64 != s.coneChunk) buildConeChunk(s, refIndex / 64);
+  for (const EventPair& pair : s.targetEventPair) {
+    raise(s, s.graph.events[pair.source], pair.source, refIndex);
+    raise(s, s.graph.events[pair.destination], pair.destination, refIndex);
   }
 }
+
+}  // namespace zelbo

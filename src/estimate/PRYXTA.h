@@ -1,13 +1,18 @@
 // Firing times and reference cones of the unfolded graph.
 #pragma once
 
-#include "unfold/graph.h"
+#include "estimate/sampler.h"
 
-// Gives every event its firing time: the latest arrival over its produced input tokens.
-void PRYXComputeEventFiringTime(UnfoldNet* graph);
+namespace zelbo {
+
+// Gives every event of the sampler's graph its firing time: the latest arrival over its
+// produced input tokens.
+void PRYXComputeEventFiringTime(Sampler& s);
 // Computes the firing time of `event` and, first, of every event it depends on.
-void PRYXComputeEventFiringTimeRecur(UnfoldNet* graph, EventId event);
+void PRYXComputeEventFiringTimeRecur(Sampler& s, EventId event);
 // Raises refCounter to refIndex on the target events in the fan-out cone of `event`.
-void PRYXUpdateRefCounterForFanoutCone(EventId event, int refIndex);
+void PRYXUpdateRefCounterForFanoutCone(Sampler& s, EventId event, int refIndex);
 // Forgets the reachability of the previous unfolding.
-void resetReferenceCones();
+void resetReferenceCones(Sampler& s);
+
+}  // namespace zelbo

@@ -1,19 +1,17 @@
 #include "estimate/bounds.h"
 
-#include <cstdint>
-#include <cstdio>
 #include <ctime>
 
-#include "driver/fatal.h"
-#include "driver/globals.h"
+#include "base/wrap.h"
 #include "estimate/evaluate.h"
 #include "estimate/pairs.h"
 #include "estimate/time.h"
 #include "spec/net.h"
-#include "spec/read.h"
 #include "unfold/enabled.h"
 #include "unfold/graph.h"
 #include "unfold/unfold.h"
+
+namespace zelbo {
 
 namespace {
 
@@ -36,130 +34,119 @@ long processorSeconds() { return static_cast<long>(clock() / 1000000); }
 
 // Feeds the three series; the run may stop when the group averages have converged, or both
 // the group sums and the group sizes.
-bool updateStoppingRule(Totals& t, double value, int groupSize) {
+bool updateStoppingRule(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize) {
   t.groupAverage.sum += value / groupSize;
-  const bool sums = Monte_Carlo(value, t.samples, t.groupSums, t.groupSum.sumSq, t.groupSum.required);
-  const bool sizes = Monte_Carlo(groupSize, t.samples, t.instances, t.groupSize.sumSq, t.groupSize.required);
-  const bool averages = Monte_Carlo(value / groupSize, t.samples, t.groupAverage.sum, t.groupAverage.sumSq,
-                                    t.groupAverage.required);
+  const bool sums =
+      Monte_Carlo(settings, halfAlpha, value, t.samples, t.groupSums, t.groupSum.sumSq, t.groupSum.required);
+  const bool sizes =
+      Monte_Carlo(settings, halfAlpha, groupSize, t.samples, t.instances, t.groupSize.sumSq, t.groupSize.required);
+  const bool averages = Monte_Carlo(settings, halfAlpha, value / groupSize, t.samples, t.groupAverage.sum,
+                                    t.groupAverage.sumSq, t.groupAverage.required);
   return averages || (sums && sizes);
 }
 
-}  // namespace
-
-void writeIntermediateReport(int n, int m, double s, int required) {
-  fprintf(gOutFp, "\n\n\t\t###Intermediate Report###\n\n");
-  fprintf(gOutFp, "\n\tCPU time used: %.3g seconds.", clock() / 1000000.0);
-  fprintf(gOutFp, "\n\tNumber of segments unfolded: %d", gSegmentNumber);
-  fprintf(gOutFp, "\n\tNumber of useful segments unfolded (samples): %d", n);
-  fprintf(gOutFp, "\n\tNumber of TSE instances sampled: %d", m);
-  if (required < 0) {
-    fprintf(gOutFp, "\n\tNumber of TSE instances to sample (expected): Not yet known.");
-  } else {
-    const long long expected = static_cast<long long>(required) * (m / n);
-    fprintf(gOutFp, "\n\tNumber of TSE instances to sample (expected): %lld", expected);
+void resetAllPlacesAndTransitions(Unfolder& u) {
+  for (const Trans* t : u.net.transList) u.state.at(t).occurrences = 0;
+  for (const Place* p : u.net.placeList) {
+    u.state.at(p).condCount = 0;
+    setTokens(u, p, 0);
   }
-  fprintf(gOutFp, "\n\tAverage number of TSE instances within a group: %lg", static_cast<double>(m) / n);
-  const TransPair& target = *gTargetTransPair;
-  if (!target.lowerBound) {
-    fprintf(gOutFp, "\n\tAverage grouped TSE: %lg", s / n);
-    fprintf(gOutFp, "\n\n\tUpper bound on average TSE(%s, %s, %d) = %.5g\n", target.source->name.c_str(),
-            target.destination->name.c_str(), target.separation, s / m);
-  } else {
-    fprintf(gOutFp, "\n\tAverage grouped TSE: %lg", -s / n);
-    fprintf(gOutFp, "\n\n\tLower bound on average TSE(%s, %s, %d) = %.5g\n", target.destination->name.c_str(),
-            target.source->name.c_str(), wrapNeg(target.separation), -s / m);
-  }
-}
-
-namespace {
-
-void resetAllPlacesAndTransitions(Net* net) {
-  for (Trans* t : net->transList) t->occurrences = 0;
-  for (Place* p : net->placeList) {
-    p->condCount = 0;
-    setTokens(net, p, 0);
-  }
-  for (Place* p : net->initMarking) setTokens(net, p, 1);
-  net->resetRevision = modelRevision();
+  for (const Place* p : u.net.initMarking) setTokens(u, p, 1);
+  u.state.resetOnce = true;
 }
 
 // Once the model has been reset, only what the unfolding touched can differ from the
 // initial marking: the transitions of its events and the places of its conditions.
-void resetWhatTheUnfoldingTouched(Net* net, const UnfoldNet& graph) {
+void resetWhatTheUnfoldingTouched(Unfolder& u) {
   // The records are spread over memory; ask for them a few iterations ahead.
   constexpr std::size_t kAhead = 16;
+  const UnfoldNet& graph = u.graph;
   const std::size_t events = graph.events.size(), conds = graph.conds.size();
   for (std::size_t i = 0; i < events; ++i) {
-    if (i + kAhead < events) __builtin_prefetch(graph.events[i + kAhead].trans, 1);
-    graph.events[i].trans->occurrences = 0;
+    if (i + kAhead < events) __builtin_prefetch(graph.events[i + kAhead].trans);
+    u.state.at(graph.events[i].trans).occurrences = 0;
   }
   for (std::size_t i = 0; i < conds; ++i) {
-    if (i + kAhead < conds) __builtin_prefetch(graph.conds[i + kAhead].place, 1);
-    Place* p = graph.conds[i].place;
-    p->condCount = 0;
-    setTokens(net, p, p->initMarked ? 1 : 0);
+    if (i + kAhead < conds) __builtin_prefetch(graph.conds[i + kAhead].place);
+    const Place* p = graph.conds[i].place;
+    u.state.at(p).condCount = 0;
+    setTokens(u, p, p->initMarked ? 1 : 0);
   }
 }
 
 }  // namespace
 
-void clear_gNet() {
-  Net* net = gNet;
-  prepareFiring(net);
-  if (net->resetRevision != modelRevision()) resetAllPlacesAndTransitions(net);
-  else resetWhatTheUnfoldingTouched(net, *gUnfoldNet);
-  for (Trans* t = net->enabledHead; t;) {
-    Trans* next = t->enabledNext;
-    t->enabled = 0;
-    t->enabledPrev = t->enabledNext = t->highPrev = t->highNext = nullptr;
+void clear_gNet(Unfolder& u) {
+  if (!u.state.resetOnce) resetAllPlacesAndTransitions(u);
+  else resetWhatTheUnfoldingTouched(u);
+  RunState& s = u.state;
+  for (const Trans* t = s.enabledHead; t;) {
+    TransState& ts = s.at(t);
+    const Trans* next = ts.enabledNext;
+    ts.enabled = 0;
+    ts.enabledPrev = ts.enabledNext = ts.highPrev = ts.highNext = nullptr;
     t = next;
   }
-  net->enabledHead = net->enabledTail = nullptr;
-  net->highHead = net->highTail = nullptr;
-  net->numEnabled = 0;
+  s.enabledHead = s.enabledTail = nullptr;
+  s.highHead = s.highTail = nullptr;
+  s.numEnabled = 0;
 }
 
-double bounds(int& unpaired) {
-  unpaired = 0;
+double bounds(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result) {
+  const Settings& settings = s.settings;
+  result.unpaired = false;
   Totals totals;
   bool stop = false;
-  int discarded = 0;
+  int discardedInARow = 0;
   long lastReport = processorSeconds();
 
-  while (gStop == 1 ? totals.samples < gSampleSize : !stop) {
-    unfold(gNet);
-    gSegmentNumber = wrapAdd(gSegmentNumber, 1);
-    identifyTargetEventPair(unpaired);
-    if (unpaired > 0) return 0.0;
-    assignDelay(gUnfoldNet);
+  while (settings.stop == 1 ? totals.samples < settings.sampleSize : !stop) {
+    unfold(s);
+    s.segmentNumber = wrapAdd(s.segmentNumber, 1);
+    result.segments = s.segmentNumber;
+    int unpaired = 0;
+    identifyTargetEventPair(s, unpaired);
+    if (unpaired > 0) {
+      result.unpaired = true;
+      return 0.0;
+    }
+    assignDelay(s);
     int incomplete = 0;
-    const double value = upperBound2(incomplete);
+    const double value = upperBound2(s, incomplete);
     if (incomplete == 1) {
-      if (++discarded >= kMaxDiscardedUnfoldings)
-        fatal("\n\tError: The reference events did not lead to every TSE event within %d unfoldings.\n",
+      ++result.discarded;
+      if (++discardedInARow >= kMaxDiscardedUnfoldings)
+        fatal("\n\tError: The reference events did not lead to every TSE event in %d consecutive unfoldings.\n",
               kMaxDiscardedUnfoldings);
-      PRYXIncreaseSegmentHistory();
+      PRYXIncreaseSegmentHistory(s);
+    } else {
+      discardedInARow = 0;
     }
 
-    if (gNumSource > 0 && incomplete == 0) {
+    if (s.numSource > 0 && incomplete == 0) {
       ++totals.samples;
-      totals.instances = wrapAdd(totals.instances, gNumSource);
+      totals.instances = wrapAdd(totals.instances, s.numSource);
       totals.groupSums += value;
-      if (gStop == 0 && updateStoppingRule(totals, value, gNumSource)) stop = true;
+      if (settings.stop == 0 && updateStoppingRule(settings, halfAlpha, totals, value, s.numSource)) stop = true;
       const long now = processorSeconds();
-      const bool periodic = gNumPrintIter > 0 && totals.samples % gNumPrintIter == 0;
+      const bool periodic = settings.printPeriod > 0 && totals.samples % settings.printPeriod == 0;
       if (periodic || now - lastReport > 20000) {
-        writeIntermediateReport(totals.samples, totals.instances, totals.groupSums, totals.groupAverage.required);
-        fflush(gOutFp);
+        if (onReport)
+          onReport(Progress{totals.samples, totals.instances, totals.groupSums, totals.groupAverage.required,
+                            s.segmentNumber});
         lastReport = now;
       }
     }
-    clear_gNet();  // reads the graph to find what to reset
-    clearUnfoldedGraph();
-    gTargetEventPair.clear();
+    clear_gNet(s);  // reads the graph to find what to reset
+    clearUnfoldedGraph(s.graph);
+    s.targetEventPair.clear();
   }
-  gNumSample = totals.instances;
-  gNumIter = totals.samples;
-  return totals.groupSums / totals.instances;
+  result.samples = totals.samples;
+  result.instances = totals.instances;
+  result.groupSums = totals.groupSums;
+  const double average = totals.groupSums / totals.instances;
+  result.bound = s.net.target->lowerBound ? -average : average;
+  return average;
 }
+
+}  // namespace zelbo

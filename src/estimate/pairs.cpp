@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "driver/globals.h"
+#include "base/wrap.h"
 #include "spec/net.h"
+
+namespace zelbo {
 
 namespace {
 // Instance number of occurrence `index` counted from `first`, or -1 outside the group.
@@ -14,30 +16,33 @@ std::int64_t instanceOf(int index, std::int64_t first, int count) {
 }
 }  // namespace
 
-void identifyTargetEventPair(int& unpaired) {
+void identifyTargetEventPair(Sampler& s, int& unpaired) {
   unpaired = 0;
-  const int n = gNumSource > 0 ? gNumSource : 0;
-  gTargetEventPair.assign(n, EventPair{});
-  const TransPair& target = *gTargetTransPair;
-  const std::int64_t sourceStart = gStartTSEindex;
+  const int n = s.numSource > 0 ? s.numSource : 0;
+  s.targetEventPair.assign(n, EventPair{});
+  const TransPair& target = *s.net.target;
+  const std::int64_t sourceStart = s.startTSEindex;
   const std::int64_t destinationStart = sourceStart + target.separation;
 
-  const std::vector<Event>& events = gUnfoldNet->events;
+  const std::vector<Event>& events = s.graph.events;
   for (EventId id = 0; id < static_cast<EventId>(events.size()); ++id) {
     const Event& e = events[id];
     if (e.trans == target.source)
-      if (std::int64_t j = instanceOf(e.index, sourceStart, n); j >= 0) gTargetEventPair[j].source = id;
+      if (std::int64_t j = instanceOf(e.index, sourceStart, n); j >= 0) s.targetEventPair[j].source = id;
     if (e.trans == target.destination)
-      if (std::int64_t j = instanceOf(e.index, destinationStart, n); j >= 0) gTargetEventPair[j].destination = id;
+      if (std::int64_t j = instanceOf(e.index, destinationStart, n); j >= 0) s.targetEventPair[j].destination = id;
   }
-  for (const EventPair& pair : gTargetEventPair)
+  for (const EventPair& pair : s.targetEventPair)
     if (pair.source == kNone || pair.destination == kNone) unpaired = 1;
 }
 
-void PRYXIncreaseSegmentHistory() {
-  const double tenth = 0.1 * gRequiredHeadingTSE;
+void PRYXIncreaseSegmentHistory(Sampler& s) {
+  const double tenth = 0.1 * s.requiredHeadingTSE;
   const int increment = tenth > 1 ? static_cast<int>(tenth) : 1;
-  fprintf(stderr, "\n\tInfo : Increasing number of leading TSE instances by %d.", increment);
-  gRequiredHeadingTSE = wrapAdd(gRequiredHeadingTSE, increment);
-  fprintf(stderr, "\n\tInfo : The number of leading TSE instances is now : %d.", gRequiredHeadingTSE);
+  FILE* out = s.settings.diagnostics;
+  fprintf(out, "\n\tInfo : Increasing number of leading TSE instances by %d.", increment);
+  s.requiredHeadingTSE = wrapAdd(s.requiredHeadingTSE, increment);
+  fprintf(out, "\n\tInfo : The number of leading TSE instances is now : %d.", s.requiredHeadingTSE);
 }
+
+}  // namespace zelbo

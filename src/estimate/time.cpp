@@ -4,17 +4,15 @@
 #include <cmath>
 #include <cstdio>
 
-#include "driver/fatal.h"
-#include "driver/globals.h"
+#include "zelbo/error.h"
 
-void getZhalfAlpha() {
-  if (gStop == 1) return;
-  const double tail = (1 - gConfidence / 100) * 0.5;
-  if (!(0.5 > tail)) {
-    gHalfAlpha = 0.0;
-    return;
-  }
-  if (gConfidence >= 100) fatal("\n\tError: Confidence level must be below 100 percent.\n");
+namespace zelbo {
+
+double getZhalfAlpha(const Settings& settings) {
+  if (settings.stop == 1) return 0.0;
+  const double tail = (1 - settings.confidence / 100) * 0.5;
+  if (!(0.5 > tail)) return 0.0;
+  if (settings.confidence >= 100) fatal("\n\tError: Confidence level must be below 100 percent.\n");
   // Right-endpoint sum of the standard normal density from 0 until the upper tail no longer
   // exceeds alpha/2; past x = 10 the tail is below any level a double can tell from 0.
   const double pi = 2 * acos(0.0);
@@ -24,36 +22,40 @@ void getZhalfAlpha() {
     x = x + 0.00001;
     area = area + 0.00001 * exp(-x * x * 0.5) / sqrt(2 * pi);
   } while (0.5 - area > tail && x <= 10);
-  gHalfAlpha = x;
+  return x;
 }
 
-int requiredSampleCount(double deviation, double errorBound) {
+int requiredSampleCount(double halfAlpha, double deviation, double errorBound) {
   if (deviation == 0) return 0;
   if (errorBound == 0) return INT_MAX;
-  const double ratio = gHalfAlpha * deviation / errorBound;
+  const double ratio = halfAlpha * deviation / errorBound;
   if (!std::isfinite(ratio)) return INT_MAX;
   const double whole = std::trunc(std::fabs(ratio));
   if (whole * whole > INT_MAX) return INT_MAX;
   return static_cast<int>(whole * whole);
 }
 
-bool Monte_Carlo(double value, int n, double sum, double& sumSq, int& required) {
+bool Monte_Carlo(const Settings& settings, double halfAlpha, double value, int n, double sum, double& sumSq,
+                 int& required) {
   if (n < 0) fatal("\n\tError: Negative sample index!");
   sumSq = sumSq + value * value;
   const double mean = sum / n;
   double variance = sumSq / n - mean * mean;
   if (variance < 0) variance = 0;  // rounding of the running sums
   const double deviation = sqrt(variance);
-  if (n <= 30 && gVerbose <= 1) return false;
+  if (n <= 30 && settings.verbose <= 1) return false;
 
-  const double errorBound = gTolerance ? gAbsoluteError : fabs(mean) * gRelativeError / 100;
-  const int nPrime = requiredSampleCount(deviation, errorBound);
-  if (gVerbose > 1) fprintf(gOutFp, "\n\tInfo : nprime: %d, n: %d\n", nPrime, n);
+  const double errorBound =
+      settings.tolerance ? settings.absoluteError : fabs(mean) * settings.relativeError / 100;
+  const int nPrime = requiredSampleCount(halfAlpha, deviation, errorBound);
+  if (settings.verbose > 1) fprintf(settings.log, "\n\tInfo : nprime: %d, n: %d\n", nPrime, n);
   required = nPrime;
   if (nPrime < n && n > 30) return true;
-  if (gNumPrintIter > 0 && n % gNumPrintIter == 0 && gVerbose > 1) {
-    fprintf(gOutFp, "\n\tInfo : Variance %g: Deviation: %g\n", variance, deviation);
-    fprintf(gOutFp, "\n\tInfo : Expected samples: %d, current samples: %d\n", nPrime, n);
+  if (settings.printPeriod > 0 && n % settings.printPeriod == 0 && settings.verbose > 1) {
+    fprintf(settings.log, "\n\tInfo : Variance %g: Deviation: %g\n", variance, deviation);
+    fprintf(settings.log, "\n\tInfo : Expected samples: %d, current samples: %d\n", nPrime, n);
   }
   return false;
 }
+
+}  // namespace zelbo

@@ -6,39 +6,40 @@
 %code requires {
 #include "spec/PRYXYYLoc.h"
 #include "spec/net.h"
+#include "spec/parse.h"
 #include "spec/util.h"
-
-struct DelaySpec;
-struct ProbListElem;
 
 // Symbols carry our own YYLoc. Declaring it trivial lets bison's C skeleton, compiled as
 // C++, grow its stack past the first 200 entries.
-#define YYLTYPE YYLoc
+#define YYLTYPE zelbo::YYLoc
 #define YYLTYPE_IS_DECLARED 1
 #define YYLTYPE_IS_TRIVIAL 1
+
+typedef void* yyscan_t;
 }
 
 %{
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <utility>
 
+#include "base/wrap.h"
 #include "delay/delay.h"
-#include "driver/globals.h"
-#include "spec/parse.h"
 #include "spec/read.h"
+#include "zelbo/error.h"
 
-int PRYXlex();
-int PRYXlex_destroy();
-extern FILE* PRYXin;
+using namespace zelbo;
 
 // The parse stack starts at 200 entries and doubles up to 10000. `body` nests to the
 // right, so every statement read stays on the stack until the end of the file: this bounds
 // a file to some 10000 statements.
 #define YYINITDEPTH 200
 #define YYMAXDEPTH 10000
+// A grown stack belongs to the read's context, which frees it even when an error is thrown
+// out of the parser.
+#define YYMALLOC(bytes) ctx.allocateStack(bytes)
+#define YYFREE(block) ctx.releaseStack(block)
 
 namespace {
 // The tool's wording of the parser's two own messages.
@@ -52,79 +53,66 @@ const char* parserMessage(const char* bisonText) {
 %}
 
 %code {
-// One value of a custom distribution; the list runs newest first.
-struct ProbListElem {
-  float value;
-  ProbListElem* next;
-};
+int PRYXlex(YYSTYPE* value, YYLoc* loc, yyscan_t scanner);
+
+// "\n\tError: %s" and the location of the last match, to the diagnostics stream.
+void PRYXerror(YYLoc* loc, yyscan_t, ParseContext& ctx, const char* message) {
+  fprintf(ctx.diagnostics, "\n\tError: %s", message);
+  PRYXPrintYYLoc(ctx.diagnostics, *loc);
+}
 
 namespace {
 
-// Records that serve only while one file is read; the model keeps copies or nothing.
-struct ParseStorage {
-  std::deque<TransNode> nodes;
-  std::deque<TransIdList> lists;
-  std::deque<ProbListElem> probElems;
-  std::deque<TransPair> ignoredTargets;     // targets after the first
-  std::unique_ptr<DelaySpec> pendingDelay;  // built, not yet attached to its place
-};
-ParseStorage parseStorage;
-
-void releaseParseStorage() { parseStorage = ParseStorage{}; }
-
-// The file ParseSpecFile opened; a run reads it once and leaves it open.
-FILE* modelFile = nullptr;
-
 // The place of a place statement, or none when an earlier statement gave it arcs,
 // in which case every clause of this statement is skipped.
-Place* beginPlaceStatement(const char* name, const YYLoc& nameLoc) {
-  Place* place = MustGetPlace(gNet, name);
+Place* beginPlaceStatement(ParseContext& ctx, const char* name, const YYLoc& nameLoc) {
+  Place* place = MustGetPlace(&ctx.net, name);
   if (place->preset.empty() && place->poset.empty()) return place;
-  fprintf(stderr, "\n\tError: Connection of place %s redefined %s. Use the previous definition.\n",
+  fprintf(ctx.diagnostics, "\n\tError: Connection of place %s redefined %s. Use the previous definition.\n",
           place->name.c_str(), PRYXYYLoc2Str(nameLoc).c_str());
   return nullptr;
 }
 
-TransNode* newTransNode(const char* name) {
-  return &parseStorage.nodes.emplace_back(TransNode{1.0, MustGetTrans(gNet, name)});
+TransNode* newTransNode(ParseContext& ctx, const char* name) {
+  return &ctx.nodes.emplace_back(TransNode{1.0, MustGetTrans(&ctx.net, name)});
 }
 
-TransIdList* newTransIdList(const TransNode& first) {
-  TransIdList& list = parseStorage.lists.emplace_back();
-  AppendTransListIfNotFound(list, first);
+TransIdList* newTransIdList(ParseContext& ctx, const TransNode& first) {
+  TransIdList& list = ctx.lists.emplace_back();
+  AppendTransListIfNotFound(list, first, ctx.diagnostics);
   return &list;
 }
 
 // A clause's list is copied into the place; its memory is not needed any longer.
 void dropTransIdList(TransIdList* list) { *list = TransIdList{}; }
 
-void warnBracketProb(double value, const YYLoc& loc) {
-  fprintf(stderr, "\n\tWarning: Invalid probability value '%g'", value);
-  PRYXPrintYYLoc(loc);
+void warnBracketProb(ParseContext& ctx, double value, const YYLoc& loc) {
+  fprintf(ctx.diagnostics, "\n\tWarning: Invalid probability value '%g'", value);
+  PRYXPrintYYLoc(ctx.diagnostics, loc);
 }
 
-void warnBracketProb(int value, const YYLoc& loc) {
-  fprintf(stderr, "\n\tWarning: Invalid probability value '%d'", value);
-  PRYXPrintYYLoc(loc);
+void warnBracketProb(ParseContext& ctx, int value, const YYLoc& loc) {
+  fprintf(ctx.diagnostics, "\n\tWarning: Invalid probability value '%d'", value);
+  PRYXPrintYYLoc(ctx.diagnostics, loc);
 }
 
-void warnUnsafeMarking(int count, const YYLoc& loc) {
-  fprintf(stderr, "\n\tWarning: PRYX Solver supports only safe nets.");
-  fprintf(stderr, "\n\t         Initial marking value %d", count);
-  PRYXPrintYYLoc(loc);
+void warnUnsafeMarking(ParseContext& ctx, int count, const YYLoc& loc) {
+  fprintf(ctx.diagnostics, "\n\tWarning: PRYX Solver supports only safe nets.");
+  fprintf(ctx.diagnostics, "\n\t         Initial marking value %d", count);
+  PRYXPrintYYLoc(ctx.diagnostics, loc);
 }
 
-DelaySpec* newDelaySpec(DelayType type, float location, float scale) {
-  parseStorage.pendingDelay = std::make_unique<DelaySpec>();
-  DelaySpec* spec = parseStorage.pendingDelay.get();
+DelaySpec* newDelaySpec(ParseContext& ctx, DelayType type, float location, float scale) {
+  ctx.pendingDelay = std::make_unique<DelaySpec>();
+  DelaySpec* spec = ctx.pendingDelay.get();
   spec->type = type;
   spec->location = location;
   spec->scale = scale;
   return spec;
 }
 
-ProbListElem* pushProbElem(float value) {
-  return &parseStorage.probElems.emplace_back(ProbListElem{value, nullptr});
+ProbListElem* pushProbElem(ParseContext& ctx, float value) {
+  return &ctx.probElems.emplace_back(ProbListElem{value, nullptr});
 }
 
 // The list runs newest first; filling the array from its last slot restores file order.
@@ -138,27 +126,24 @@ void copyProbList(DelaySpec* spec, const ProbListElem* newestFirst) {
 }
 
 // A delay statement: the newest delay of a place wins; a replaced one stays with the net, unused.
-void attachPendingDelay(Place* place, const YYLoc& distLoc) {
+void attachPendingDelay(ParseContext& ctx, Place* place, const YYLoc& distLoc) {
   if (place->delaySpec) {
-    fprintf(stderr, "\n\tWARNING: Multiple delay spec's for place %s", place->name.c_str());
-    PRYXPrintYYLoc(distLoc);
-    fprintf(stderr, "\n\t         Retaining the last delay spec.\n");
+    fprintf(ctx.diagnostics, "\n\tWARNING: Multiple delay spec's for place %s", place->name.c_str());
+    PRYXPrintYYLoc(ctx.diagnostics, distLoc);
+    fprintf(ctx.diagnostics, "\n\t         Retaining the last delay spec.\n");
   }
-  attachDelaySpec(gNet, place, std::move(parseStorage.pendingDelay));
+  attachDelaySpec(&ctx.net, place, std::move(ctx.pendingDelay));
 }
 
 // A target statement: the first target of the file is the model's; a later one is reported and only
 // serves the rest of its own statement.
-TransPair* newTarget(Trans* source, Trans* destination, int separation, const YYLoc& sourceLoc) {
+TransPair* newTarget(ParseContext& ctx, Trans* source, Trans* destination, int separation, const YYLoc& sourceLoc) {
   const TransPair pair{source, destination, separation, 0};
-  if (!gTargetTransPair) {
-    gTargetTransPair = gNet->targetPairs.emplace_back(std::make_unique<TransPair>(pair)).get();
-    return gTargetTransPair;
-  }
-  fprintf(stderr, "\n\tWarning: PRYX Solver handles only one target TSE pair.");
-  fprintf(stderr, "\n\t         Ignoring the requested TSE");
-  PRYXPrintYYLoc(sourceLoc);
-  return &parseStorage.ignoredTargets.emplace_back(pair);
+  if (!ctx.net.target) return addTargetPair(&ctx.net, pair);
+  fprintf(ctx.diagnostics, "\n\tWarning: PRYX Solver handles only one target TSE pair.");
+  fprintf(ctx.diagnostics, "\n\t         Ignoring the requested TSE");
+  PRYXPrintYYLoc(ctx.diagnostics, sourceLoc);
+  return &ctx.ignoredTargets.emplace_back(pair);
 }
 
 // ".lb": the lower bound from a to b at separation k is asked as the mirrored upper bound
@@ -173,7 +158,9 @@ TransPair* mirrorForLowerBound(TransPair* pair) {
 }  // namespace
 }
 
-%define parse.trace
+%define api.pure full
+%param {yyscan_t scanner}
+%parse-param {zelbo::ParseContext& ctx}
 %define api.token.prefix {TOK_}
 %locations
 %expect 0
@@ -185,12 +172,12 @@ TransPair* mirrorForLowerBound(TransPair* pair) {
   int ival;
   float fval;
   const char* text;
-  Place* place;
-  TransNode* node;
-  TransIdList* list;
-  DelaySpec* delay;
-  TransPair* pair;
-  ProbListElem* probs;
+  zelbo::Place* place;
+  zelbo::TransNode* node;
+  zelbo::TransIdList* list;
+  zelbo::DelaySpec* delay;
+  zelbo::TransPair* pair;
+  zelbo::ProbListElem* probs;
 }
 
 %token UNI 257 FIX 258 EXP 259 BET 260 GEO 261 BIN 262 CUS 263
@@ -215,7 +202,7 @@ TransPair* mirrorForLowerBound(TransPair* pair) {
 
 model: header body ;
 
-header: STPN ID { gNet->name = PRYXDupStr($2); } ;
+header: STPN ID { ctx.net.name = PRYXDupStr($2); } ;
 
 body: place_connection body
     | place_delay body
@@ -230,26 +217,26 @@ tse: tse LB { $$ = mirrorForLowerBound($1); }
    | TSE LPA tse_triple RPA { $$ = $3; }
    ;
 
-tse_triple: trans_id trans_id INT { $$ = newTarget($1->trans, $2->trans, $3, @1); } ;
+tse_triple: trans_id trans_id INT { $$ = newTarget(ctx, $1->trans, $2->trans, $3, @1); } ;
 
 place_connection: place_connection place_poset {
-                    if ($1) replacePlacePoset($1, $2->nodes);
+                    if ($1) replacePlacePoset(&ctx.net, $1, $2->nodes);
                     dropTransIdList($2);
                     $$ = $1;
                   }
                 | place_connection place_preset {
-                    if ($1) replacePlacePreset($1, $2->nodes);
+                    if ($1) replacePlacePreset(&ctx.net, $1, $2->nodes);
                     dropTransIdList($2);
                     $$ = $1;
                   }
                 | place_connection place_mark {
-                    if ($1) markInitPlace(gNet, $1, $2);
+                    if ($1) markInitPlace(&ctx.net, $1, $2);
                     $$ = $1;
                   }
                 | place_id { $$ = $1; }
                 ;
 
-place_id: PLACE_TOK ID { $$ = beginPlaceStatement($2, @2); } ;
+place_id: PLACE_TOK ID { $$ = beginPlaceStatement(ctx, $2, @2); } ;
 
 place_preset: PRESET bracket_trans_id_list { $$ = $2; } ;
 
@@ -257,34 +244,34 @@ place_poset: POSET bracket_trans_id_list { $$ = $2; } ;
 
 bracket_trans_id_list: LCB trans_id_list RCB { $$ = $2; } ;
 
-trans_id_list: trans_id_list trans_id { AppendTransListIfNotFound(*$1, *$2); $$ = $1; }
-             | trans_id { $$ = newTransIdList(*$1); }
+trans_id_list: trans_id_list trans_id { AppendTransListIfNotFound(*$1, *$2, ctx.diagnostics); $$ = $1; }
+             | trans_id { $$ = newTransIdList(ctx, *$1); }
              ;
 
 trans_id: trans_id prob { $1->prob = $2; $$ = $1; }
-        | ID { $$ = newTransNode($1); }
+        | ID { $$ = newTransNode(ctx, $1); }
         ;
 
 prob: LBR FLOAT RBR {
-        if ($2 > 1) warnBracketProb(static_cast<double>($2), @2);
+        if ($2 > 1) warnBracketProb(ctx, static_cast<double>($2), @2);
         $$ = $2;
       }
     | LBR INT RBR {
-        if ($2 > 1) warnBracketProb($2, @2);
+        if ($2 > 1) warnBracketProb(ctx, $2, @2);
         $$ = static_cast<float>($2);
       }
     ;
 
 place_mark: MARK INT {
-              if ($2 > 1) warnUnsafeMarking($2, @2);
+              if ($2 > 1) warnUnsafeMarking(ctx, $2, @2);
               $$ = $2;
             }
           | MARK { $$ = 1; }
           ;
 
-place_delay: delay_place delay_dist { attachPendingDelay($1, @2); $$ = $1; } ;
+place_delay: delay_place delay_dist { attachPendingDelay(ctx, $1, @2); $$ = $1; } ;
 
-delay_place: DELAY ID { $$ = MustGetPlace(gNet, $2); } ;
+delay_place: DELAY ID { $$ = MustGetPlace(&ctx.net, $2); } ;
 
 delay_dist: uni_dist { $$ = $1; }
           | geo_dist { $$ = $1; }
@@ -295,40 +282,40 @@ delay_dist: uni_dist { $$ = $1; }
           | fix_dist { $$ = $1; }
           ;
 
-uni_dist: UNI location scale { $$ = newDelaySpec(DelayType::UNI, $2, $3); } ;
+uni_dist: UNI location scale { $$ = newDelaySpec(ctx, DelayType::UNI, $2, $3); } ;
 
-fix_dist: FIX location { $$ = newDelaySpec(DelayType::FIX, $2, 0.0f); } ;
+fix_dist: FIX location { $$ = newDelaySpec(ctx, DelayType::FIX, $2, 0.0f); } ;
 
 geo_dist: GEO location scale param {
-            $$ = newDelaySpec(DelayType::GEO, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::GEO, $2, $3);
             $$->prob = $4;
           }
         ;
 
 exp_dist: EXP location scale param {
-            $$ = newDelaySpec(DelayType::EXP, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::EXP, $2, $3);
             $$->lambda = $4;
           }
         ;
 
 bin_dist: BIN location scale INT param {
-            $$ = newDelaySpec(DelayType::BIN, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::BIN, $2, $3);
             $$->count = $4;
             $$->prob = $5;
-            $$->quantiles = generateBin($4, static_cast<double>($5));
+            $$->quantiles = generateBin($4, static_cast<double>($5), ctx.diagnostics);
           }
         ;
 
 bet_dist: BET location scale param param {
-            $$ = newDelaySpec(DelayType::BET, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::BET, $2, $3);
             $$->alpha = $4;
             $$->beta = $5;
-            $$->quantiles = generateBeta(static_cast<double>($4), static_cast<double>($5));
+            $$->quantiles = generateBeta(static_cast<double>($4), static_cast<double>($5), ctx.diagnostics);
           }
         ;
 
 cus_dist: CUS location scale prob_list {
-            $$ = newDelaySpec(DelayType::CUS, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::CUS, $2, $3);
             copyProbList($$, $4);
           }
         ;
@@ -339,14 +326,14 @@ prob_list: prob_list prob_list_elem { $2->next = $1; $$ = $2; }
 
 prob_list_elem: FLOAT {
                   if ($1 > 1)
-                    fprintf(stderr, "\n\tWarning: Invalid probability value '%g' in spec.", static_cast<double>($1));
-                  $$ = pushProbElem($1);
+                    fprintf(ctx.diagnostics, "\n\tWarning: Invalid probability value '%g' in spec.", static_cast<double>($1));
+                  $$ = pushProbElem(ctx, $1);
                 }
               | INT {
                   const float value = static_cast<float>($1);
                   if ($1 > 1)
-                    fprintf(stderr, "\t\nWarning: Invalid probability value '%g' in spec.", static_cast<double>(value));
-                  $$ = pushProbElem(value);
+                    fprintf(ctx.diagnostics, "\t\nWarning: Invalid probability value '%g' in spec.", static_cast<double>(value));
+                  $$ = pushProbElem(ctx, value);
                 }
               ;
 
@@ -364,30 +351,51 @@ param: FLOAT { $$ = $1; }
 
 %%
 
-int ParseSpecFile(const char* path) {
-  PRYXdebug = 0;
-  FILE* file = fopen(path, "r");
-  if (!file) {
-    fprintf(stderr, "\n\tError: Failed to open file %s to read.\n", path);
-    return 1;
-  }
-  modelFile = file;
-  PRYXin = file;
-  const int status = PRYXparse();
-  releaseParseStorage();
-  if (status != 0) {
-    fprintf(stderr, "\n\tError: Failed to parse %s.\n", path);
-    return 1;
-  }
-  return 0;
+namespace zelbo {
+
+void* ParseContext::allocateStack(std::size_t bytes) {
+  return stackBlocks.emplace_back(std::make_unique<char[]>(bytes)).get();
 }
 
-void PRYXResetReader() {
-  PRYXlex_destroy();
-  PRYXResetLocation();
-  releaseParseStorage();
-  if (modelFile) {
-    fclose(modelFile);
-    modelFile = nullptr;
-  }
+void ParseContext::releaseStack(void* block) {
+  for (auto& owned : stackBlocks)
+    if (owned.get() == block) {
+      owned.reset();
+      return;
+    }
 }
+
+namespace {
+
+// Parses `input` into `net`; `name` stands for the file in the closing message.
+void parseModel(Net& net, FILE* input, const char* name, FILE* diagnostics) {
+  ParseContext ctx(net, diagnostics);
+  ModelScanner scanner(input, ctx);
+  const int status = PRYXparse(scanner.handle(), ctx);
+  if (status != 0)
+    throw Error(formatText("\n\tError: Failed to parse %s.\n", name), 1, Error::Kind::model);
+  prepareFiring(net);
+}
+
+struct FileCloser {
+  void operator()(FILE* file) const { fclose(file); }
+};
+
+}  // namespace
+
+void ParseSpecFile(Net& net, const char* path, FILE* diagnostics) {
+  std::unique_ptr<FILE, FileCloser> file(fopen(path, "r"));
+  if (!file) throw Error(formatText("\n\tError: Failed to open file %s to read.\n", path), 1, Error::Kind::model);
+  parseModel(net, file.get(), path, diagnostics);
+}
+
+void ParseSpecText(Net& net, std::string_view text, const char* name, FILE* diagnostics) {
+  // A stream over the text, so that it is scanned exactly as a file of that content.
+  char none = '\0';  // an empty text still needs a buffer to stand on
+  char* data = text.empty() ? &none : const_cast<char*>(text.data());
+  std::unique_ptr<FILE, FileCloser> file(fmemopen(data, text.size(), "r"));
+  if (!file) throw std::bad_alloc();
+  parseModel(net, file.get(), name, diagnostics);
+}
+
+}  // namespace zelbo

@@ -6,24 +6,11 @@
 
 #include <cstdio>
 
-#include "driver/globals.h"
+#include "base/wrap.h"
 
-int current_line = 1;
-int current_column = 0;
+namespace zelbo {
 
-namespace {
-
-// The position and span before the last match, for PRYXUndoLocationUpdate.
-struct SavedLocation {
-  int line = 1;
-  int column = 0;
-  YYLoc span{};
-};
-SavedLocation beforeLastMatch;
-
-}  // namespace
-
-void lex_update_location(const char* text, int leng) {
+void lex_update_location(LocationState& state, const char* text, int leng) {
   // A scanner that matched nothing would never advance.
   if (!(text != nullptr && leng > 0))
     __assert_fail("text != ((void *)0) && leng > 0", "PRYXSpec", __LINE__, "lex_update_location");
@@ -37,27 +24,30 @@ void lex_update_location(const char* text, int leng) {
       ++afterLastNewline;
     }
   }
-  current_column = afterLastNewline >= 0 ? afterLastNewline : wrapAdd(current_column, leng);
-  current_line = wrapAdd(current_line, newlines);
+  state.current_column = afterLastNewline >= 0 ? afterLastNewline : wrapAdd(state.current_column, leng);
+  state.current_line = wrapAdd(state.current_line, newlines);
 }
 
-void yy_update_location(int first_line, int first_column, int last_line, int last_column) {
-  PRYXlloc.first_line = first_line;
-  PRYXlloc.first_column = first_column;
-  PRYXlloc.last_line = last_line;
-  PRYXlloc.last_column = last_column;
+void yy_update_location(YYLoc& loc, int first_line, int first_column, int last_line, int last_column) {
+  loc.first_line = first_line;
+  loc.first_column = first_column;
+  loc.last_line = last_line;
+  loc.last_column = last_column;
 }
 
-void PRYXUpdateLocationForMatch(const char* text, int leng) {
-  beforeLastMatch = {current_line, current_column, PRYXlloc};
-  lex_update_location(text, leng);
-  yy_update_location(beforeLastMatch.line, wrapAdd(beforeLastMatch.column, 1), current_line, current_column);
+void PRYXUpdateLocationForMatch(LocationState& state, YYLoc& lastMatch, const char* text, int leng) {
+  state.savedLine = state.current_line;
+  state.savedColumn = state.current_column;
+  state.savedSpan = lastMatch;
+  lex_update_location(state, text, leng);
+  yy_update_location(lastMatch, state.savedLine, wrapAdd(state.savedColumn, 1), state.current_line,
+                     state.current_column);
 }
 
-void PRYXUndoLocationUpdate() {
-  current_line = beforeLastMatch.line;
-  current_column = beforeLastMatch.column;
-  PRYXlloc = beforeLastMatch.span;
+void PRYXUndoLocationUpdate(LocationState& state, YYLoc& lastMatch) {
+  state.current_line = state.savedLine;
+  state.current_column = state.savedColumn;
+  lastMatch = state.savedSpan;
 }
 
 std::string PRYXYYLoc2Str(const YYLoc& loc) {
@@ -68,17 +58,6 @@ std::string PRYXYYLoc2Str(const YYLoc& loc) {
   return text;
 }
 
-void PRYXPrintYYLoc(const YYLoc& loc) { fprintf(stderr, "%s\n", PRYXYYLoc2Str(loc).c_str()); }
+void PRYXPrintYYLoc(FILE* out, const YYLoc& loc) { fprintf(out, "%s\n", PRYXYYLoc2Str(loc).c_str()); }
 
-int PRYXerror(const char* message) {
-  fprintf(stderr, "\n\tError: %s", message);
-  PRYXPrintYYLoc(PRYXlloc);
-  return -1;
-}
-
-void PRYXResetLocation() {
-  current_line = 1;
-  current_column = 0;
-  PRYXlloc = YYLoc{};
-  beforeLastMatch = {};
-}
+}  // namespace zelbo

@@ -1,17 +1,24 @@
 // Checks and summary of a model once it is read.
 #pragma once
 
-#include "spec/net.h"
+#include <cstdio>
 
-// Writes the model summary (and, verbose, the listing) to the log stream; 0 when the model
+#include "spec/net.h"
+#include "zelbo/settings.h"
+
+namespace zelbo {
+
+// Writes the model summary (and, verbose, the listing) to the settings' log; 0 when the model
 // is usable, 1 at the first rejection.
-int checkSpec(Net* net);
+int checkSpec(const Net& net, const Settings& settings);
 
 // 0 when the place's delay specification is acceptable, 1 otherwise (no delay given included).
 int PRYXCheckDelaySpecForPlace(const Place* place);
 
-// The goal line, then 0 when the target pair is usable, 1 otherwise.
-int PRYXCheckTargetTSE();
+// The goal line, then 0 when the net's target pair is usable, 1 otherwise.
+int PRYXCheckTargetTSE(const Net& net, FILE* log);
 
-// Each place name followed by a blank, then a newline, to the log stream.
-void dumpPlaceList(const PlaceList& list);
+// Each place name followed by a blank, then a newline, to `out`.
+void dumpPlaceList(FILE* out, const PlaceList& list);
+
+}  // namespace zelbo

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace zelbo {
+
 template <class Record, class Key, class KeyOf, class Hash>
 class FlatIndex {
  public:
@@ -59,3 +61,5 @@ class FlatIndex {
   std::vector<Slot> slots_;  // a power of two in size, at most half full
   std::size_t size_ = 0;
 };
+
+}  // namespace zelbo

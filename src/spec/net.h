@@ -1,6 +1,7 @@
 // The net model: places with their delays, transitions, arcs, choice probabilities, the
-// initial marking and the target TSE pair. Built once by the model reader, then read by the
-// checks, the unfolding and the estimation, which also keep run-time counters in it.
+// initial marking and the target TSE pair. Built once, by the model reader or through the
+// construction calls of spec/read.h, then only read: what a run changes lives in its own
+// state (unfold/state.h), indexed by the places' and transitions' numbers.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,8 @@
 #include <vector>
 
 #include "spec/flatindex.h"
+
+namespace zelbo {
 
 struct DelaySpec;
 struct Place;
@@ -112,19 +115,16 @@ struct TransNode {
 using TransList = HeadList<TransNode>;
 using PlaceList = HeadList<Place*>;
 
-// Derived from the arcs once the model is complete; lets a firing update the enabled list by
-// looking only at the fired transition's neighbourhood (see unfold/enabled.cpp).
-// Derived from the arcs once the model is complete; lets a firing update the enabled list by
-// looking only at the fired transition's neighbourhood (see unfold/enabled.cpp).
+// Derived from the arcs once the model is complete (prepareFiring); lets a firing update the
+// enabled list by looking only at the fired transition's neighbourhood (see unfold/enabled.cpp).
 struct PosetSlot;
 
-// Places and transitions keep the fields that firing reads and writes at their start, so
-// that a firing touches one cache line of each record it visits.
+// Places and transitions keep the fields that firing reads at their start, so that a firing
+// touches one cache line of each record it visits.
 struct Place {
-  int tokens = 0;
-  int condCount = 0;               // index of the next Cond of this place
+  int id = 0;                      // creation order: index of the place's run state
   int initMarked = 0;
-  std::int32_t lastCond = -1;      // the Cond most recently produced here (unfolded graph id)
+  int initTokens = 0;              // tokens of the initial marking (a place marked twice has 2)
   TransList poset;                 // transitions that take tokens from it, with branch probabilities
   SmallVector<Trans*> consumers;   // derived: transitions that have this place on their preset
   int countedConsumers = 0;        // derived: the first ones, with many inputs, count them marked
@@ -143,22 +143,12 @@ struct PosetSlot {
 };
 
 struct Trans {
-  int occurrences = 0;             // firings so far in the current unfolding
-  int enabled = 0;                 // 1 while on the enabled list
-  int markedInputs = 0;            // derived: marked input places, kept by firing for big presets
-  unsigned candidateStamp = 0;     // the firing that last examined this transition
+  int id = 0;                      // creation order: index of the transition's run state
+  bool lowPriority = false;        // derived: some input place is initially marked
+  bool slotsAreInputs = true;      // derived: every place of posetSlots is an input
   PlaceList preset;
   PlaceList poset;
-  // Links of the enabled list, and of its high-priority sublist (same order).
-  Trans* enabledPrev = nullptr;
-  Trans* enabledNext = nullptr;
-  Trans* highPrev = nullptr;
-  Trans* highNext = nullptr;
-  bool lowPriority = false;        // derived: some input place is initially marked
   SmallVector<PosetSlot> posetSlots;  // derived, sorted by the places' listPos
-  bool slotsAreInputs = true;   // derived: every place of posetSlots is an input
-  int selectionScore = 0;          // empty initially marked places after the stages it opened
-  int selectionCount = 0;          // stages it opened
   std::string name;
 };
 
@@ -176,26 +166,19 @@ struct Net {
   HeadList<Trans*> transList;      // newest first
   PlaceList placeList;             // newest first
   PlaceList initMarking;           // newest first; a place marked twice stands twice
-  // The enabled list: first in, first out; linked through the transitions.
-  Trans* enabledHead = nullptr;
-  Trans* enabledTail = nullptr;
-  Trans* highHead = nullptr;       // first high-priority transition on the enabled list
-  Trans* highTail = nullptr;
+  TransPair* target = nullptr;     // the target TSE, or none
   int numPlaces = 0;
   int numTrans = 0;
-  int numEnabled = 0;
+  std::vector<Place*> placeById;   // by id
+  std::vector<Trans*> transById;
 
-  // Marking summary kept current by every token change, so that comparing the marking with
-  // the initial one costs O(1): initially marked places without a token, and other places
-  // holding one.
-  int emptyInitPlaces = 0;
-  int strayMarkedPlaces = 0;
-  unsigned firingInfoRevision = 0; // model revision the firing information was derived at
-  unsigned resetRevision = 0;      // model revision of the last full reset to the initial marking
-  // The enabled list of the initial marking, in order, as the scan of the marked places
-  // gives it; the same for every unfolding of one model.
+  // Every change of names, arcs or the initial marking counts a revision, so that the derived
+  // firing information can tell whether it is current.
+  unsigned revision = 1;
+  unsigned derivedRevision = 0;    // revision prepareFiring derived its information at
+  // Derived: the enabled list of the initial marking, in the order a scan of the marked
+  // places gives it; the same for every unfolding of the model.
   std::vector<Trans*> initiallyEnabled;
-  unsigned initiallyEnabledRevision = 0;
 
   // Ownership and name lookup.
   RecordPool<Place> places;
@@ -217,3 +200,5 @@ struct Net {
 
 // The model's name as reports print it: "(none)" when no model file named one.
 inline const char* modelName(const Net& net) { return net.name.empty() ? "(none)" : net.name.c_str(); }
+
+}  // namespace zelbo

@@ -1,44 +1,46 @@
 #include "spec/read.h"
 
+#include "base/wrap.h"
 #include "delay/delay.h"
-#include "driver/globals.h"
 #include "spec/util.h"
+
+namespace zelbo {
 
 Net::Net() = default;
 Net::~Net() = default;
 
 namespace {
-unsigned revision = 1;
-void modelChanged() { ++revision; }
-}  // namespace
 
-unsigned modelRevision() { return revision; }
+void modelChanged(Net* net) { ++net->revision; }
 
-namespace {
-// The record of that name, or a new one made in `pool`, pushed at the head of `list` and
-// counted in `count`.
+// The record of that name, or a new one made in `pool`, numbered, pushed at the head of
+// `list` and counted in `count`.
 template <class Record, class Index>
-Record* mustGet(Index& byName, RecordPool<Record>& pool, HeadList<Record*>& list, int& count, const char* name) {
+Record* mustGet(Net* net, Index& byName, RecordPool<Record>& pool, HeadList<Record*>& list,
+                std::vector<Record*>& byId, int& count, const char* name) {
   auto [record, created] = byName.findOrAdd(name, [&] {
     Record* made = pool.create();
     made->name = PRYXDupStr(name);
     return made;
   });
   if (created) {
+    record->id = static_cast<int>(byId.size());
+    byId.push_back(record);
     ++count;
     list.pushFront(record);
-    modelChanged();
+    modelChanged(net);
   }
   return record;
 }
+
 }  // namespace
 
 Place* MustGetPlace(Net* net, const char* name) {
-  return mustGet(net->placeByName, net->places, net->placeList, net->numPlaces, name);
+  return mustGet(net, net->placeByName, net->places, net->placeList, net->placeById, net->numPlaces, name);
 }
 
 Trans* MustGetTrans(Net* net, const char* name) {
-  return mustGet(net->transByName, net->transitions, net->transList, net->numTrans, name);
+  return mustGet(net, net->transByName, net->transitions, net->transList, net->transById, net->numTrans, name);
 }
 
 namespace {
@@ -50,39 +52,39 @@ void addTransUnlessPresent(TransList& list, Trans* trans) {
 }
 }  // namespace
 
-void setInputPlace(Trans* trans, Place* place) {
+void setInputPlace(Net* net, Trans* trans, Place* place) {
   addPlaceUnlessPresent(trans->preset, place);
   addTransUnlessPresent(place->poset, trans);
-  modelChanged();
+  modelChanged(net);
 }
 
-void setOutputPlace(Trans* trans, Place* place) {
+void setOutputPlace(Net* net, Trans* trans, Place* place) {
   addPlaceUnlessPresent(trans->poset, place);
   addTransUnlessPresent(place->preset, trans);
-  modelChanged();
+  modelChanged(net);
 }
 
 void markInitPlace(Net* net, Place* place, int count) {
   if (count <= 0) return;
   net->initMarking.pushFront(place);
-  place->tokens = wrapAdd(place->tokens, count);
+  place->initTokens = wrapAdd(place->initTokens, count);
   place->initMarked = 1;
-  modelChanged();
+  modelChanged(net);
 }
 
 // The place's side of each arc is the list itself, so only the transitions' sides are
 // recorded here; scanning the (possibly long) new list for each of its own nodes, as
 // setInputPlace would, adds nothing and costs quadratic time.
-void replacePlacePreset(Place* place, const std::vector<TransNode>& nodes) {
+void replacePlacePreset(Net* net, Place* place, const std::vector<TransNode>& nodes) {
   place->preset.assign(nodes);
   for (const TransNode& node : nodes) addPlaceUnlessPresent(node.trans->poset, place);
-  modelChanged();
+  modelChanged(net);
 }
 
-void replacePlacePoset(Place* place, const std::vector<TransNode>& nodes) {
+void replacePlacePoset(Net* net, Place* place, const std::vector<TransNode>& nodes) {
   place->poset.assign(nodes);
   for (const TransNode& node : nodes) addPlaceUnlessPresent(node.trans->preset, place);
-  modelChanged();
+  modelChanged(net);
 }
 
 void attachDelaySpec(Net* net, Place* place, std::unique_ptr<DelaySpec> spec) {
@@ -90,3 +92,11 @@ void attachDelaySpec(Net* net, Place* place, std::unique_ptr<DelaySpec> spec) {
   place->delayType = spec->type;
   net->delaySpecs.push_back(std::move(spec));
 }
+
+TransPair* addTargetPair(Net* net, const TransPair& pair) {
+  TransPair* stored = net->targetPairs.emplace_back(std::make_unique<TransPair>(pair)).get();
+  if (!net->target) net->target = stored;
+  return stored;
+}
+
+}  // namespace zelbo

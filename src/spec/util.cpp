@@ -1,12 +1,16 @@
 #include "spec/util.h"
 
-#include <cstdio>
-#include <functional>
-#include <string_view>
+namespace zelbo {
 
 int PRYXIsTransEq(const Trans* a, const Trans* b) { return a->name == b->name ? 1 : 0; }
 
 std::string PRYXDupStr(const char* text) { return std::string(text); }
+
+int IsLowPriority(const Trans* trans) {
+  for (const Place* p : trans->preset)
+    if (p->initMarked) return 1;
+  return 0;
+}
 
 Place* const* findPlaceOnList(const PlaceList& list, const Place* place) {
   for (Place* const& node : list)
@@ -20,10 +24,12 @@ const TransNode* findTransOnList(const TransList& list, const Trans* trans) {
   return nullptr;
 }
 
-void AppendTransListIfNotFound(TransIdList& list, const TransNode& node) {
+void AppendTransListIfNotFound(TransIdList& list, const TransNode& node, FILE* diagnostics) {
   if (!list.members.findOrAdd(node.trans, [&] { return node.trans; }).second) {
-    fprintf(stderr, "WARNING : Transition %s duplicates on list.\n", node.trans->name.c_str());
+    fprintf(diagnostics, "WARNING : Transition %s duplicates on list.\n", node.trans->name.c_str());
     return;
   }
   list.nodes.push_back(node);
 }
+
+}  // namespace zelbo

@@ -1,19 +1,25 @@
 // Helpers on the model's lists and names.
 #pragma once
 
-#include <string>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "spec/flatindex.h"
 #include "spec/net.h"
+
+namespace zelbo {
 
 // 1 when the two transitions have the same name, else 0.
 int PRYXIsTransEq(const Trans* a, const Trans* b);
 
 // A private copy of a NUL-terminated string.
 std::string PRYXDupStr(const char* text);
+
+// 1 when some input place of the transition is initially marked.
+int IsLowPriority(const Trans* trans);
 
 // The first node holding exactly that record, or none.
 Place* const* findPlaceOnList(const PlaceList& list, const Place* place);
@@ -39,5 +45,7 @@ struct TransIdList {
 };
 
 // Appends `node` at the tail unless a transition of the same name is already listed; then
-// writes "WARNING : Transition %s duplicates on list.\n" to standard error instead.
-void AppendTransListIfNotFound(TransIdList& list, const TransNode& node);
+// writes "WARNING : Transition %s duplicates on list.\n" to `diagnostics` instead.
+void AppendTransListIfNotFound(TransIdList& list, const TransNode& node, FILE* diagnostics);
+
+}  // namespace zelbo

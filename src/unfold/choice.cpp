@@ -1,22 +1,15 @@
 #include "unfold/choice.h"
 
-#include <cstdlib>
-
-#include "driver/fatal.h"
-#include "driver/globals.h"
 #include "unfold/enabled.h"
+#include "zelbo/error.h"
 
-double uniform() { return drand48(); }
+namespace zelbo {
 
-int IsLowPriority(const Trans* trans) {
-  for (const Place* p : trans->preset)
-    if (p->initMarked) return 1;
-  return 0;
-}
+double uniform(Unfolder& u) { return u.rng.next(); }
 
-double GetPriority(const Trans* trans) {
-  if (trans->selectionCount <= 0) return 0.0;
-  return static_cast<double>(trans->selectionScore / trans->selectionCount);
+double GetPriority(const TransState& trans) {
+  if (trans.selectionCount <= 0) return 0.0;
+  return static_cast<double>(trans.selectionScore / trans.selectionCount);
 }
 
 int IsFreeChoice(const Place* place) {
@@ -25,13 +18,13 @@ int IsFreeChoice(const Place* place) {
   return 1;
 }
 
-Trans* makeDecision(const Place* place) {
-  double u = uniform();
-  Trans* chosen = nullptr;
+const Trans* makeDecision(Unfolder& u, const Place* place) {
+  double draw = uniform(u);
+  const Trans* chosen = nullptr;
   for (const TransNode& node : place->poset) {
     chosen = node.trans;
-    if (node.prob > u) return chosen;
-    u -= node.prob;
+    if (node.prob > draw) return chosen;
+    draw -= node.prob;
   }
   return chosen;  // the last branch takes what the probabilities leave
 }
@@ -41,33 +34,37 @@ namespace {
 // Where the chosen transition's first input place is a free choice among several outputs,
 // the place's branch probabilities decide instead. `error` is the chooser's message for a
 // drawn transition that is not enabled.
-Trans* applyFreeChoice(Trans* chosen, const char* error) {
+const Trans* applyFreeChoice(Unfolder& u, const Trans* chosen, const char* error) {
   if (chosen->preset.empty()) return chosen;
   const Place* first = chosen->preset.front();
   if (first->poset.size() < 2 || !IsFreeChoice(first)) return chosen;
-  Trans* drawn = makeDecision(first);
+  const Trans* drawn = makeDecision(u, first);
   if (drawn == chosen) return chosen;
-  if (!drawn->enabled) fatal("%s", error);
+  if (!u.state.at(drawn).enabled) fatal("%s", error);
   return drawn;
 }
 
-Trans* randomEnabled(const Net* net) {
-  const double u = uniform();
-  const int n = net->numEnabled;
-  int k = static_cast<int>(u * n);
+const Trans* randomEnabled(Unfolder& u) {
+  const double draw = uniform(u);
+  const RunState& s = u.state;
+  const int n = s.numEnabled;
+  int k = static_cast<int>(draw * n);
   if (k != n) ++k;
-  Trans* t = net->enabledHead;
-  for (int step = 0; step < k; ++step) t = t->enabledNext ? t->enabledNext : net->enabledHead;
+  const Trans* t = s.enabledHead;
+  for (int step = 0; step < k; ++step) {
+    const Trans* next = s.at(t).enabledNext;
+    t = next ? next : s.enabledHead;
+  }
   return t;
 }
 
 // The lowest score; ties go to the transition nearest the head. The kept score is single
 // precision.
-Trans* bestScoredEnabled(const Net* net) {
-  Trans* best = net->enabledHead;
-  float bestScore = static_cast<float>(GetPriority(best));
-  for (Trans* t = best->enabledNext; t; t = t->enabledNext) {
-    const double score = GetPriority(t);
+const Trans* bestScoredEnabled(const RunState& s) {
+  const Trans* best = s.enabledHead;
+  float bestScore = static_cast<float>(GetPriority(s.at(best)));
+  for (const Trans* t = s.at(best).enabledNext; t; t = s.at(t).enabledNext) {
+    const double score = GetPriority(s.at(t));
     if (score < bestScore) {
       best = t;
       bestScore = static_cast<float>(score);
@@ -78,21 +75,22 @@ Trans* bestScoredEnabled(const Net* net) {
 
 }  // namespace
 
-Trans* getLowPriorityEnabled(int mode) {
-  const Net* net = gNet;
-  if (!net->enabledHead) {
-    fprintf(stderr, "\n\tError: No low priority transition is enabled.\n");
-    int emptied = 0;
-    dumpMarking(emptied);
-    exit(1);
+const Trans* getLowPriorityEnabled(Unfolder& u, int mode) {
+  if (!u.state.enabledHead) {
+    std::string message = "\n\tError: No low priority transition is enabled.\n";
+    if (u.settings.verbose > 1) message += markingListing(u);
+    throw Error(std::move(message), 1);
   }
-  Trans* chosen = mode == 1 ? randomEnabled(net) : bestScoredEnabled(net);
-  return applyFreeChoice(chosen, "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
+  const Trans* chosen = mode == 1 ? randomEnabled(u) : bestScoredEnabled(u.state);
+  return applyFreeChoice(u, chosen,
+                         "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
 }
 
-Trans* getHighPriorityEnabled() {
-  Trans* first = gNet->highHead;
+const Trans* getHighPriorityEnabled(Unfolder& u) {
+  const Trans* first = u.state.highHead;
   if (!first) return nullptr;
-  return applyFreeChoice(first,
+  return applyFreeChoice(u, first,
                          "\n\tError: A chosen high-priority transition happened to be not in the enabledList.\n");
 }
+
+}  // namespace zelbo

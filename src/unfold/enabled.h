@@ -1,29 +1,38 @@
 // The enabled list and firing.
 #pragma once
 
+#include <string>
+
 #include "spec/net.h"
 #include "unfold/graph.h"
+#include "unfold/state.h"
+
+namespace zelbo {
 
 // Appends `trans` at the tail of the enabled list (the caller sets the flag).
-void AppendTransToEnabledList(Net* net, Trans* trans);
+void AppendTransToEnabledList(Unfolder& u, const Trans* trans);
 // Removes `trans` from the enabled list (the caller clears the flag); fatal when absent.
-void deleteFromEnabledList(Net* net, Trans* trans);
-// Appends every enabled transition of gNet that is not yet flagged, scanning the marked
-// places in list order and their output transitions in list order.
-void updateEnabledList();
-// Fires `trans` and records the firing in `graph`.
-void instance(Net* net, UnfoldNet* graph, Trans* trans);
-// The number of initially marked places without a token; verbose: the marking.
-void dumpMarking(int& count);
+void deleteFromEnabledList(Unfolder& u, const Trans* trans);
+// Appends every enabled transition that is not yet flagged, scanning the marked places in
+// list order and their output transitions in list order.
+void updateEnabledList(Unfolder& u);
+// Fires `trans` and records the firing in the unfolder's graph.
+void instance(Unfolder& u, const Trans* trans);
+// The number of initially marked places without a token; verbose: the marking, to the
+// diagnostics stream.
+void dumpMarking(const Unfolder& u, int& count);
+// The text of that verbose marking listing.
+std::string markingListing(const Unfolder& u);
 
-// The enabled list of the initial marking, from a scan of the marked places the first time
-// and from memory afterwards. Expects the initial marking and an empty list.
-void enableInitialTransitions(Net* net);
+// The enabled list of the initial marking, from the model's derived list when the marking is
+// the initial one and from a scan of the marked places otherwise. Expects an empty list.
+void enableInitialTransitions(Unfolder& u);
 
-// Derives the firing information of the net (place positions, consumers, poset slots,
-// transition classes) if the model changed since it was last derived.
-void prepareFiring(Net* net);
-// Recounts the marking summary of `net` from its places.
-void recountMarking(Net* net);
+// The run state of the model's initial marking: tokens, no occurrences, an empty list.
+void initRunState(Unfolder& u);
+// Recounts the marking summary and the marked-input counts from the places' tokens.
+void recountMarking(Unfolder& u);
 // Keeps the marking summary current when a place's token count changes.
-void setTokens(Net* net, Place* place, int tokens);
+void setTokens(Unfolder& u, const Place* place, int tokens);
+
+}  // namespace zelbo

@@ -1,11 +1,12 @@
 #include "unfold/graph.h"
 
-#include "driver/globals.h"
+namespace zelbo {
 
-void clearUnfoldedGraph() {
-  UnfoldNet& graph = *gUnfoldNet;
+void clearUnfoldedGraph(UnfoldNet& graph) {
   graph.events.clear();
   graph.conds.clear();
   graph.initConds.clear();
   graph.inCondRefs.clear();
 }
+
+}  // namespace zelbo

@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+namespace zelbo {
+
 struct Place;
 struct Trans;
 
@@ -19,7 +21,7 @@ using CondId = std::int32_t;
 constexpr std::int32_t kNone = -1;
 
 struct Event {
-  Trans* trans = nullptr;
+  const Trans* trans = nullptr;
   int index = 0;              // occurrence index of `trans` in this unfolding
   std::uint32_t inBegin = 0;  // inConds: UnfoldNet::inCondRefs[inBegin, inBegin + numIn)
   CondId outBegin = 0;        // outConds: UnfoldNet::conds[outBegin, outBegin + numOut)
@@ -31,7 +33,7 @@ struct Event {
 };
 
 struct Cond {
-  Place* place = nullptr;
+  const Place* place = nullptr;
   int index = 0;              // occurrence index of the place's token
   double delay = 0.0;
   EventId producer = kNone;   // none for the initial marking
@@ -63,4 +65,6 @@ inline int referenceIndex(const UnfoldNet& graph, std::size_t slot) {
 }
 
 // Empties the graph; the arrays keep their capacity for the next sample.
-void clearUnfoldedGraph();
+void clearUnfoldedGraph(UnfoldNet& graph);
+
+}  // namespace zelbo

@@ -2,29 +2,38 @@
 
 #include <cstdio>
 
-#include "driver/fatal.h"
-#include "driver/globals.h"
+#include "base/wrap.h"
+#include "spec/read.h"
 #include "unfold/choice.h"
 #include "unfold/enabled.h"
+#include "zelbo/error.h"
+
+namespace zelbo {
+
+Unfolder::Unfolder(const Net& model, const Settings& runSettings, long seed)
+    : net(model), settings(runSettings), rng(seed), requiredHeadingTSE(runSettings.requiredHeadingTSE) {
+  if (!firingPrepared(net)) throw std::logic_error("the model's firing information is not prepared");
+  initRunState(*this);
+}
 
 namespace {
 
-int segmentsWithoutSource = 0;  // consecutive segments of this unfolding without a source firing
-
-void createInitialConditions(Net* net, UnfoldNet* graph) {
-  for (Place* p : net->initMarking) {
+void createInitialConditions(Unfolder& u) {
+  UnfoldNet& graph = u.graph;
+  for (const Place* p : u.net.initMarking) {
+    PlaceState& ps = u.state.at(p);
     Cond cond;
     cond.place = p;
-    cond.index = p->condCount;
-    p->condCount = wrapAdd(p->condCount, 1);
-    p->lastCond = static_cast<CondId>(graph->conds.size());
-    graph->conds.push_back(cond);
-    if (p->condCount == 1) graph->initConds.push_back(p->lastCond);
+    cond.index = ps.condCount;
+    ps.condCount = wrapAdd(ps.condCount, 1);
+    ps.lastCond = static_cast<CondId>(graph.conds.size());
+    graph.conds.push_back(cond);
+    if (ps.condCount == 1) graph.initConds.push_back(ps.lastCond);
   }
 }
 
-void countIfSource(const Trans* t) {
-  if (t == gTargetTransPair->source) gCurrentSourceEventNumber = wrapAdd(gCurrentSourceEventNumber, 1);
+void countIfSource(Unfolder& u, const Trans* t) {
+  if (t == u.net.target->source) u.currentSourceEventNumber = wrapAdd(u.currentSourceEventNumber, 1);
 }
 
 void checkSegmentLength(int firings) {
@@ -34,27 +43,27 @@ void checkSegmentLength(int firings) {
 
 // One segment, counting the segments in a row in which the source does not fire: a source
 // behind a branch that is never taken would otherwise make the unfolding grow without end.
-void createCountedSegment() {
-  const int before = gCurrentSourceEventNumber;
-  createSegment();
-  if (gCurrentSourceEventNumber != before) {
-    segmentsWithoutSource = 0;
-  } else if (++segmentsWithoutSource >= kMaxSegmentsWithoutSource) {
+void createCountedSegment(Unfolder& u) {
+  const int before = u.currentSourceEventNumber;
+  createSegment(u);
+  if (u.currentSourceEventNumber != before) {
+    u.segmentsWithoutSource = 0;
+  } else if (++u.segmentsWithoutSource >= kMaxSegmentsWithoutSource) {
     fatal("\n\tError: The source transition %s did not fire within %d segments.\n",
-          gTargetTransPair->source->name.c_str(), kMaxSegmentsWithoutSource);
+          u.net.target->source->name.c_str(), kMaxSegmentsWithoutSource);
   }
 }
 
 // For a positive separation, fire on at random until the destination has fired k more times.
-void fireDestinationTail(int k) {
-  const Trans* destination = gTargetTransPair->destination;
+void fireDestinationTail(Unfolder& u, int k) {
+  const Trans* destination = u.net.target->destination;
   int firings = 0;
   for (int remaining = k; remaining != 0;) {
     if (firings >= kMaxTailFirings)
       fatal("\n\tError: The destination transition %s did not fire within %d firings.\n",
             destination->name.c_str(), kMaxTailFirings);
-    Trans* t = getLowPriorityEnabled(1);
-    instance(gNet, gUnfoldNet, t);
+    const Trans* t = getLowPriorityEnabled(u, 1);
+    instance(u, t);
     ++firings;
     if (t == destination) --remaining;
   }
@@ -62,36 +71,37 @@ void fireDestinationTail(int k) {
 
 }  // namespace
 
-void unfold(Net* net) {
-  enableInitialTransitions(net);
-  createInitialConditions(net, gUnfoldNet);
-  longer_phase_1();
-  gNumSource = wrapAdd(gCurrentSourceEventNumber, wrapNeg(gStartTSEindex));
+void unfold(Unfolder& u) {
+  enableInitialTransitions(u);
+  createInitialConditions(u);
+  longer_phase_1(u);
+  u.numSource = wrapAdd(u.currentSourceEventNumber, wrapNeg(u.startTSEindex));
 
-  const int k = gTargetTransPair->separation;
-  if (gNumSource <= 0 || k <= 0) return;
-  const Trans* destination = gTargetTransPair->destination;
-  if (wrapAdd(numOccurrence(*gUnfoldNet, destination), wrapNeg(gStartTSEindex)) != gNumSource)
+  const int k = u.net.target->separation;
+  if (u.numSource <= 0 || k <= 0) return;
+  const Trans* destination = u.net.target->destination;
+  if (wrapAdd(numOccurrence(u.graph, destination), wrapNeg(u.startTSEindex)) != u.numSource)
     fatal("\n\tError: The target TSE may not be well defined. Please check.\n\tInfo : PRYX Solver terminates.\n");
-  fireDestinationTail(k);
+  fireDestinationTail(u, k);
 }
 
-void longer_phase_1() {
-  gCurrentSourceEventNumber = 0;
-  segmentsWithoutSource = 0;
-  const int k = gTargetTransPair->separation;
-  const int toSkip = k < 0 ? wrapAdd(gRequiredHeadingTSE, wrapNeg(k)) : gRequiredHeadingTSE;
-  while (gCurrentSourceEventNumber < toSkip) createCountedSegment();
-  gStartTSEindex = gCurrentSourceEventNumber;
+void longer_phase_1(Unfolder& u) {
+  u.currentSourceEventNumber = 0;
+  u.segmentsWithoutSource = 0;
+  const int k = u.net.target->separation;
+  const int toSkip = k < 0 ? wrapAdd(u.requiredHeadingTSE, wrapNeg(k)) : u.requiredHeadingTSE;
+  while (u.currentSourceEventNumber < toSkip) createCountedSegment(u);
+  u.startTSEindex = u.currentSourceEventNumber;
   do {
-    createCountedSegment();
-  } while (gCurrentSourceEventNumber < wrapAdd(gStartTSEindex, 1));
+    createCountedSegment(u);
+  } while (u.currentSourceEventNumber < wrapAdd(u.startTSEindex, 1));
 }
 
-void createSegment() {
-  if (gVerbose > 1) {
-    fprintf(gOutFp, "\n\tStart of a segment creation.");
-    fprintf(stderr, "\n\tStart of a segment\n");
+void createSegment(Unfolder& u) {
+  const Settings& settings = u.settings;
+  if (settings.verbose > 1) {
+    fprintf(settings.log, "\n\tStart of a segment creation.");
+    fprintf(settings.diagnostics, "\n\tStart of a segment\n");
   }
   int stage = 0;
   int firings = 0;
@@ -99,32 +109,37 @@ void createSegment() {
     // A stage: one low-priority transition, then high-priority ones until none is enabled.
     // Every 30th stage, from the first, opens at random; the others by the lowest score.
     checkSegmentLength(firings);
-    Trans* opening = getLowPriorityEnabled(stage == 0 ? 1 : 0);
+    const Trans* opening = getLowPriorityEnabled(u, stage == 0 ? 1 : 0);
     stage = (stage + 1) % 30;
-    instance(gNet, gUnfoldNet, opening);
+    instance(u, opening);
     ++firings;
-    opening->selectionCount = wrapAdd(opening->selectionCount, 1);
-    countIfSource(opening);
-    while (Trans* next = getHighPriorityEnabled()) {
+    TransState& openingState = u.state.at(opening);
+    openingState.selectionCount = wrapAdd(openingState.selectionCount, 1);
+    countIfSource(u, opening);
+    while (const Trans* next = getHighPriorityEnabled(u)) {
       checkSegmentLength(firings);
-      instance(gNet, gUnfoldNet, next);
+      instance(u, next);
       ++firings;
-      countIfSource(next);
+      countIfSource(u, next);
     }
     int emptied = 0;
-    dumpMarking(emptied);
-    opening->selectionScore = wrapAdd(opening->selectionScore, emptied);
-  } while (!returningToInitMarking());
-  if (gVerbose > 1) {
-    fprintf(gOutFp, "\n\tReturned to the initial marking. A segment created.");
-    fprintf(stderr, "\n\tEnd of a segment\n");
+    dumpMarking(u, emptied);
+    openingState.selectionScore = wrapAdd(openingState.selectionScore, emptied);
+  } while (!returningToInitMarking(u));
+  if (settings.verbose > 1) {
+    fprintf(settings.log, "\n\tReturned to the initial marking. A segment created.");
+    fprintf(settings.diagnostics, "\n\tEnd of a segment\n");
   }
 }
 
-int returningToInitMarking() { return gNet->emptyInitPlaces == 0 && gNet->strayMarkedPlaces == 0 ? 1 : 0; }
+int returningToInitMarking(const Unfolder& u) {
+  return u.state.emptyInitPlaces == 0 && u.state.strayMarkedPlaces == 0 ? 1 : 0;
+}
 
 int numOccurrence(const UnfoldNet& graph, const Trans* trans) {
   int count = 0;
   for (const Event& e : graph.events) count += e.trans == trans;
   return count;
 }
+
+}  // namespace zelbo

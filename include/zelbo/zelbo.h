@@ -1,0 +1,91 @@
+// zelbo as a library: read a model (from a file or from memory), check it, and estimate the
+// average time separation of its target events with given settings and a given seed.
+//
+//   zelbo::Settings settings;
+//   settings.stop = 1;
+//   settings.sampleSize = 1000;
+//   zelbo::Model model = zelbo::Model::readFile("ring.stpn");
+//   zelbo::check(model, settings);
+//   zelbo::Result result = zelbo::estimate(model, settings, 42);
+//
+// Failures are thrown as zelbo::Error, carrying the message and exit status the command line
+// gives them. Models are immutable once read and may be shared by any number of runs.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "zelbo/error.h"
+#include "zelbo/settings.h"
+
+namespace zelbo {
+
+struct Net;
+
+// The target as the model asks it: occurrence i of `source` against occurrence
+// i + separation of `destination`, as an upper or a lower bound.
+struct Target {
+  std::string source;
+  std::string destination;
+  int separation = 0;
+  bool lowerBound = false;
+};
+
+class Model {
+ public:
+  // Reads a model file. Warnings and parse errors are written to `diagnostics` as they are
+  // found; a file that cannot be opened, read or parsed is thrown as an Error.
+  static Model readFile(const std::string& path, FILE* diagnostics = stderr);
+  // Reads a model from memory; `name` stands for the file in messages.
+  static Model readText(std::string_view text, const std::string& name = "<memory>", FILE* diagnostics = stderr);
+  // A model without places, transitions or target (it fails the checks).
+  static Model empty();
+
+  const std::string& name() const;      // empty when the model names none
+  int places() const;
+  int transitions() const;
+  bool hasTarget() const;
+  Target target() const;                // only when hasTarget()
+  const Net& net() const { return *net_; }
+
+  explicit Model(std::shared_ptr<Net> net);
+
+ private:
+  std::shared_ptr<Net> net_;
+};
+
+// Writes the model summary (and, with verbose above 1, the listing of the net) to the log and
+// checks the model; a rejected model is thrown as an Error after its reason was written.
+void check(const Model& model, const Settings& settings);
+
+// An intermediate report: the accepted samples so far.
+struct Progress {
+  int samples = 0;        // accepted samples (groups)
+  int instances = 0;      // TSE instances in them
+  double groupSums = 0;   // sum of the groups' summed separations, as the target is stored
+  int required = -1;      // required count of the group-average series; -1 while unknown
+  int segments = 0;       // unfoldings built so far
+};
+
+struct Result {
+  double bound = 0;       // the estimated average TSE of the target as asked
+  int samples = 0;
+  int instances = 0;
+  double groupSums = 0;   // as in Progress
+  bool unpaired = false;  // the target events could not be paired: no estimate
+  int segments = 0;       // unfoldings built
+  int discarded = 0;      // unfoldings discarded (a reference missed a target event)
+  long seed = 0;
+};
+
+using ReportCallback = std::function<void(const Progress&)>;
+
+// Estimates with one random stream seeded with `seed` (as srand48 takes it). Intermediate
+// reports are passed to `onReport` at the settings' print period. A fatal condition of the
+// run is thrown as an Error.
+Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport = {});
+
+}  // namespace zelbo

@@ -1,0 +1,86 @@
+// The library's public entry points over the reader, the checks and the estimation.
+#include "zelbo/zelbo.h"
+
+#include <new>
+
+#include "base/wrap.h"
+#include "estimate/bounds.h"
+#include "estimate/sampler.h"
+#include "estimate/time.h"
+#include "spec/check.h"
+#include "spec/net.h"
+#include "spec/parse.h"
+#include "spec/read.h"
+
+namespace zelbo {
+
+namespace {
+
+// Running out of memory anywhere below is reported like any other fatal end.
+template <class F>
+auto reportingOutOfMemory(F&& f) {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    throw Error("\n\tError: Out of memory.\n", 1);
+  }
+}
+
+}  // namespace
+
+Model::Model(std::shared_ptr<Net> net) : net_(std::move(net)) {}
+
+Model Model::readFile(const std::string& path, FILE* diagnostics) {
+  return reportingOutOfMemory([&] {
+    auto net = std::make_shared<Net>();
+    ParseSpecFile(*net, path.c_str(), diagnostics);
+    return Model(std::move(net));
+  });
+}
+
+Model Model::readText(std::string_view text, const std::string& name, FILE* diagnostics) {
+  return reportingOutOfMemory([&] {
+    auto net = std::make_shared<Net>();
+    ParseSpecText(*net, text, name.c_str(), diagnostics);
+    return Model(std::move(net));
+  });
+}
+
+Model Model::empty() {
+  auto net = std::make_shared<Net>();
+  prepareFiring(*net);
+  return Model(std::move(net));
+}
+
+const std::string& Model::name() const { return net_->name; }
+int Model::places() const { return net_->numPlaces; }
+int Model::transitions() const { return net_->numTrans; }
+bool Model::hasTarget() const { return net_->target && net_->target->source && net_->target->destination; }
+
+Target Model::target() const {
+  const TransPair& stored = *net_->target;
+  // A lower bound is held mirrored; the target as asked swaps it back.
+  if (stored.lowerBound)
+    return {stored.destination->name, stored.source->name, wrapNeg(stored.separation), true};
+  return {stored.source->name, stored.destination->name, stored.separation, false};
+}
+
+void check(const Model& model, const Settings& settings) {
+  if (checkSpec(model.net(), settings) != 0)
+    throw Error("\n\tError: Incorrect or incomplete spec.\n\tInfo : PRYX Solver terminates.\n\n", 1,
+                Error::Kind::model);
+}
+
+Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport) {
+  if (!model.hasTarget()) throw Error("\n\tError: No valid target TSE spec.\n", 1, Error::Kind::model);
+  return reportingOutOfMemory([&] {
+    const double halfAlpha = getZhalfAlpha(settings);
+    Sampler sampler(model.net(), settings, seed);
+    Result result;
+    result.seed = seed;
+    bounds(sampler, halfAlpha, onReport, result);
+    return result;
+  });
+}
+
+}  // namespace zelbo

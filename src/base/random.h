@@ -1,0 +1,53 @@
+// The random stream of one sampler: the 48-bit linear congruential generator
+//   x' = (0x5DEECE66D * x + 0xB) mod 2^48,  value = x' / 2^48,
+// with the arithmetic and seeding of the C library's drand48/srand48, so that a stream seeded
+// with s gives the numbers drand48() gives after srand48(s).
+#pragma once
+
+#include <cstdint>
+
+namespace zelbo {
+
+class Random48 {
+ public:
+  static constexpr std::uint64_t kMultiplier = 0x5DEECE66Dull;
+  static constexpr std::uint64_t kIncrement = 0xB;
+  static constexpr std::uint64_t kMask = (std::uint64_t{1} << 48) - 1;
+
+  // As srand48: the high 32 bits of the state are the low 32 bits of the seed, the low 16
+  // bits are 0x330E.
+  explicit Random48(long seed = 0) { reseed(seed); }
+
+  void reseed(long seed) {
+    state_ = ((static_cast<std::uint64_t>(seed) & 0xFFFFFFFFull) << 16) | 0x330E;
+  }
+
+  // The next value in [0, 1), exact as drand48's.
+  double next() {
+    state_ = (kMultiplier * state_ + kIncrement) & kMask;
+    return static_cast<double>(state_) * (1.0 / static_cast<double>(std::uint64_t{1} << 48));
+  }
+
+  // Advances the stream by `steps` draws in O(log steps): the step x -> a x + c composed with
+  // itself by repeated squaring, modulo 2^48.
+  void jump(std::uint64_t steps) {
+    std::uint64_t a = kMultiplier, c = kIncrement;  // the step raised to the current power of two
+    std::uint64_t accA = 1, accC = 0;               // the composed steps so far
+    for (; steps; steps >>= 1) {
+      if (steps & 1) {
+        accA = (accA * a) & kMask;
+        accC = (accC * a + c) & kMask;
+      }
+      c = ((a + 1) * c) & kMask;
+      a = (a * a) & kMask;
+    }
+    state_ = (accA * state_ + accC) & kMask;
+  }
+
+  std::uint64_t state() const { return state_; }
+
+ private:
+  std::uint64_t state_ = 0;
+};
+
+}  // namespace zelbo

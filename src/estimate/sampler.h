@@ -1,0 +1,31 @@
+// One stream of samples: an unfolder with what the estimation adds to it, the paired target
+// events of the current unfolding and the scratch of its evaluation.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "unfold/graph.h"
+#include "unfold/state.h"
+
+namespace zelbo {
+
+struct EventPair {
+  EventId source = kNone;
+  EventId destination = kNone;
+};
+
+struct Sampler : Unfolder {
+  Sampler(const Net& net, const Settings& settings, long seed) : Unfolder(net, settings, seed) {}
+
+  std::vector<EventPair> targetEventPair;  // the paired events of the current unfolding
+
+  // Scratch of the evaluation, reused from sample to sample.
+  std::vector<EventId> pending;            // explicit stack of the backward firing-time walk
+  std::vector<std::uint64_t> coneWords;    // reachability of 64 references per event
+  int coneChunk = -1;                      // the references coneWords holds, or -1
+  std::vector<double> instanceValue;
+  std::vector<char> instanceEvaluated;
+};
+
+}  // namespace zelbo

@@ -1,0 +1,104 @@
+// What one run of the token game changes, apart from the model: the marking, the counts of
+// occurrences, the enabled list and the adaptive scores, in flat arrays indexed by the
+// places' and transitions' numbers; and the unfolder, which holds that state with the
+// unfolded graph, the counters of the unfolding, the scratch of the firings and the random
+// stream of one sampler. Any number of unfolders may run on one model.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "base/random.h"
+#include "spec/net.h"
+#include "unfold/graph.h"
+#include "zelbo/settings.h"
+
+namespace zelbo {
+
+struct PlaceState {
+  int tokens = 0;
+  int condCount = 0;          // index of the next Cond of this place
+  CondId lastCond = kNone;    // the Cond most recently produced here
+};
+
+struct TransState {
+  int occurrences = 0;        // firings so far in the current unfolding
+  int enabled = 0;            // 1 while on the enabled list
+  int markedInputs = 0;       // marked input places, kept by firing for big presets
+  unsigned candidateStamp = 0;  // the firing that last examined this transition
+  // Links of the enabled list, and of its high-priority sublist (same order).
+  const Trans* enabledPrev = nullptr;
+  const Trans* enabledNext = nullptr;
+  const Trans* highPrev = nullptr;
+  const Trans* highNext = nullptr;
+  int selectionScore = 0;     // empty initially marked places after the stages it opened
+  int selectionCount = 0;     // stages it opened
+};
+
+struct RunState {
+  std::vector<PlaceState> places;  // by Place::id
+  std::vector<TransState> trans;   // by Trans::id
+  // The enabled list: first in, first out; linked through the transitions' states.
+  const Trans* enabledHead = nullptr;
+  const Trans* enabledTail = nullptr;
+  const Trans* highHead = nullptr;  // first high-priority transition on the enabled list
+  const Trans* highTail = nullptr;
+  int numEnabled = 0;
+  // Marking summary kept current by every token change, so that comparing the marking with
+  // the initial one costs O(1): initially marked places without a token, and other places
+  // holding one.
+  int emptyInitPlaces = 0;
+  int strayMarkedPlaces = 0;
+  bool resetOnce = false;  // the model has been put back to its initial marking once
+
+  PlaceState& at(const Place* p) { return places[p->id]; }
+  const PlaceState& at(const Place* p) const { return places[p->id]; }
+  TransState& at(const Trans* t) { return trans[t->id]; }
+  const TransState& at(const Trans* t) const { return trans[t->id]; }
+};
+
+// Transitions that a firing may have enabled, with the position at which the full scan of the
+// marked places would meet them first.
+struct Candidate {
+  int placePos;
+  int index;
+  const Trans* trans;
+  bool operator<(const Candidate& other) const {
+    return placePos != other.placePos ? placePos < other.placePos : index < other.index;
+  }
+};
+
+// Scratch of the firings, reused from firing to firing.
+struct FiringScratch {
+  unsigned stamp = 0;                       // counts the firings
+  std::vector<const Trans*> removed;        // taken off the list by this firing
+  std::vector<Candidate> newlyEnabled;
+  std::vector<const Trans*> deferred;       // met while the outputs were marked; examined after
+  std::size_t appendedEarly = 0;
+  bool inScanOrder = true;
+};
+
+struct Unfolder {
+  // The model must have its firing information prepared (prepareFiring) and must not change
+  // while the unfolder lives; `settings` must outlive it.
+  Unfolder(const Net& net, const Settings& settings, long seed);
+
+  const Net& net;
+  const Settings& settings;
+  RunState state;
+  UnfoldNet graph;            // the unfolded graph of the current sample
+  Random48 rng;
+
+  int segmentNumber = 0;              // unfoldings built so far
+  int currentSourceEventNumber = 0;   // source firings in the segments of this unfolding
+  int startTSEindex = 0;              // occurrence index of the first counted source event
+  int numSource = 0;                  // TSE instances in this unfolding
+  int segmentsWithoutSource = 0;      // consecutive segments of this unfolding without one
+  int requiredHeadingTSE = 0;         // leading TSE instances each unfolding skips
+  FiringScratch firing;
+
+  Unfolder(const Unfolder&) = delete;
+  Unfolder& operator=(const Unfolder&) = delete;
+};
+
+}  // namespace zelbo
