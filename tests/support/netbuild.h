@@ -1,105 +1,130 @@
-// Builds small nets for unit tests through the model's construction operations.
+// A fixture that builds small nets for unit tests through the model's construction calls, and
+// runs the token game on them with a sampler of its own.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "delay/delay.h"
-#include "driver/globals.h"
+#include "estimate/sampler.h"
 #include "spec/net.h"
 #include "spec/read.h"
 #include "unfold/enabled.h"
 #include "unfold/graph.h"
+#include "zelbo/settings.h"
 
 namespace testnet {
 
-inline Place* place(const std::string& name) { return MustGetPlace(gNet, name.c_str()); }
-inline Trans* trans(const std::string& name) { return MustGetTrans(gNet, name.c_str()); }
+using namespace zelbo;
 
-// Arcs "p -> t" and "t -> p".
-inline void in(const std::string& p, const std::string& t) { setInputPlace(trans(t), place(p)); }
-inline void out(const std::string& t, const std::string& p) { setOutputPlace(trans(t), place(p)); }
+class NetTest : public ::testing::Test {
+ protected:
+  Net net;
+  Settings settings;
 
-// A place's output transitions with branch probabilities, in this order.
-inline void branches(const std::string& p, const std::vector<std::pair<std::string, double>>& choice) {
-  std::vector<TransNode> nodes;
-  for (const auto& [t, prob] : choice) nodes.push_back(TransNode{prob, trans(t)});
-  replacePlacePoset(place(p), nodes);
-}
+  Place* place(const std::string& name) { return MustGetPlace(&net, name.c_str()); }
+  Trans* trans(const std::string& name) { return MustGetTrans(&net, name.c_str()); }
 
-inline void mark(const std::string& p, int count = 1) { markInitPlace(gNet, place(p), count); }
+  // Arcs "p -> t" and "t -> p".
+  void in(const std::string& p, const std::string& t) { setInputPlace(&net, trans(t), place(p)); }
+  void out(const std::string& t, const std::string& p) { setOutputPlace(&net, trans(t), place(p)); }
 
-inline void fixedDelay(const std::string& p, double value) {
-  auto spec = std::make_unique<DelaySpec>();
-  spec->type = FIX;
-  spec->location = value;
-  attachDelaySpec(gNet, place(p), std::move(spec));
-}
-
-inline void expDelay(const std::string& p, double lambda) {
-  auto spec = std::make_unique<DelaySpec>();
-  spec->type = EXP;
-  spec->scale = 1.0;
-  spec->lambda = lambda;
-  attachDelaySpec(gNet, place(p), std::move(spec));
-}
-
-inline void target(const std::string& source, const std::string& destination, int separation, int lowerBound = 0) {
-  auto pair = std::make_unique<TransPair>();
-  pair->source = trans(source);
-  pair->destination = trans(destination);
-  pair->separation = separation;
-  pair->lowerBound = lowerBound;
-  gTargetTransPair = pair.get();
-  gNet->targetPairs.push_back(std::move(pair));
-}
-
-// A ring t0 -> p1 -> t1 -> ... -> p0 -> t0 of n places, p0 marked, every delay fixed.
-inline void ring(int n, double delay = 1.0) {
-  for (int i = 0; i < n; ++i) {
-    const std::string p = "p" + std::to_string(i), t = "t" + std::to_string(i);
-    in(p, t);
-    out(t, "p" + std::to_string((i + 1) % n));
-    fixedDelay(p, delay);
+  // A place's output transitions with branch probabilities, in this order.
+  void branches(const std::string& p, const std::vector<std::pair<std::string, double>>& choice) {
+    std::vector<TransNode> nodes;
+    for (const auto& [t, prob] : choice) nodes.push_back(TransNode{prob, trans(t)});
+    replacePlacePoset(&net, place(p), nodes);
   }
-  mark("p0");
-}
 
-// What unfold does before its segments: the enabled list and the initial conditions. Tests
-// then fire transitions in an order of their choosing.
-inline void startUnfolding() {
-  updateEnabledList();
-  UnfoldNet& graph = *gUnfoldNet;
-  for (Place* p : gNet->initMarking) {
-    p->lastCond = static_cast<CondId>(graph.conds.size());
-    graph.conds.push_back(Cond{p, p->condCount++, 0.0, kNone, kNone});
-    if (p->condCount == 1) graph.initConds.push_back(p->lastCond);
+  void mark(const std::string& p, int count = 1) { markInitPlace(&net, place(p), count); }
+
+  void fixedDelay(const std::string& p, double value) {
+    auto spec = std::make_unique<DelaySpec>();
+    spec->type = FIX;
+    spec->location = value;
+    attachDelaySpec(&net, place(p), std::move(spec));
   }
-}
 
-inline void fire(const std::string& t) { instance(gNet, gUnfoldNet, trans(t)); }
+  void expDelay(const std::string& p, double lambda) {
+    auto spec = std::make_unique<DelaySpec>();
+    spec->type = EXP;
+    spec->scale = 1.0;
+    spec->lambda = lambda;
+    attachDelaySpec(&net, place(p), std::move(spec));
+  }
 
-// p0 -> fork -> a, b; a -> ta -> c; b -> tb -> d; c, d -> join -> p0; p0 marked, no delays.
-inline void forkJoin() {
-  in("p0", "fork");
-  out("fork", "a");
-  out("fork", "b");
-  in("a", "ta");
-  out("ta", "c");
-  in("b", "tb");
-  out("tb", "d");
-  in("c", "join");
-  in("d", "join");
-  out("join", "p0");
-  mark("p0");
-}
+  void target(const std::string& source, const std::string& destination, int separation, int lowerBound = 0) {
+    addTargetPair(&net, TransPair{trans(source), trans(destination), separation, lowerBound});
+  }
 
-// Names of the enabled list, head first.
-inline std::vector<std::string> enabledNames() {
-  std::vector<std::string> names;
-  for (const Trans* t = gNet->enabledHead; t; t = t->enabledNext) names.push_back(t->name);
-  return names;
-}
+  // A ring t0 -> p1 -> t1 -> ... -> p0 -> t0 of n places, p0 marked, every delay fixed.
+  void ring(int n, double delay = 1.0) {
+    for (int i = 0; i < n; ++i) {
+      const std::string p = "p" + std::to_string(i), t = "t" + std::to_string(i);
+      in(p, t);
+      out(t, "p" + std::to_string((i + 1) % n));
+      fixedDelay(p, delay);
+    }
+    mark("p0");
+  }
+
+  // p0 -> fork -> a, b; a -> ta -> c; b -> tb -> d; c, d -> join -> p0; p0 marked, no delays.
+  void forkJoin() {
+    in("p0", "fork");
+    out("fork", "a");
+    out("fork", "b");
+    in("a", "ta");
+    out("ta", "c");
+    in("b", "tb");
+    out("tb", "d");
+    in("c", "join");
+    in("d", "join");
+    out("join", "p0");
+    mark("p0");
+  }
+
+  // The sampler over the net as built so far, made (with its firing information and the
+  // initial marking) on first use; `seed` seeds its random stream.
+  Sampler& run(long seed = 0) {
+    if (!sampler_) {
+      prepareFiring(net);
+      sampler_ = std::make_unique<Sampler>(net, settings, seed);
+    }
+    return *sampler_;
+  }
+  UnfoldNet& graph() { return run().graph; }
+  RunState& state() { return run().state; }
+  TransState& stateOf(const std::string& t) { return run().state.at(trans(t)); }
+  PlaceState& stateOf(const Place* p) { return run().state.at(p); }
+
+  // What unfold does before its segments: the enabled list and the initial conditions. Tests
+  // then fire transitions in an order of their choosing.
+  void startUnfolding() {
+    Sampler& s = run();
+    updateEnabledList(s);
+    for (const Place* p : net.initMarking) {
+      PlaceState& ps = s.state.at(p);
+      ps.lastCond = static_cast<CondId>(s.graph.conds.size());
+      s.graph.conds.push_back(Cond{p, ps.condCount++, 0.0, kNone, kNone});
+      if (ps.condCount == 1) s.graph.initConds.push_back(ps.lastCond);
+    }
+  }
+
+  void fire(const std::string& t) { instance(run(), trans(t)); }
+
+  // Names of the enabled list, head first.
+  std::vector<std::string> enabledNames() {
+    std::vector<std::string> names;
+    const RunState& s = state();
+    for (const Trans* t = s.enabledHead; t; t = s.at(t).enabledNext) names.push_back(t->name);
+    return names;
+  }
+
+ private:
+  std::unique_ptr<Sampler> sampler_;
+};
 
 }  // namespace testnet
