@@ -15,35 +15,7 @@ namespace zelbo {
 
 namespace {
 
-// One series of the stopping rule.
-struct Series {
-  double sum = 0.0;
-  double sumSq = 0.0;
-  int required = -1;
-};
-
-// Totals of the accepted samples.
-struct Totals {
-  int samples = 0;          // n
-  int instances = 0;        // m
-  double groupSums = 0.0;   // S
-  Series groupSum, groupSize, groupAverage;
-};
-
 long processorSeconds() { return static_cast<long>(clock() / 1000000); }
-
-// Feeds the three series; the run may stop when the group averages have converged, or both
-// the group sums and the group sizes.
-bool updateStoppingRule(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize) {
-  t.groupAverage.sum += value / groupSize;
-  const bool sums =
-      Monte_Carlo(settings, halfAlpha, value, t.samples, t.groupSums, t.groupSum.sumSq, t.groupSum.required);
-  const bool sizes =
-      Monte_Carlo(settings, halfAlpha, groupSize, t.samples, t.instances, t.groupSize.sumSq, t.groupSize.required);
-  const bool averages = Monte_Carlo(settings, halfAlpha, value / groupSize, t.samples, t.groupAverage.sum,
-                                    t.groupAverage.sumSq, t.groupAverage.required);
-  return averages || (sums && sizes);
-}
 
 void resetAllPlacesAndTransitions(Unfolder& u) {
   for (const Trans* t : u.net.transList) u.state.at(t).occurrences = 0;
@@ -124,10 +96,7 @@ double bounds(Sampler& s, double halfAlpha, const ReportCallback& onReport, Resu
     }
 
     if (s.numSource > 0 && incomplete == 0) {
-      ++totals.samples;
-      totals.instances = wrapAdd(totals.instances, s.numSource);
-      totals.groupSums += value;
-      if (settings.stop == 0 && updateStoppingRule(settings, halfAlpha, totals, value, s.numSource)) stop = true;
+      if (acceptSample(settings, halfAlpha, totals, value, s.numSource)) stop = true;
       const long now = processorSeconds();
       const bool periodic = settings.printPeriod > 0 && totals.samples % settings.printPeriod == 0;
       if (periodic || now - lastReport > 20000) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/wrap.h"
+
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -56,6 +58,24 @@ bool Monte_Carlo(const Settings& settings, double halfAlpha, double value, int n
     fprintf(settings.log, "\n\tInfo : Expected samples: %d, current samples: %d\n", nPrime, n);
   }
   return false;
+}
+
+bool updateStoppingRule(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize) {
+  t.groupAverage.sum += value / groupSize;
+  const bool sums =
+      Monte_Carlo(settings, halfAlpha, value, t.samples, t.groupSums, t.groupSum.sumSq, t.groupSum.required);
+  const bool sizes =
+      Monte_Carlo(settings, halfAlpha, groupSize, t.samples, t.instances, t.groupSize.sumSq, t.groupSize.required);
+  const bool averages = Monte_Carlo(settings, halfAlpha, value / groupSize, t.samples, t.groupAverage.sum,
+                                    t.groupAverage.sumSq, t.groupAverage.required);
+  return averages || (sums && sizes);
+}
+
+bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize) {
+  ++t.samples;
+  t.instances = wrapAdd(t.instances, groupSize);
+  t.groupSums += value;
+  return settings.stop == 0 && updateStoppingRule(settings, halfAlpha, t, value, groupSize);
 }
 
 }  // namespace zelbo
