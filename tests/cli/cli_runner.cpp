@@ -4,7 +4,7 @@
 //
 // Case file format: sections introduced by lines "=== <kind> [name] [escaped]".
 //   === args             one line: the arguments (blank-separated, '...' quotes)
-//   === wrap             one line: a command put in front of zelbo (for example faketime)
+//   === wrap             one line: a command put in front of zelbo (for example env)
 //   === file NAME        a file written before the run
 //   === repeat NAME N    the content appended N times to file NAME (large inputs are made
 //                        at test time: a header in a file section, then repeat sections)
