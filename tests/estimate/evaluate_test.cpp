@@ -1,29 +1,57 @@
 // Evaluating an unfolding: firing times, pairing, reference checks and group sums.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "estimate/PRYXTA.h"
 #include "estimate/evaluate.h"
 #include "estimate/pairs.h"
+#include "estimate/sampler.h"
 #include "netbuild.h"
 
 using namespace testnet;
 
 namespace {
 
-class Evaluation : public ::testing::Test {
+std::string readAll(FILE* f) {
+  rewind(f);
+  std::string text;
+  for (int c; (c = fgetc(f)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+class Evaluation : public NetTest {
  protected:
-  void SetUp() override { Init(); }
+  // What the evaluation reports goes to the diagnostics stream; the tests read it back.
+  void SetUp() override {
+    settings.diagnostics = tmpfile();
+    settings.log = tmpfile();
+  }
+  void TearDown() override {
+    EXPECT_EQ(readAll(settings.log), "");  // the evaluation writes nothing to the log
+    fclose(settings.diagnostics);
+    fclose(settings.log);
+  }
+  std::string diagnostics() {
+    std::string text = readAll(settings.diagnostics);
+    fclose(settings.diagnostics);
+    settings.diagnostics = tmpfile();
+    return text;
+  }
   // Pairs the instances of the events fired so far, counting `sources` source firings.
   void pairInstances(int start, int sources) {
-    gStartTSEindex = start;
-    gNumSource = sources;
+    run().startTSEindex = start;
+    run().numSource = sources;
     int unpaired = -1;
-    identifyTargetEventPair(unpaired);
+    identifyTargetEventPair(run(), unpaired);
     ASSERT_EQ(unpaired, 0);
   }
-  double time(int event) { return gUnfoldNet->events[event].firingTime; }
+  double time(int event) { return graph().events[event].firingTime; }
+  const Event& pairedSource(int instance) { return graph().events[run().targetEventPair[instance].source]; }
+  const Event& pairedDestination(int instance) { return graph().events[run().targetEventPair[instance].destination]; }
 };
 
 TEST_F(Evaluation, FiringTimesAreLatestArrivalsOfProducedTokens) {
@@ -42,13 +70,14 @@ TEST_F(Evaluation, FiringTimesAreLatestArrivalsOfProducedTokens) {
   startUnfolding();
   for (const char* t : {"t1", "t2", "t3"}) fire(t);
   pairInstances(0, 1);
-  assignDelay(gUnfoldNet);
+  assignDelay(run());
   int incomplete = -1;
-  EXPECT_EQ(upperBound2(incomplete), 5.5);
+  EXPECT_EQ(upperBound2(run(), incomplete), 5.5);
   EXPECT_EQ(incomplete, 0);
   EXPECT_EQ(time(0), 0.0);
   EXPECT_EQ(time(1), 2.0);
   EXPECT_EQ(time(2), 5.5);
+  EXPECT_EQ(diagnostics(), "");
 }
 
 TEST_F(Evaluation, JoinWaitsForItsLatestInput) {
@@ -61,8 +90,8 @@ TEST_F(Evaluation, JoinWaitsForItsLatestInput) {
   target("fork", "join", 0);
   startUnfolding();
   for (const char* t : {"fork", "tb", "ta", "join"}) fire(t);
-  assignDelay(gUnfoldNet);
-  PRYXComputeEventFiringTime(gUnfoldNet);
+  assignDelay(run());
+  PRYXComputeEventFiringTime(run());
   EXPECT_EQ(time(1), 4.0);
   EXPECT_EQ(time(2), 1.0);
   EXPECT_EQ(time(3), 6.0);
@@ -76,10 +105,10 @@ TEST_F(Evaluation, TimesOfALongChainNeedNoDeepRecursion) {
     fire("t0");
     fire("t1");
   }
-  assignDelay(gUnfoldNet);
+  assignDelay(run());
   // Asking for the last event first walks the whole chain backwards.
-  const EventId last = static_cast<EventId>(gUnfoldNet->events.size() - 1);
-  PRYXComputeEventFiringTimeRecur(gUnfoldNet, last);
+  const EventId last = static_cast<EventId>(graph().events.size() - 1);
+  PRYXComputeEventFiringTimeRecur(run(), last);
   EXPECT_EQ(time(last), 999999.0);
 }
 
@@ -108,11 +137,10 @@ TEST_F(TwoRings, ReferenceMissingTheTargetsMakesTheUnfoldingIncomplete) {
   build("x", "y");
   for (const char* t : {"x", "y", "u", "v", "x", "y"}) fire(t);
   pairInstances(0, 2);
-  assignDelay(gUnfoldNet);
+  assignDelay(run());
   int incomplete = -1;
-  testing::internal::CaptureStderr();
-  const double sum = upperBound2(incomplete);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+  const double sum = upperBound2(run(), incomplete);
+  EXPECT_EQ(diagnostics(),
             "\n\tInfo : Reference event u (id=0) does not lead to the 0-th TSE source: x (id=0)"
             "\n\tInfo : Its reference counter = 0, but the current counter = 1"
             "\n\tInfo : Reference event u (id=0) does not lead to the 0-th TSE destination: y (id=0)"
@@ -129,11 +157,10 @@ TEST_F(TwoRings, ReferenceReachingOnlyTheSourceLeavesTheInstanceUnbounded) {
   build("x", "v");
   for (const char* t : {"x", "y", "u", "v"}) fire(t);
   pairInstances(0, 1);
-  assignDelay(gUnfoldNet);
+  assignDelay(run());
   int incomplete = -1;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(upperBound2(incomplete), 0.0);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+  EXPECT_EQ(upperBound2(run(), incomplete), 0.0);
+  EXPECT_EQ(diagnostics(),
             "\n\tInfo : Reference event x (id=0) does not lead to the 0-th TSE destination: v (id=0)"
             "\n\tInfo : Its reference counter = -1, but the current counter = 0"
             "\n\tInfo : Estimated TSE bound reaches -Inf.\n"
@@ -145,11 +172,11 @@ TEST_F(TwoRings, UnconsumedInitialTokenGivesNoReferenceButKeepsItsNumber) {
   build("u", "v");
   for (const char* t : {"u", "v"}) fire(t);  // a0's token never moves: reference 0 is skipped
   pairInstances(0, 1);
-  assignDelay(gUnfoldNet);
+  assignDelay(run());
   int incomplete = -1;
-  EXPECT_EQ(upperBound2(incomplete), 1.5);
+  EXPECT_EQ(upperBound2(run(), incomplete), 1.5);
   EXPECT_EQ(incomplete, 0);
-  EXPECT_EQ(gUnfoldNet->events[0].refCounter, 1);
+  EXPECT_EQ(graph().events[0].refCounter, 1);
 }
 
 TEST_F(TwoRings, PairingFollowsStartIndexAndSeparation) {
@@ -158,49 +185,52 @@ TEST_F(TwoRings, PairingFollowsStartIndexAndSeparation) {
     fire("x");
     fire("y");
   }
-  gStartTSEindex = 3;
-  gNumSource = 2;
-  gTargetTransPair->separation = 2;
+  Sampler& s = run();
+  s.startTSEindex = 3;
+  s.numSource = 2;
+  net.target->separation = 2;
   int unpaired = -1;
-  identifyTargetEventPair(unpaired);
+  identifyTargetEventPair(s, unpaired);
   EXPECT_EQ(unpaired, 0);
-  EXPECT_EQ(gUnfoldNet->events[gTargetEventPair[0].source].index, 3);
-  EXPECT_EQ(gUnfoldNet->events[gTargetEventPair[0].destination].index, 5);
-  EXPECT_EQ(gUnfoldNet->events[gTargetEventPair[1].destination].index, 6);
+  ASSERT_EQ(s.targetEventPair.size(), 2u);
+  EXPECT_EQ(pairedSource(0).index, 3);
+  EXPECT_EQ(pairedDestination(0).index, 5);
+  EXPECT_EQ(pairedDestination(1).index, 6);
 
-  gTargetTransPair->separation = -1;
-  gStartTSEindex = 4;
-  identifyTargetEventPair(unpaired);
-  EXPECT_EQ(gUnfoldNet->events[gTargetEventPair[0].destination].index, 3);
+  net.target->separation = -1;
+  s.startTSEindex = 4;
+  identifyTargetEventPair(s, unpaired);
+  EXPECT_EQ(pairedDestination(0).index, 3);
 
-  gTargetTransPair->separation = 2;
-  gStartTSEindex = 5;  // y has no occurrence 8
-  identifyTargetEventPair(unpaired);
+  net.target->separation = 2;
+  s.startTSEindex = 5;  // y has no occurrence 8
+  identifyTargetEventPair(s, unpaired);
   EXPECT_EQ(unpaired, 1);
 }
 
-TEST(SkipCount, GrowsByOneUpToTwentyThenByATenth) {
-  Init();
+using SkipCount = Evaluation;
+
+TEST_F(SkipCount, GrowsByOneUpToTwentyThenByATenth) {
+  Sampler& s = run();  // a sampler of the empty model
   std::vector<int> seen;
-  testing::internal::CaptureStderr();
   for (int i = 0; i < 26; ++i) {
-    PRYXIncreaseSegmentHistory();
-    seen.push_back(gRequiredHeadingTSE);
+    PRYXIncreaseSegmentHistory(s);
+    seen.push_back(s.requiredHeadingTSE);
   }
-  const std::string messages = testing::internal::GetCapturedStderr();
+  const std::string messages = diagnostics();
   EXPECT_EQ(seen, (std::vector<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
                                     14, 15, 16, 17, 18, 19, 20, 22, 24, 26, 28, 30, 33}));
   EXPECT_TRUE(messages.starts_with(
       "\n\tInfo : Increasing number of leading TSE instances by 1."
-      "\n\tInfo : The number of leading TSE instances is now : 1.\n\tInfo : Increasing"));
+      "\n\tInfo : The number of leading TSE instances is now : 1.\n\tInfo : Increasing"))
+      << messages;
   for (const auto& [from, increment] : std::vector<std::pair<int, int>>{
            {9, 1}, {10, 1}, {19, 1}, {20, 2}, {25, 2}, {100, 10}, {-7, 1}}) {
-    gRequiredHeadingTSE = from;
-    testing::internal::CaptureStderr();
-    PRYXIncreaseSegmentHistory();
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(gRequiredHeadingTSE, from + increment) << from;
+    s.requiredHeadingTSE = from;
+    PRYXIncreaseSegmentHistory(s);
+    EXPECT_EQ(s.requiredHeadingTSE, from + increment) << from;
   }
+  EXPECT_EQ(settings.requiredHeadingTSE, 0);  // the sampler's count, not the settings'
 }
 
 }  // namespace

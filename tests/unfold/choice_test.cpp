@@ -2,40 +2,62 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
+#include <ostream>
+#include <string>
+#include <vector>
 
+#include "base/random.h"
 #include "netbuild.h"
+#include "spec/util.h"
 #include "unfold/choice.h"
 #include "unfold/enabled.h"
+#include "zelbo/error.h"
 
 using namespace testnet;
 
 namespace {
 
-// The first drand48() value after seeding with `seed`.
-double firstDraw(long seed) {
-  srand48(seed);
-  return drand48();
+// What a call threw: the library's error text and exit status.
+struct Thrown {
+  std::string message;
+  int status = 0;
+  bool operator==(const Thrown&) const = default;
+};
+void PrintTo(const Thrown& t, std::ostream* os) { *os << "status " << t.status << ", " << ::testing::PrintToString(t.message); }
+
+template <class F>
+Thrown thrown(F&& f) {
+  try {
+    f();
+  } catch (const zelbo::Error& e) {
+    return {e.what(), e.status()};
+  }
+  return {"(nothing thrown)", 0};
 }
 
-class Choice : public ::testing::Test {
+// The first value of a stream seeded with `seed`.
+double firstDraw(long seed) { return Random48(seed).next(); }
+
+class Choice : public NetTest {
  protected:
-  void SetUp() override { Init(); }
+  // The sampler's stream, seeded again with `seed`.
+  Sampler& seeded(long seed) {
+    Sampler& s = run();
+    s.rng.reseed(seed);
+    return s;
+  }
 };
 
 TEST_F(Choice, BranchDrawComparesWithTheStoredProbabilityAndTiesPassOn) {
   const double u = firstDraw(7);
   // A first branch whose probability equals the draw does not take it; just above it does.
   branches("p", {{"a", u}, {"b", 1 - u}});
-  srand48(7);
-  EXPECT_EQ(makeDecision(place("p"))->name, "b");
+  EXPECT_EQ(makeDecision(seeded(7), place("p"))->name, "b");
   branches("p", {{"a", std::nextafter(u, 1.0)}, {"b", 1 - u}});
-  srand48(7);
-  EXPECT_EQ(makeDecision(place("p"))->name, "a");
+  EXPECT_EQ(makeDecision(seeded(7), place("p"))->name, "a");
   // Probabilities that leave a remainder: the last branch takes it.
   branches("p", {{"a", 0.0}, {"b", 0.0}});
-  srand48(7);
-  EXPECT_EQ(makeDecision(place("p"))->name, "b");
+  EXPECT_EQ(makeDecision(seeded(7), place("p"))->name, "b");
 }
 
 TEST_F(Choice, ScoresAreIntegerQuotientsAndTiesGoToTheHead) {
@@ -45,29 +67,30 @@ TEST_F(Choice, ScoresAreIntegerQuotientsAndTiesGoToTheHead) {
   mark("p");
   mark("q");
   mark("r");
-  updateEnabledList();  // c, b, a
-  trans("c")->selectionScore = 5;
-  trans("c")->selectionCount = 2;  // 2
-  trans("b")->selectionScore = 4;
-  trans("b")->selectionCount = 2;  // 2
-  trans("a")->selectionScore = 7;
-  trans("a")->selectionCount = 3;  // 2
-  EXPECT_EQ(GetPriority(trans("c")), 2.0);
-  EXPECT_EQ(getLowPriorityEnabled(0)->name, "c");
-  trans("a")->selectionScore = 5;  // 1
-  EXPECT_EQ(getLowPriorityEnabled(0)->name, "a");
-  trans("b")->selectionCount = 0;  // never opened a stage: 0
-  EXPECT_EQ(getLowPriorityEnabled(0)->name, "b");
+  updateEnabledList(run());  // c, b, a
+  stateOf("c").selectionScore = 5;
+  stateOf("c").selectionCount = 2;  // 2
+  stateOf("b").selectionScore = 4;
+  stateOf("b").selectionCount = 2;  // 2
+  stateOf("a").selectionScore = 7;
+  stateOf("a").selectionCount = 3;  // 2
+  EXPECT_EQ(GetPriority(stateOf("c")), 2.0);
+  EXPECT_EQ(getLowPriorityEnabled(run(), 0)->name, "c");
+  stateOf("a").selectionScore = 5;  // 1
+  EXPECT_EQ(getLowPriorityEnabled(run(), 0)->name, "a");
+  stateOf("b").selectionCount = 0;  // never opened a stage: 0
+  EXPECT_EQ(getLowPriorityEnabled(run(), 0)->name, "b");
 }
 
 TEST_F(Choice, RandomModeDrawsOnceEvenForASingleTransition) {
   in("p", "a");
   mark("p");
-  updateEnabledList();
-  srand48(3);
-  EXPECT_EQ(getLowPriorityEnabled(1)->name, "a");
-  const double next = drand48();
-  EXPECT_EQ(next, (srand48(3), drand48(), drand48()));
+  updateEnabledList(run());
+  Sampler& s = seeded(3);
+  EXPECT_EQ(getLowPriorityEnabled(s, 1)->name, "a");
+  Random48 expected(3);
+  expected.next();
+  EXPECT_EQ(s.rng.next(), expected.next());
 }
 
 TEST_F(Choice, RandomModeStepsToPositionKModuloN) {
@@ -75,42 +98,46 @@ TEST_F(Choice, RandomModeStepsToPositionKModuloN) {
     in(p, std::string("t") + p);
     mark(p);
   }
-  updateEnabledList();
+  updateEnabledList(run());
   const std::vector<std::string> order = enabledNames();
   for (long seed = 0; seed < 40; ++seed) {
     const double u = firstDraw(seed);
     int k = static_cast<int>(u * 4);
     if (k != 4) ++k;
-    srand48(seed);
-    EXPECT_EQ(getLowPriorityEnabled(1)->name, order[k % 4]);
+    EXPECT_EQ(getLowPriorityEnabled(seeded(seed), 1)->name, order[k % 4]) << "seed " << seed;
   }
 }
 
-TEST_F(Choice, FreeChoicePlaceOverridesButNotForTransitionsWithTwoInputs) {
+// The first seed whose first draw is at least 0.5: p's branches then choose b.
+long seedDrawingB() {
+  long seed = 0;
+  while (firstDraw(seed) < 0.5) ++seed;
+  return seed;
+}
+
+TEST_F(Choice, FreeChoicePlaceOverridesTheLowestScore) {
   in("p", "a");
   in("p", "b");
   mark("p");
   branches("p", {{"a", 0.5}, {"b", 0.5}});
-  updateEnabledList();  // a, b
-  long seedForB = 0;
-  while (firstDraw(seedForB) < 0.5) ++seedForB;
-  srand48(seedForB);
-  EXPECT_EQ(getLowPriorityEnabled(0)->name, "b");  // lowest score is a; the place draws b
+  updateEnabledList(run());  // a, b
+  EXPECT_EQ(enabledNames().front(), "a");
+  EXPECT_EQ(getLowPriorityEnabled(seeded(seedDrawingB()), 0)->name, "b");  // lowest score is a; the place draws b
+}
 
+TEST_F(Choice, NoFreeChoiceWhenAnOutputTransitionHasTwoInputs) {
   // With a second input place, b makes p no free choice: no draw, no override.
-  Init();
   in("p", "a");
   in("p", "b");
   in("q", "b");
   branches("p", {{"a", 0.5}, {"b", 0.5}});
   mark("p");
   mark("q");
-  updateEnabledList();
+  updateEnabledList(run());
   EXPECT_EQ(IsFreeChoice(place("p")), 0);
-  srand48(seedForB);
-  EXPECT_EQ(getLowPriorityEnabled(0)->name, enabledNames().front());
-  const double next = drand48();
-  EXPECT_EQ(next, firstDraw(seedForB));  // nothing was drawn
+  Sampler& s = seeded(seedDrawingB());
+  EXPECT_EQ(getLowPriorityEnabled(s, 0)->name, enabledNames().front());
+  EXPECT_EQ(s.rng.next(), firstDraw(seedDrawingB()));  // nothing was drawn
 }
 
 TEST_F(Choice, HighPriorityChoiceSkipsLowPriorityTransitionsAndDrawsNothingWhenNone) {
@@ -118,13 +145,12 @@ TEST_F(Choice, HighPriorityChoiceSkipsLowPriorityTransitionsAndDrawsNothingWhenN
   out("low", "q");
   in("q", "high");
   mark("p");
-  updateEnabledList();
-  srand48(11);
-  EXPECT_EQ(getHighPriorityEnabled(), nullptr);
-  const double next = drand48();
-  EXPECT_EQ(next, firstDraw(11));
-  instance(gNet, gUnfoldNet, trans("low"));
-  EXPECT_EQ(getHighPriorityEnabled()->name, "high");
+  updateEnabledList(run());
+  Sampler& s = seeded(11);
+  EXPECT_EQ(getHighPriorityEnabled(s), nullptr);
+  EXPECT_EQ(s.rng.next(), firstDraw(11));
+  fire("low");
+  EXPECT_EQ(getHighPriorityEnabled(s)->name, "high");
   EXPECT_EQ(IsLowPriority(trans("low")), 1);
   EXPECT_EQ(IsLowPriority(trans("high")), 0);
 }
@@ -132,10 +158,15 @@ TEST_F(Choice, HighPriorityChoiceSkipsLowPriorityTransitionsAndDrawsNothingWhenN
 TEST_F(Choice, DeadlockEndsTheRunWithTheMarking) {
   in("p", "t");
   mark("q");
-  updateEnabledList();
-  gVerbose = 2;
-  EXPECT_EXIT(getLowPriorityEnabled(1), ::testing::ExitedWithCode(1),
-              "^\n\tError: No low priority transition is enabled.\n\n\tInfo: Current marking:\n\t\tq  \\(im\\)\n");
+  updateEnabledList(run());
+  EXPECT_EQ(thrown([&] { getLowPriorityEnabled(run(), 1); }),
+            (Thrown{"\n\tError: No low priority transition is enabled.\n", 1}));
+  settings.verbose = 2;  // the message then lists the marking
+  EXPECT_EQ(thrown([&] { getLowPriorityEnabled(run(), 1); }),
+            (Thrown{"\n\tError: No low priority transition is enabled.\n"
+                    "\n\tInfo: Current marking:\n\t\tq  (im)\n"
+                    "\n\tUnmkared but initially marked places:\n",
+                    1}));
 }
 
 }  // namespace

@@ -3,25 +3,50 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "estimate/sampler.h"
 #include "netbuild.h"
+#include "spec/read.h"
 #include "spec/util.h"
 #include "unfold/enabled.h"
 #include "unfold/graph.h"
+#include "zelbo/error.h"
 
 using namespace testnet;
 
 namespace {
 
-class Firing : public ::testing::Test {
- protected:
-  void SetUp() override { Init(); }
-  void fire(const std::string& t) { instance(gNet, gUnfoldNet, trans(t)); }
+// What a call threw: the library's error text and exit status.
+struct Thrown {
+  std::string message;
+  int status = 0;
+  bool operator==(const Thrown&) const = default;
 };
+void PrintTo(const Thrown& t, std::ostream* os) { *os << "status " << t.status << ", " << ::testing::PrintToString(t.message); }
+
+template <class F>
+Thrown thrown(F&& f) {
+  try {
+    f();
+  } catch (const zelbo::Error& e) {
+    return {e.what(), e.status()};
+  }
+  return {"(nothing thrown)", 0};
+}
+
+std::string readAll(FILE* f) {
+  rewind(f);
+  std::string text;
+  for (int c; (c = fgetc(f)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+using Firing = NetTest;
 
 TEST_F(Firing, TransitionsEnabledByOneFiringAreAppendedInPlaceListThenPosetOrder) {
   // t0 marks a and b; b was created after a, so b comes first on the place list.
@@ -32,11 +57,11 @@ TEST_F(Firing, TransitionsEnabledByOneFiringAreAppendedInPlaceListThenPosetOrder
   in("a", "y");  // a's poset: y, x (newest first)
   in("b", "z");
   mark("s");
-  updateEnabledList();
+  updateEnabledList(run());
   EXPECT_EQ(enabledNames(), (std::vector<std::string>{"t0"}));
   fire("t0");
   EXPECT_EQ(enabledNames(), (std::vector<std::string>{"z", "y", "x"}));
-  EXPECT_EQ(gNet->numEnabled, 3);
+  EXPECT_EQ(state().numEnabled, 3);
 }
 
 TEST_F(Firing, ConflictsLeaveTheListAndSelfLoopsReturnAtTheTail) {
@@ -48,15 +73,15 @@ TEST_F(Firing, ConflictsLeaveTheListAndSelfLoopsReturnAtTheTail) {
   mark("p");
   mark("q");
   mark("r");
-  updateEnabledList();
+  updateEnabledList(run());
   // Place list: r, q, p; posets: r {loop}, q {c}, p {b, a}.
   EXPECT_EQ(enabledNames(), (std::vector<std::string>{"loop", "c", "b", "a"}));
   fire("loop");
   EXPECT_EQ(enabledNames(), (std::vector<std::string>{"c", "b", "a", "loop"}));
   fire("a");
   EXPECT_EQ(enabledNames(), (std::vector<std::string>{"c", "loop"}));
-  EXPECT_EQ(trans("b")->enabled, 0);
-  EXPECT_EQ(gNet->numEnabled, 2);
+  EXPECT_EQ(stateOf("b").enabled, 0);
+  EXPECT_EQ(state().numEnabled, 2);
 }
 
 TEST_F(Firing, RecordsEventsAndConditionsWithTheirListOrders) {
@@ -66,18 +91,13 @@ TEST_F(Firing, RecordsEventsAndConditionsWithTheirListOrders) {
   out("t", "s");
   mark("p");
   mark("q");
-  updateEnabledList();
-  UnfoldNet& g = *gUnfoldNet;
-  // Initial conditions as unfold makes them.
-  for (Place* p : gNet->initMarking) {
-    p->lastCond = static_cast<CondId>(g.conds.size());
-    g.conds.push_back(Cond{p, p->condCount++, 0.0, kNone, kNone});
-  }
+  startUnfolding();
+  const UnfoldNet& g = graph();
   fire("t");
   ASSERT_EQ(g.events.size(), 1u);
   const Event& e = g.events[0];
   EXPECT_EQ(e.index, 0);
-  EXPECT_EQ(trans("t")->occurrences, 1);
+  EXPECT_EQ(stateOf("t").occurrences, 1);
   // inConds run against the preset (q, p): p's condition first.
   std::vector<std::string> consumed;
   for (CondId c : inConds(g, e)) consumed.push_back(g.conds[c].place->name);
@@ -86,69 +106,74 @@ TEST_F(Firing, RecordsEventsAndConditionsWithTheirListOrders) {
   forEachOutCond(e, [&](CondId c) { produced.push_back(g.conds[c].place->name); });
   EXPECT_EQ(produced, (std::vector<std::string>{"r", "s"}));  // poset is s, r
   for (CondId c : inConds(g, e)) EXPECT_EQ(g.conds[c].consumer, 0);
-  EXPECT_EQ(g.conds[place("r")->lastCond].producer, 0);
+  EXPECT_EQ(g.conds[stateOf(place("r")).lastCond].producer, 0);
   int emptied = -1;
-  dumpMarking(emptied);
+  dumpMarking(run(), emptied);
   EXPECT_EQ(emptied, 2);
 }
 
-using FiringDeath = Firing;
-
-TEST_F(FiringDeath, OutputPlaceAlreadyMarkedIsNotSafe) {
+TEST_F(Firing, OutputPlaceAlreadyMarkedIsNotSafe) {
   in("p", "t");
   out("t", "q");
   mark("p");
   mark("q");
-  updateEnabledList();
-  EXPECT_EXIT(fire("t"), ::testing::ExitedWithCode(1), "^\n\tError: Net is not 1-safe.\n$");
+  updateEnabledList(run());
+  EXPECT_EQ(thrown([&] { fire("t"); }), (Thrown{"\n\tError: Net is not 1-safe.\n", 1}));
 }
 
-TEST_F(FiringDeath, InitialPlaceWithTwoTokensIsNotSafeAtItsFirstFiring) {
+TEST_F(Firing, InitialPlaceWithTwoTokensIsNotSafeAtItsFirstFiring) {
   in("p", "t");
   out("t", "q");
   mark("p", 2);
-  updateEnabledList();
-  EXPECT_EXIT(fire("t"), ::testing::ExitedWithCode(1), "^\n\tError: Net is not 1-safe.\n$");
+  updateEnabledList(run());
+  EXPECT_EQ(thrown([&] { fire("t"); }), (Thrown{"\n\tError: Net is not 1-safe.\n", 1}));
 }
 
-TEST_F(FiringDeath, DeletingAbsentTransitionsIsFatal) {
+TEST_F(Firing, DeletingAbsentTransitionsIsFatal) {
   in("p", "t");
-  EXPECT_EXIT(deleteFromEnabledList(gNet, trans("t")), ::testing::ExitedWithCode(1),
-              "^\n\tError: Attempt to delete a transition from the empty enabled list.\n$");
-  mark("p");
   in("q", "u");
-  updateEnabledList();
-  EXPECT_EXIT(deleteFromEnabledList(gNet, trans("u")), ::testing::ExitedWithCode(1),
-              "^\n\tError: Cannot find a transition on the enabled list.\n$");
+  mark("p");
+  // The sampler starts with an empty list, whatever the marking.
+  EXPECT_EQ(thrown([&] { deleteFromEnabledList(run(), trans("t")); }),
+            (Thrown{"\n\tError: Attempt to delete a transition from the empty enabled list.\n", 1}));
+  updateEnabledList(run());
+  EXPECT_EQ(thrown([&] { deleteFromEnabledList(run(), trans("u")); }),
+            (Thrown{"\n\tError: Cannot find a transition on the enabled list.\n", 1}));
+  EXPECT_EQ(enabledNames(), (std::vector<std::string>{"t"}));  // the list is left as it was
 }
 
-TEST_F(Firing, VerboseMarkingDumpListsMarkedAndEmptiedInitialPlaces) {
+TEST_F(Firing, VerboseMarkingDumpListsMarkedAndEmptiedInitialPlacesOnTheDiagnostics) {
   in("p", "t");
   out("t", "q");
   mark("p");
   mark("r");
-  updateEnabledList();
+  updateEnabledList(run());
   fire("t");
-  gVerbose = 2;
-  testing::internal::CaptureStderr();
+  settings.verbose = 2;
+  settings.diagnostics = tmpfile();
+  settings.log = tmpfile();
   int emptied = 0;
-  dumpMarking(emptied);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+  dumpMarking(run(), emptied);
+  EXPECT_EQ(readAll(settings.diagnostics),
             "\n\tInfo: Current marking:\n\t\tr  (im)\n\t\tq \n"
             "\n\tUnmkared but initially marked places:\n\t\tp\n");
+  EXPECT_EQ(readAll(settings.log), "");
   EXPECT_EQ(emptied, 1);
+  fclose(settings.diagnostics);
+  fclose(settings.log);
 }
 
 // The rescan of every marked place, as the enabled list is defined: what it would append to
 // the list `flagged` in the current marking.
-std::vector<Trans*> rescanAppends(const std::vector<Trans*>& flagged) {
-  std::vector<Trans*> onList = flagged;
-  std::vector<Trans*> appended;
-  for (const Place* p : gNet->placeList) {
-    if (p->tokens <= 0) continue;
+std::vector<const Trans*> rescanAppends(const Net& net, const RunState& s, const std::vector<const Trans*>& flagged) {
+  std::vector<const Trans*> onList = flagged;
+  std::vector<const Trans*> appended;
+  for (const Place* p : net.placeList) {
+    if (s.at(p).tokens <= 0) continue;
     for (const TransNode& node : p->poset) {
-      Trans* t = node.trans;
-      bool allMarked = std::all_of(t->preset.begin(), t->preset.end(), [](const Place* q) { return q->tokens > 0; });
+      const Trans* t = node.trans;
+      const bool allMarked =
+          std::all_of(t->preset.begin(), t->preset.end(), [&](const Place* q) { return s.at(q).tokens > 0; });
       if (allMarked && std::find(onList.begin(), onList.end(), t) == onList.end()) {
         onList.push_back(t);
         appended.push_back(t);
@@ -158,35 +183,45 @@ std::vector<Trans*> rescanAppends(const std::vector<Trans*>& flagged) {
   return appended;
 }
 
-std::vector<Trans*> enabledList() {
-  std::vector<Trans*> list;
-  for (Trans* t = gNet->enabledHead; t; t = t->enabledNext) list.push_back(t);
+std::vector<const Trans*> enabledList(const RunState& s) {
+  std::vector<const Trans*> list;
+  for (const Trans* t = s.enabledHead; t; t = s.at(t).enabledNext) list.push_back(t);
   return list;
 }
 
 // A firing that keeps the net 1-safe: every input holds one token, every other output none.
-bool safeToFire(const Trans* t) {
+bool safeToFire(const RunState& s, const Trans* t) {
   for (const Place* p : t->preset)
-    if (p->tokens != 1) return false;
+    if (s.at(p).tokens != 1) return false;
   for (const Place* p : t->poset)
-    if (p->tokens != 0 && !findPlaceOnList(t->preset, p)) return false;
+    if (s.at(p).tokens != 0 && !findPlaceOnList(t->preset, p)) return false;
   return !t->preset.empty();
 }
 
-TEST_F(Firing, IncrementalUpdateMatchesTheRescanOnRandomNets) {
+TEST(IncrementalUpdate, MatchesTheRescanOnRandomNets) {
   std::mt19937 rng(12345);
+  const Settings settings;
   for (int round = 0; round < 1000; ++round) {
-    Init();
+    Net net;
+    auto place = [&](const std::string& n) { return MustGetPlace(&net, n.c_str()); };
+    auto trans = [&](const std::string& n) { return MustGetTrans(&net, n.c_str()); };
     const int places = 2 + rng() % 7, transitions = 2 + rng() % 7;
     auto P = [&](unsigned i) { return "p" + std::to_string(i % places); };
     auto T = [&](unsigned i) { return "t" + std::to_string(i % transitions); };
     for (int i = 0; i < places; ++i) place(P(rng()));
+    // Draws in a fixed order, so that the nets do not depend on the compiler.
     for (int arc = 0; arc < places + transitions + 4; ++arc) {
-      if (rng() % 2) in(P(rng()), T(rng()));
-      else out(T(rng()), P(rng()));
+      const bool input = rng() % 2;
+      const std::string p = P(rng()), t = T(rng());
+      if (input) setInputPlace(&net, trans(t), place(p));
+      else setOutputPlace(&net, trans(t), place(p));
     }
     // Now and then a replaced poset: its first transitions keep the place as an input.
-    if (rng() % 3 == 0) branches(P(rng()), {{T(rng()), 1.0}});
+    if (rng() % 3 == 0) {
+      Place* p = place(P(rng()));
+      Trans* t = trans(T(rng()));
+      replacePlacePoset(&net, p, {TransNode{1.0, t}});
+    }
     // Now and then a place lists a transition that does not have it as an input.
     for (int extra = rng() % 3; extra > 0; --extra) {
       Place* p = place(P(rng()));
@@ -194,25 +229,27 @@ TEST_F(Firing, IncrementalUpdateMatchesTheRescanOnRandomNets) {
       if (!findTransOnList(p->poset, t)) p->poset.pushFront(TransNode{1.0, t});
     }
     for (int i = 0; i < places; ++i)
-      if (rng() % 2) mark(P(i));
-    prepareFiring(gNet);
-    updateEnabledList();
+      if (rng() % 2) markInitPlace(&net, place(P(i)), 1);
+    prepareFiring(net);
+    Unfolder u(net, settings, 0);
+    const RunState& s = u.state;
+    updateEnabledList(u);
     for (int step = 0; step < 30; ++step) {
-      std::vector<Trans*> before = enabledList();
-      std::vector<Trans*> fireable;
-      for (Trans* t : before)
-        if (safeToFire(t)) fireable.push_back(t);
+      std::vector<const Trans*> before = enabledList(s);
+      std::vector<const Trans*> fireable;
+      for (const Trans* t : before)
+        if (safeToFire(s, t)) fireable.push_back(t);
       if (fireable.empty()) break;
-      Trans* t = fireable[rng() % fireable.size()];
-      std::vector<Trans*> expected = before;
+      const Trans* t = fireable[rng() % fireable.size()];
+      std::vector<const Trans*> expected = before;
       for (const Place* p : t->preset)
         for (const TransNode& node : p->poset) std::erase(expected, node.trans);
-      instance(gNet, gUnfoldNet, t);
-      std::vector<Trans*> appended = rescanAppends(expected);
+      instance(u, t);
+      std::vector<const Trans*> appended = rescanAppends(net, s, expected);
       expected.insert(expected.end(), appended.begin(), appended.end());
-      ASSERT_EQ(enabledList(), expected) << "round " << round << " step " << step;
-      for (Trans* u : expected) ASSERT_EQ(u->enabled, 1);
-      ASSERT_EQ(gNet->numEnabled, static_cast<int>(expected.size()));
+      ASSERT_EQ(enabledList(s), expected) << "round " << round << " step " << step;
+      for (const Trans* v : expected) ASSERT_EQ(s.at(v).enabled, 1);
+      ASSERT_EQ(s.numEnabled, static_cast<int>(expected.size()));
     }
   }
 }

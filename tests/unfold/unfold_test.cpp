@@ -1,80 +1,117 @@
 // Segments of an unfolding: skipped instances, separations, the destination tail, the
-// verbose trace and the bounds that stop nets that would fire without end.
+// verbose trace, the bounds that stop nets that would fire without end, and unfolders that
+// share one model.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "estimate/bounds.h"
+#include "estimate/sampler.h"
 #include "netbuild.h"
+#include "spec/read.h"
 #include "unfold/enabled.h"
 #include "unfold/graph.h"
 #include "unfold/unfold.h"
+#include "zelbo/error.h"
 
 using namespace testnet;
 
 namespace {
 
-class Unfolding : public ::testing::Test {
+// What a call threw: the library's error text and exit status.
+struct Thrown {
+  std::string message;
+  int status = 0;
+  bool operator==(const Thrown&) const = default;
+};
+void PrintTo(const Thrown& t, std::ostream* os) { *os << "status " << t.status << ", " << ::testing::PrintToString(t.message); }
+
+template <class F>
+Thrown thrown(F&& f) {
+  try {
+    f();
+  } catch (const zelbo::Error& e) {
+    return {e.what(), e.status()};
+  }
+  return {"(nothing thrown)", 0};
+}
+
+std::string readAll(FILE* f) {
+  rewind(f);
+  std::string text;
+  for (int c; (c = fgetc(f)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+// The fired transitions of a graph, with their occurrence indices.
+std::vector<std::string> firings(const UnfoldNet& graph) {
+  std::vector<std::string> names;
+  for (const Event& e : graph.events) names.push_back(e.trans->name + "#" + std::to_string(e.index));
+  return names;
+}
+
+class Unfolding : public NetTest {
  protected:
-  void SetUp() override {
-    Init();
-    srand48(1);
-  }
-  void TearDown() override {
-    if (gOutFp != stderr) fclose(gOutFp);
-  }
-  // Unfolds once and resets the model, as the estimation loop does.
+  // The sampler of every test here draws from a stream seeded with 1.
+  Sampler& sampler() { return run(1); }
+  // Unfolds once into an empty graph, as the estimation loop does.
   void unfoldOnce() {
-    clearUnfoldedGraph();
-    unfold(gNet);
+    Sampler& s = sampler();
+    clearUnfoldedGraph(s.graph);
+    unfold(s);
   }
+  // Puts the model back to its initial marking, as the estimation loop does between samples.
+  void reset() { clear_gNet(sampler()); }
 };
 
 TEST_F(Unfolding, ZeroSeparationStopsAfterTheFirstSegmentWithTheSource) {
   ring(3);
   target("t0", "t2", 0);
   unfoldOnce();
-  EXPECT_EQ(gStartTSEindex, 0);
-  EXPECT_EQ(gNumSource, 1);
-  EXPECT_EQ(gUnfoldNet->events.size(), 3u);
-  EXPECT_EQ(gUnfoldNet->initConds.size(), 1u);
-  EXPECT_EQ(returningToInitMarking(), 1);
-  EXPECT_EQ(trans("t0")->selectionCount, 1);
+  EXPECT_EQ(sampler().startTSEindex, 0);
+  EXPECT_EQ(sampler().numSource, 1);
+  EXPECT_EQ(graph().events.size(), 3u);
+  EXPECT_EQ(graph().initConds.size(), 1u);
+  EXPECT_EQ(returningToInitMarking(sampler()), 1);
+  EXPECT_EQ(stateOf("t0").selectionCount, 1);
 }
 
 TEST_F(Unfolding, NegativeSeparationAndSkipsPlaySegmentsFirst) {
   ring(3);
   target("t0", "t1", -2);
-  gRequiredHeadingTSE = 3;
+  settings.requiredHeadingTSE = 3;  // the sampler starts from the settings' skip count
   unfoldOnce();
-  EXPECT_EQ(gStartTSEindex, 5);
-  EXPECT_EQ(gCurrentSourceEventNumber, 6);
-  EXPECT_EQ(gNumSource, 1);
-  EXPECT_EQ(gUnfoldNet->events.size(), 18u);
+  EXPECT_EQ(sampler().requiredHeadingTSE, 3);
+  EXPECT_EQ(sampler().startTSEindex, 5);
+  EXPECT_EQ(sampler().currentSourceEventNumber, 6);
+  EXPECT_EQ(sampler().numSource, 1);
+  EXPECT_EQ(graph().events.size(), 18u);
 }
 
 TEST_F(Unfolding, PositiveSeparationFiresOnUntilTheDestinationCaughtUp) {
   ring(3);
   target("t0", "t2", 1);
   unfoldOnce();
-  EXPECT_EQ(gNumSource, 1);
-  EXPECT_EQ(numOccurrence(*gUnfoldNet, trans("t2")), 2);
-  EXPECT_EQ(gCurrentSourceEventNumber, 1);  // the source's tail firing does not count
-  EXPECT_EQ(gUnfoldNet->events.size(), 6u);
-  EXPECT_EQ(returningToInitMarking(), 1);
+  EXPECT_EQ(sampler().numSource, 1);
+  EXPECT_EQ(numOccurrence(graph(), trans("t2")), 2);
+  EXPECT_EQ(sampler().currentSourceEventNumber, 1);  // the source's tail firing does not count
+  EXPECT_EQ(graph().events.size(), 6u);
+  EXPECT_EQ(returningToInitMarking(sampler()), 1);
 }
 
 TEST_F(Unfolding, SecondUnfoldingAfterResetCountsFromZero) {
   ring(2);
   target("t0", "t1", 0);
   unfoldOnce();
-  clear_gNet();
+  reset();
   unfoldOnce();
-  EXPECT_EQ(gUnfoldNet->events.front().index, 0);
-  EXPECT_EQ(gUnfoldNet->conds.front().index, 0);
-  EXPECT_EQ(gNet->numEnabled, 1);  // t0 again, after its segment
-  EXPECT_EQ(trans("t0")->selectionCount, 2);
+  EXPECT_EQ(graph().events.front().index, 0);
+  EXPECT_EQ(graph().conds.front().index, 0);
+  EXPECT_EQ(state().numEnabled, 1);  // t0 again, after its segment
+  EXPECT_EQ(stateOf("t0").selectionCount, 2);
 }
 
 TEST_F(Unfolding, StageScoreCountsInitialPlacesLeftEmpty) {
@@ -94,57 +131,54 @@ TEST_F(Unfolding, StageScoreCountsInitialPlacesLeftEmpty) {
   mark("b0");
   target("x", "y", 0);
   for (int i = 0; i < 20; ++i) {
-    clear_gNet();
+    reset();
     unfoldOnce();
   }
-  EXPECT_GE(trans("x")->selectionCount, 20);
-  EXPECT_EQ(trans("x")->selectionScore, 0);
-  EXPECT_EQ(trans("u")->selectionScore, trans("u")->selectionCount);
+  EXPECT_GE(stateOf("x").selectionCount, 20);
+  EXPECT_EQ(stateOf("x").selectionScore, 0);
+  EXPECT_EQ(stateOf("u").selectionScore, stateOf("u").selectionCount);
 }
 
-TEST_F(Unfolding, VerboseTraceWritesSegmentsToBothStreams) {
+TEST_F(Unfolding, VerboseTraceWritesSegmentsToTheLogAndTheDiagnostics) {
   ring(2);
   target("t0", "t1", 0);
-  gVerbose = 2;
-  gOutFp = tmpfile();
-  testing::internal::CaptureStderr();
+  settings.verbose = 2;
+  settings.log = tmpfile();
+  settings.diagnostics = tmpfile();
   unfoldOnce();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+  EXPECT_EQ(readAll(settings.diagnostics),
             "\n\tStart of a segment\n"
             "\n\tInfo : Segment#  0, firing t0 w/ index 0\n"
             "\n\tInfo : Segment#  0, firing t1 w/ index 0\n"
             "\n\tInfo: Current marking:\n\t\tp0  (im)\n"
             "\n\tUnmkared but initially marked places:\n"
             "\n\tEnd of a segment\n");
-  rewind(gOutFp);
-  char log[200] = {};
-  fread(log, 1, sizeof log - 1, gOutFp);
-  EXPECT_STREQ(log, "\n\tStart of a segment creation.\n\tReturned to the initial marking. A segment created.");
+  EXPECT_EQ(readAll(settings.log), "\n\tStart of a segment creation.\n\tReturned to the initial marking. A segment created.");
+  fclose(settings.log);
+  fclose(settings.diagnostics);
 }
 
-using UnfoldingDeath = Unfolding;
-
-TEST_F(UnfoldingDeath, DestinationThatDidNotKeepUpWithTheSourceIsNotWellDefined) {
+TEST_F(Unfolding, DestinationThatDidNotKeepUpWithTheSourceIsNotWellDefined) {
   ring(2);
   in("z", "x");
   out("x", "z2");
   target("t0", "x", 1);
-  EXPECT_EXIT(unfoldOnce(), ::testing::ExitedWithCode(1),
-              "^\n\tError: The target TSE may not be well defined. Please check.\n\tInfo : PRYX Solver terminates.\n$");
+  EXPECT_EQ(thrown([&] { unfoldOnce(); }),
+            (Thrown{"\n\tError: The target TSE may not be well defined. Please check.\n\tInfo : PRYX Solver terminates.\n", 1}));
 }
 
-TEST_F(UnfoldingDeath, SegmentThatNeverReturnsIsStopped) {
+TEST_F(Unfolding, SegmentThatNeverReturnsIsStopped) {
   in("p0", "t0");
   out("t0", "p1");
   in("p1", "spin");
   out("spin", "p1");
   mark("p0");
   target("t0", "spin", 0);
-  EXPECT_EXIT(unfoldOnce(), ::testing::ExitedWithCode(1),
-              "^\n\tError: The net did not return to its initial marking within 1000000 firings.\n$");
+  EXPECT_EQ(thrown([&] { unfoldOnce(); }),
+            (Thrown{"\n\tError: The net did not return to its initial marking within 1000000 firings.\n", 1}));
 }
 
-TEST_F(UnfoldingDeath, SourceBehindABranchNeverTakenIsStopped) {
+TEST_F(Unfolding, SourceBehindABranchNeverTakenIsStopped) {
   in("p0", "a");
   out("a", "p0");
   in("p0", "s");
@@ -152,15 +186,59 @@ TEST_F(UnfoldingDeath, SourceBehindABranchNeverTakenIsStopped) {
   branches("p0", {{"a", 1.0}, {"s", 0.0}});
   mark("p0");
   target("s", "a", 0);
-  EXPECT_EXIT(unfoldOnce(), ::testing::ExitedWithCode(1),
-              "^\n\tError: The source transition s did not fire within 100000 segments.\n$");
+  EXPECT_EQ(thrown([&] { unfoldOnce(); }),
+            (Thrown{"\n\tError: The source transition s did not fire within 100000 segments.\n", 1}));
 }
 
-TEST_F(UnfoldingDeath, DestinationTailThatNeverCompletesIsStopped) {
+TEST_F(Unfolding, DestinationTailThatNeverCompletesIsStopped) {
   ring(2);
   target("t0", "t1", 600000);
-  EXPECT_EXIT(unfoldOnce(), ::testing::ExitedWithCode(1),
-              "^\n\tError: The destination transition t1 did not fire within 1000000 firings.\n$");
+  EXPECT_EQ(thrown([&] { unfoldOnce(); }),
+            (Thrown{"\n\tError: The destination transition t1 did not fire within 1000000 firings.\n", 1}));
+}
+
+// A free choice between two rings of different lengths: which branch each segment takes
+// depends on the draws, so an unfolding shows which stream a sampler drew from.
+class SharedModel : public NetTest {
+ protected:
+  void SetUp() override {
+    in("p0", "a");
+    out("a", "a1");
+    in("a1", "a2t");
+    out("a2t", "p0");
+    in("p0", "b");
+    out("b", "p0");
+    branches("p0", {{"a", 0.5}, {"b", 0.5}});
+    mark("p0");
+    target("a", "b", 0);
+    settings.requiredHeadingTSE = 6;  // a few segments per unfolding
+    run();                            // prepares the model's firing information
+  }
+  // The firings of `count` unfoldings of `s`, reset in between.
+  static std::vector<std::string> unfoldings(Sampler& s, int count) {
+    std::vector<std::string> all;
+    for (int i = 0; i < count; ++i) {
+      clear_gNet(s);
+      clearUnfoldedGraph(s.graph);
+      unfold(s);
+      for (std::string& f : firings(s.graph)) all.push_back(std::move(f));
+    }
+    return all;
+  }
+};
+
+TEST_F(SharedModel, SamplersOnOneModelDependOnlyOnTheirSeed) {
+  Sampler alone(net, settings, 5);
+  const std::vector<std::string> expected = unfoldings(alone, 6);
+  // The same seed, while another sampler of the model runs in between.
+  Sampler first(net, settings, 5), other(net, settings, 6);
+  std::vector<std::string> interleaved, others;
+  for (int i = 0; i < 6; ++i) {
+    for (std::string& f : unfoldings(first, 1)) interleaved.push_back(std::move(f));
+    for (std::string& f : unfoldings(other, 1)) others.push_back(std::move(f));
+  }
+  EXPECT_EQ(interleaved, expected);
+  EXPECT_NE(others, expected);  // another seed draws other branches
 }
 
 }  // namespace
