@@ -1,7 +1,6 @@
 // Delay sampling and the quantile tables: draws consumed, values against a replay of the
 // generator, the error flag at its boundaries, and the tables at their edge cases.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -11,66 +10,69 @@
 #include <string>
 #include <vector>
 
+#include "base/random.h"
 #include "delay/delay.h"
 
 namespace {
+
+using namespace zelbo;
 
 const char kBinMessage[] = "\n\tError: Failed to invert a binomial cdf.\n";
 const char kBetaMessage[] = "\n\tError: Failed to invert a beta cdf.\n";
 const char kUnknownTypeMessage[] = "\n\tError: Unknown delay type.\n";
 
-// Collects what is written to standard error while it is alive.
-class StderrCapture {
+// A stream for diagnostics whose text can be read back.
+class Diagnostics {
  public:
-  StderrCapture() : file_(tmpfile()), saved_(dup(2)) {
-    fflush(stderr);
-    dup2(fileno(file_), 2);
-  }
-  ~StderrCapture() {
-    restore();
-    fclose(file_);
-  }
+  Diagnostics() : file_(tmpfile()) {}
+  ~Diagnostics() { fclose(file_); }
+  Diagnostics(const Diagnostics&) = delete;
+  Diagnostics& operator=(const Diagnostics&) = delete;
+  FILE* file() { return file_; }
   std::string text() {
-    restore();
-    std::string out;
+    fflush(file_);
     rewind(file_);
+    std::string out;
     for (int c; (c = fgetc(file_)) != EOF;) out.push_back(static_cast<char>(c));
     return out;
   }
 
  private:
-  void restore() {
-    if (saved_ < 0) return;
-    fflush(stderr);
-    dup2(saved_, 2);
-    close(saved_);
-    saved_ = -1;
-  }
   FILE* file_;
-  int saved_;
 };
 
-// Sets the 48-bit generator so that the next drand48() returns exactly v / 2^48.
-void nextDrawIs(std::uint64_t v) {
-  constexpr std::uint64_t a = 0x5DEECE66DULL, c = 0xB, mask = (1ULL << 48) - 1;
-  std::uint64_t inverse = a;  // Newton's iteration for the inverse of a modulo 2^64
-  for (int i = 0; i < 6; ++i) inverse *= 2 - a * inverse;
-  std::uint64_t state = ((v - c) * inverse) & mask;
-  unsigned short seed[3] = {static_cast<unsigned short>(state), static_cast<unsigned short>(state >> 16),
-                            static_cast<unsigned short>(state >> 32)};
-  seed48(seed);
+constexpr std::uint64_t kMultiplier = 0x5DEECE66DULL, kIncrement = 0xB, kMask = (1ULL << 48) - 1;
+
+// A stream whose next draw is exactly v / 2^48. The generator has full period, so its state
+// before that draw lies on the stream seeded with 0, and the distance to it is found bit by
+// bit: the low j + 1 bits of the state repeat with period 2^(j + 1), and 2^j further steps
+// keep the low j bits and flip bit j.
+Random48 streamDrawingNext(std::uint64_t v) {
+  std::uint64_t inverse = kMultiplier;  // Newton's iteration for the inverse modulo 2^64
+  for (int i = 0; i < 6; ++i) inverse *= 2 - kMultiplier * inverse;
+  const std::uint64_t before = ((v - kIncrement) * inverse) & kMask;
+  std::uint64_t steps = 0;
+  for (int j = 0; j < 48; ++j) {
+    Random48 probe(0);
+    probe.jump(steps);
+    const std::uint64_t low = (std::uint64_t{2} << j) - 1;
+    if ((probe.state() ^ before) & low) steps |= std::uint64_t{1} << j;
+  }
+  Random48 rng(0);
+  rng.jump(steps);
+  EXPECT_EQ(rng.state(), before);
+  return rng;
 }
 constexpr double kTwoTo48 = 281474976710656.0;
 
-// The first two draws after seeding with `seed`.
+// The first two draws of the C library after srand48(seed), which a stream seeded with
+// `seed` must give too.
 struct Replay {
   double first, second;
 };
 Replay replay(long seed) {
   srand48(seed);
-  Replay r{drand48(), drand48()};
-  srand48(seed);
-  return r;
+  return Replay{drand48(), drand48()};
 }
 
 DelaySpec spec(int type, double location, double scale) {
@@ -89,16 +91,16 @@ DelaySpec custom(double location, double scale, std::vector<double> probs) {
 }
 
 std::unique_ptr<QuantileTable> binTable(int count, double prob, std::string& messages) {
-  StderrCapture capture;
-  auto table = generateBin(count, prob);
-  messages = capture.text();
+  Diagnostics diagnostics;
+  auto table = generateBin(count, prob, diagnostics.file());
+  messages = diagnostics.text();
   return table;
 }
 
 std::unique_ptr<QuantileTable> betaTable(double alpha, double beta, std::string& messages) {
-  StderrCapture capture;
-  auto table = generateBeta(alpha, beta);
-  messages = capture.text();
+  Diagnostics diagnostics;
+  auto table = generateBeta(alpha, beta, diagnostics.file());
+  messages = diagnostics.text();
   return table;
 }
 
@@ -232,21 +234,22 @@ TEST(DelayBetaTable, UnnormalisableDensityGivesZerosAndOneMessage) {
 // ---------------------------------------------------------------------------------------
 
 TEST(DelaySampling, GeneratorControlIsExact) {
-  nextDrawIs(12345);
-  EXPECT_EQ(drand48(), 12345 / kTwoTo48);
-  nextDrawIs(0);
-  EXPECT_EQ(drand48(), 0.0);
+  Random48 rng = streamDrawingNext(12345);
+  EXPECT_EQ(rng.next(), 12345 / kTwoTo48);
+  rng = streamDrawingNext(0);
+  EXPECT_EQ(rng.next(), 0.0);
 }
 
 TEST(DelaySampling, FixedAndZeroScaleUniformDrawNothing) {
   Replay r = replay(11);
+  Random48 rng(11);
   DelaySpec fix = spec(FIX, 5.0, 0.0);
   DelaySpec flat = spec(UNI, 2.5, 0.0);
   int flag = 7;
-  EXPECT_EQ(delaySample(FIX, &fix, flag), 5.0);
+  EXPECT_EQ(delaySample(FIX, &fix, flag, rng), 5.0);
   EXPECT_EQ(flag, 0);
-  EXPECT_EQ(delaySample(UNI, &flat, flag), 2.5);
-  EXPECT_EQ(drand48(), r.first);
+  EXPECT_EQ(delaySample(UNI, &flat, flag, rng), 2.5);
+  EXPECT_EQ(rng.next(), r.first);
 }
 
 TEST(DelaySampling, EachDrawingTypeUsesExactlyOneDraw) {
@@ -269,10 +272,10 @@ TEST(DelaySampling, EachDrawingTypeUsesExactlyOneDraw) {
     Replay r = replay(seed);
     double u = r.first;
     auto check = [&](const DelaySpec& s, double want) {
-      srand48(seed);
-      EXPECT_EQ(delaySample(s.type, &s, flag), want) << "type " << s.type << " U " << u;
+      Random48 rng(seed);
+      EXPECT_EQ(delaySample(s.type, &s, flag, rng), want) << "type " << s.type << " U " << u;
       EXPECT_EQ(flag, 0);
-      EXPECT_EQ(drand48(), r.second) << "type " << s.type;
+      EXPECT_EQ(rng.next(), r.second) << "type " << s.type;
     };
     int k = static_cast<int>(1000 * u);
     check(uni, 2.0 + 3.0 * u);
@@ -286,7 +289,7 @@ TEST(DelaySampling, EachDrawingTypeUsesExactlyOneDraw) {
 }
 
 TEST(DelaySampling, SamplesStayInTheirRanges) {
-  srand48(5);
+  Random48 rng(5);
   DelaySpec uni = spec(UNI, 2.0, 3.0);
   DelaySpec halves = custom(0.0, 10.0, {0.5, 0.5});
   DelaySpec geo = spec(GEO, 0.0, 1.0);
@@ -294,13 +297,13 @@ TEST(DelaySampling, SamplesStayInTheirRanges) {
   int fives = 0;
   for (int i = 0; i < 20000; ++i) {
     int flag = 0;
-    double x = delaySample(UNI, &uni, flag);
+    double x = delaySample(UNI, &uni, flag, rng);
     ASSERT_TRUE(x >= 2.0 && x < 5.0) << x;
-    double c = delaySample(CUS, &halves, flag);
+    double c = delaySample(CUS, &halves, flag, rng);
     ASSERT_TRUE(c == 0.0 || c == 5.0) << c;
     ASSERT_EQ(flag, 0);
     fives += c == 5.0;
-    ASSERT_EQ(delaySample(GEO, &geo, flag), 1.0);
+    ASSERT_EQ(delaySample(GEO, &geo, flag, rng), 1.0);
     ASSERT_EQ(flag, 0);
   }
   EXPECT_NEAR(fives, 10000, 400);
@@ -312,19 +315,19 @@ TEST(DelaySampling, CustomWalkFlagsOnlyDrawsBeyondTheSumAndSlack) {
   auto lastInside = static_cast<std::uint64_t>(std::floor(bound * kTwoTo48));
   int flag = 0;
 
-  nextDrawIs(lastInside);
-  EXPECT_EQ(delaySample(CUS, &short_, flag), 1.0 + 4.0 * 0.5);
+  Random48 rng = streamDrawingNext(lastInside);
+  EXPECT_EQ(delaySample(CUS, &short_, flag, rng), 1.0 + 4.0 * 0.5);
   EXPECT_EQ(flag, 0);
 
-  nextDrawIs(lastInside + 1);
-  EXPECT_EQ(delaySample(CUS, &short_, flag), 1.0 + 4.0);  // j = count
+  rng = streamDrawingNext(lastInside + 1);
+  EXPECT_EQ(delaySample(CUS, &short_, flag, rng), 1.0 + 4.0);  // j = count
   EXPECT_EQ(flag, 1);
 
   // The walk reads no more than `count` values.
   DelaySpec truncated = custom(0.0, 1.0, {0.5, 0.5});
   truncated.count = 1;
-  nextDrawIs(static_cast<std::uint64_t>(0.75 * kTwoTo48));
-  EXPECT_EQ(delaySample(CUS, &truncated, flag), 1.0);
+  rng = streamDrawingNext(static_cast<std::uint64_t>(0.75 * kTwoTo48));
+  EXPECT_EQ(delaySample(CUS, &truncated, flag, rng), 1.0);
   EXPECT_EQ(flag, 1);
 }
 
@@ -332,42 +335,42 @@ TEST(DelaySampling, UnusableDrawsAndParametersRaiseTheFlag) {
   int flag = 0;
   DelaySpec geo = spec(GEO, 3.0, 1.0);
   geo.prob = 0.5;
-  nextDrawIs(0);  // ln 0 / ln 0.5: infinite trial count
-  EXPECT_EQ(delaySample(GEO, &geo, flag), 3.0);
+  Random48 rng = streamDrawingNext(0);  // ln 0 / ln 0.5: infinite trial count
+  EXPECT_EQ(delaySample(GEO, &geo, flag, rng), 3.0);
   EXPECT_EQ(flag, 1);
 
   for (double prob : {0.0, 1.5, 1e-12}) {  // no success, NaN, beyond 2^31 trials
     geo.prob = prob;
-    nextDrawIs(1);
-    EXPECT_EQ(delaySample(GEO, &geo, flag), 3.0) << prob;
+    rng = streamDrawingNext(1);
+    EXPECT_EQ(delaySample(GEO, &geo, flag, rng), 3.0) << prob;
     EXPECT_EQ(flag, 1) << prob;
   }
   geo.prob = -1e-12;  // a negative trial count far outside the 32-bit range
-  nextDrawIs(1);
-  EXPECT_EQ(delaySample(GEO, &geo, flag), 3.0);
+  rng = streamDrawingNext(1);
+  EXPECT_EQ(delaySample(GEO, &geo, flag, rng), 3.0);
   EXPECT_EQ(flag, 1);
 
   DelaySpec exp = spec(EXP, 0.0, 1.0);
   exp.lambda = 1.0;
-  nextDrawIs(0);
-  EXPECT_EQ(delaySample(EXP, &exp, flag), INFINITY);
+  rng = streamDrawingNext(0);
+  EXPECT_EQ(delaySample(EXP, &exp, flag, rng), INFINITY);
   EXPECT_EQ(flag, 1);
   exp.lambda = 0.0;
-  nextDrawIs(1 << 20);
-  EXPECT_EQ(delaySample(EXP, &exp, flag), INFINITY);
+  rng = streamDrawingNext(1 << 20);
+  EXPECT_EQ(delaySample(EXP, &exp, flag, rng), INFINITY);
   EXPECT_EQ(flag, 1);
 
   // Every type: a sample that is not finite is flagged and returned as computed.
   DelaySpec fix = spec(FIX, -INFINITY, 0.0);
-  EXPECT_EQ(delaySample(FIX, &fix, flag), -INFINITY);
+  EXPECT_EQ(delaySample(FIX, &fix, flag, rng), -INFINITY);
   EXPECT_EQ(flag, 1);
   DelaySpec uni = spec(UNI, INFINITY, -INFINITY);
-  EXPECT_TRUE(std::isnan(delaySample(UNI, &uni, flag)));
+  EXPECT_TRUE(std::isnan(delaySample(UNI, &uni, flag, rng)));
   EXPECT_EQ(flag, 1);
 
   // A flag raised once does not stick to the next sample.
   DelaySpec ok = spec(FIX, 1.0, 0.0);
-  EXPECT_EQ(delaySample(FIX, &ok, flag), 1.0);
+  EXPECT_EQ(delaySample(FIX, &ok, flag, rng), 1.0);
   EXPECT_EQ(flag, 0);
 }
 
@@ -375,17 +378,19 @@ TEST(DelaySampling, UnknownTypeCodesAreReportedWithoutDrawing) {
   DelaySpec fix = spec(FIX, 5.0, 0.0);
   for (int code : {0, -1, 8}) {
     Replay r = replay(21);
+    Random48 rng(21);
     int flag = 0;
-    StderrCapture capture;
-    EXPECT_EQ(delaySample(code, &fix, flag), -1.0);
+    Diagnostics diagnostics;
+    EXPECT_EQ(delaySample(code, &fix, flag, rng, diagnostics.file()), -1.0);
     EXPECT_EQ(flag, 1);
-    EXPECT_EQ(capture.text(), kUnknownTypeMessage);
-    EXPECT_EQ(drand48(), r.first);
+    EXPECT_EQ(diagnostics.text(), kUnknownTypeMessage);
+    EXPECT_EQ(rng.next(), r.first);
   }
   int flag = 0;
-  StderrCapture capture;
-  EXPECT_EQ(delaySample(0, nullptr, flag), -1.0);  // a place without a delay clause
-  EXPECT_EQ(capture.text(), kUnknownTypeMessage);
+  Random48 rng(21);
+  Diagnostics diagnostics;
+  EXPECT_EQ(delaySample(0, nullptr, flag, rng, diagnostics.file()), -1.0);  // a place without a delay clause
+  EXPECT_EQ(diagnostics.text(), kUnknownTypeMessage);
 }
 
 }  // namespace

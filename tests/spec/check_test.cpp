@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "delay/delay.h"
-#include "driver/globals.h"
 #include "spec/check.h"
 #include "spec/read.h"
+#include "zelbo/settings.h"
 
 namespace {
+
+using namespace zelbo;
 
 // Numbers of the model file pass through single precision.
 double asRead(double value) { return static_cast<double>(static_cast<float>(value)); }
@@ -38,18 +40,19 @@ DelaySpec customClause(std::vector<double> probs, double location = 0.0, double 
 class CheckSpec : public ::testing::Test {
  protected:
   void SetUp() override { fresh(); }
-  void TearDown() override {
-    gOutFp = stderr;
-    fclose(log_);
-  }
+  void TearDown() override { fclose(log_); }
 
-  // An empty model and an empty log.
+  // An empty model, default settings and an empty log.
   void fresh() {
     if (log_) fclose(log_);
-    Init();
+    net_ = std::make_unique<Net>();
     log_ = tmpfile();
-    gOutFp = log_;
+    settings = Settings{};
+    settings.log = log_;
   }
+
+  Net& net() { return *net_; }
+  int check() { return checkSpec(net(), settings); }
 
   std::string logText() {
     fflush(log_);
@@ -59,16 +62,14 @@ class CheckSpec : public ::testing::Test {
     return out;
   }
 
-  Place* place(const char* name) { return MustGetPlace(gNet, name); }
-  Trans* trans(const char* name) { return MustGetTrans(gNet, name); }
+  Place* place(const char* name) { return MustGetPlace(&net(), name); }
+  Trans* trans(const char* name) { return MustGetTrans(&net(), name); }
 
-  void delay(Place* p, DelaySpec s) { attachDelaySpec(gNet, p, std::make_unique<DelaySpec>(std::move(s))); }
+  void delay(Place* p, DelaySpec s) { attachDelaySpec(&net(), p, std::make_unique<DelaySpec>(std::move(s))); }
 
+  // Makes the pair the model's target, replacing any earlier one.
   void target(Trans* source, Trans* destination, int separation, int lowerBound = 0) {
-    auto pair = std::make_unique<TransPair>();
-    *pair = TransPair{source, destination, separation, lowerBound};
-    gTargetTransPair = pair.get();
-    gNet->targetPairs.push_back(std::move(pair));
+    net().target = addTargetPair(&net(), TransPair{source, destination, separation, lowerBound});
   }
 
   // A marked place "p" with a fixed delay that chooses among t1..tn, each of which puts the
@@ -78,15 +79,17 @@ class CheckSpec : public ::testing::Test {
     std::vector<TransNode> branches;
     for (std::size_t i = 0; i < probs.size(); ++i) {
       Trans* t = trans(("t" + std::to_string(i + 1)).c_str());
-      setOutputPlace(t, p);
+      setOutputPlace(&net(), t, p);
       branches.push_back(TransNode{asRead(probs[i]), t});
     }
-    replacePlacePoset(p, branches);
-    markInitPlace(gNet, p, 1);
+    replacePlacePoset(&net(), p, branches);
+    markInitPlace(&net(), p, 1);
     delay(p, clause(FIX, 1.0, 0.0));
     target(trans("t1"), trans("t1"), 1);
   }
 
+  std::unique_ptr<Net> net_;
+  Settings settings;
   FILE* log_ = nullptr;
 };
 
@@ -105,7 +108,7 @@ TEST_F(CheckSpec, BranchSumsAreTestedInSinglePrecision) {
   for (const auto& [probs, passes] : cases) {
     fresh();
     choiceNet(probs);
-    EXPECT_EQ(checkSpec(gNet), passes ? 0 : 1) << probs.size() << " x " << probs[0];
+    EXPECT_EQ(check(), passes ? 0 : 1) << probs.size() << " x " << probs[0];
     EXPECT_EQ(logText().find(kNonStochastic) != std::string::npos, !passes) << logText();
   }
 }
@@ -181,9 +184,9 @@ TEST(CheckDelaySpec, MismatchedRecordIsReportedAndStillTested) {
 TEST_F(CheckSpec, PlaceWithoutDelayIsRejectedBeforeLaterChecks) {
   choiceNet({1.0});
   Place* bare = place("q");
-  setOutputPlace(trans("t1"), bare);
+  setOutputPlace(&net(), trans("t1"), bare);
   EXPECT_EQ(PRYXCheckDelaySpecForPlace(bare), 1);
-  EXPECT_EQ(checkSpec(gNet), 1);
+  EXPECT_EQ(check(), 1);
   std::string log = logText();
   EXPECT_NE(log.find("\n\tWarning: Place q has no poset."), std::string::npos);
   EXPECT_TRUE(log.ends_with("\n\n\tError: Place q has incorrect or incomplete delay spec.")) << log;
@@ -191,7 +194,7 @@ TEST_F(CheckSpec, PlaceWithoutDelayIsRejectedBeforeLaterChecks) {
 }
 
 TEST_F(CheckSpec, EmptyModelHasAnEmptyMarking) {
-  EXPECT_EQ(checkSpec(gNet), 1);
+  EXPECT_EQ(check(), 1);
   EXPECT_EQ(logText(),
             "\n\tSTPN model (none)\n\tNumber of transitions: 0\n\tNumber of places: 0"
             "\n\tError: Initial marking is empty.\n");
@@ -199,14 +202,14 @@ TEST_F(CheckSpec, EmptyModelHasAnEmptyMarking) {
 
 TEST_F(CheckSpec, TargetMustExistAndBeLive) {
   choiceNet({1.0});
-  gTargetTransPair = nullptr;
-  EXPECT_EQ(checkSpec(gNet), 1);
+  net().target = nullptr;
+  EXPECT_EQ(check(), 1);
   EXPECT_TRUE(logText().ends_with("\n\tError: No valid target TSE spec.\n"));
 
   fresh();
   choiceNet({1.0});
   target(trans("t1"), trans("named"), 2);  // created by its name alone, no arcs
-  EXPECT_EQ(checkSpec(gNet), 1);
+  EXPECT_EQ(check(), 1);
   EXPECT_TRUE(logText().ends_with("\n\tGoal : Upper bound average TSE(t1, named, 2)\n"
                                   "\n\tError: Non-live destination transition named in target TSE spec.\n"))
       << logText();
@@ -214,16 +217,16 @@ TEST_F(CheckSpec, TargetMustExistAndBeLive) {
   fresh();
   choiceNet({1.0});
   target(trans("named"), trans("t1"), 0);
-  EXPECT_EQ(checkSpec(gNet), 1);
+  EXPECT_EQ(check(), 1);
   EXPECT_TRUE(logText().ends_with("\n\tError: Non-live source transition named in target TSE spec.\n"));
 }
 
 TEST_F(CheckSpec, GoalLineShowsTheTargetAsWritten) {
   choiceNet({0.5, 0.5});
   target(trans("t1"), trans("t2"), 3);
-  EXPECT_EQ(PRYXCheckTargetTSE(), 0);
+  EXPECT_EQ(PRYXCheckTargetTSE(net(), log_), 0);
   target(trans("t2"), trans("t1"), -2, 1);  // ".lb" of (t1, t2, 2), stored mirrored
-  EXPECT_EQ(PRYXCheckTargetTSE(), 0);
+  EXPECT_EQ(PRYXCheckTargetTSE(net(), log_), 0);
   EXPECT_EQ(logText(),
             "\n\tGoal : Upper bound average TSE(t1, t2, 3)\n"
             "\n\tGoal : Lower bound average TSE(t1, t2, 2)\n");
@@ -234,17 +237,17 @@ class CheckListing : public CheckSpec {
  protected:
   void SetUp() override {
     CheckSpec::SetUp();
-    gNet->name = "ring";
+    net().name = "ring";
     Place* p1 = place("p1");
     Place* p2 = place("p2");
     Trans* t1 = trans("t1");
     Trans* t2 = trans("t2");
     Trans* t3 = trans("t3");
-    replacePlacePoset(p1, {{asRead(0.3), t1}, {asRead(0.7), t3}});
-    replacePlacePoset(p2, {{1.0, t2}});
-    setOutputPlace(t1, p2);
-    setOutputPlace(t2, p1);
-    markInitPlace(gNet, p1, 1);
+    replacePlacePoset(&net(), p1, {{asRead(0.3), t1}, {asRead(0.7), t3}});
+    replacePlacePoset(&net(), p2, {{1.0, t2}});
+    setOutputPlace(&net(), t1, p2);
+    setOutputPlace(&net(), t2, p1);
+    markInitPlace(&net(), p1, 1);
     delay(p1, clause(FIX, 1.0, 0.0));
     delay(p2, clause(UNI, 0.0, 2.0));
     target(t1, t2, 1);
@@ -252,8 +255,10 @@ class CheckListing : public CheckSpec {
 };
 
 TEST_F(CheckListing, VerboseListingOfASmallNet) {
-  gVerbose = 2;
-  EXPECT_EQ(checkSpec(gNet), 0);
+  settings.verbose = 2;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(check(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // everything goes to the log
   EXPECT_EQ(logText(),
             "\n\tSTPN model ring\n\tNumber of transitions: 3\n\tNumber of places: 2"
             "\n\tTransitions:"
@@ -268,7 +273,7 @@ TEST_F(CheckListing, VerboseListingOfASmallNet) {
 }
 
 TEST_F(CheckListing, QuietListingKeepsSummaryWarningsAndGoal) {
-  EXPECT_EQ(checkSpec(gNet), 0);
+  EXPECT_EQ(check(), 0);
   EXPECT_EQ(logText(),
             "\n\tSTPN model ring\n\tNumber of transitions: 3\n\tNumber of places: 2"
             "\n\tWarning: Transition t3 has no poset."

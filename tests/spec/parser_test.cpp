@@ -5,20 +5,21 @@
 #include <filesystem>
 #include <iterator>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "PRYXSpec.tab.h"
 #include "delay/delay.h"
-#include "driver/globals.h"
 #include "spec/PRYXYYLoc.h"
 #include "spec/net.h"
 #include "spec/parse.h"
-
-int PRYXparse();
-extern FILE* PRYXin;
+#include "zelbo/error.h"
 
 namespace {
+
+using namespace zelbo;
 
 std::vector<std::pair<std::string, double>> entries(const TransList& list) {
   std::vector<std::pair<std::string, double>> result;
@@ -38,32 +39,46 @@ std::vector<std::string> names(const HeadList<Trans*>& list) {
   return result;
 }
 
+std::string contents(FILE* file) {
+  fflush(file);
+  rewind(file);
+  std::string text;
+  for (int c; (c = fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
+  return text;
+}
+
 class Parser : public testing::Test {
  protected:
-  void SetUp() override {
-    Init();
-    PRYXResetReader();
-  }
-  void TearDown() override {
-    PRYXResetReader();
-    std::remove(path_.c_str());
-  }
+  void TearDown() override { std::remove(path_.c_str()); }
 
-  // Reads `text` as a model file; its standard error goes to `err`.
+  // Reads `text` as a model file into a fresh model: the diagnostics go to `err`, the
+  // message of an error thrown to `failure`. Returns 0, or the status of the error.
   int parse(const std::string& text) {
     std::ofstream(path_, std::ios::binary) << text;
-    testing::internal::CaptureStderr();
-    const int status = ParseSpecFile(path_.c_str());
-    err = testing::internal::GetCapturedStderr();
+    net_ = std::make_unique<Net>();
+    FILE* diagnostics = tmpfile();
+    int status = 0;
+    failure.clear();
+    try {
+      ParseSpecFile(*net_, path_.c_str(), diagnostics);
+    } catch (const Error& e) {
+      status = e.status();
+      failure = e.what();
+    }
+    err = contents(diagnostics);
+    fclose(diagnostics);
     return status;
   }
 
-  Place* place(const char* name) { return gNet->placeByName.find(name); }
-  Trans* trans(const char* name) { return gNet->transByName.find(name); }
+  Net& net() { return *net_; }
+  Place* place(const char* name) { return net_->placeByName.find(name); }
+  Trans* trans(const char* name) { return net_->transByName.find(name); }
 
   const std::string path_ =
       testing::TempDir() + "reader_" + testing::UnitTest::GetInstance()->current_test_info()->name() + ".stpn";
+  std::unique_ptr<Net> net_ = std::make_unique<Net>();
   std::string err;
+  std::string failure;
 };
 
 const char* const kRing =
@@ -81,16 +96,16 @@ using Names = std::vector<std::string>;
 TEST_F(Parser, BuildsTheRingModel) {
   ASSERT_EQ(parse(kRing), 0);
   EXPECT_EQ(err, "");
-  EXPECT_EQ(gNet->name, "ring");
-  EXPECT_EQ(names(gNet->transList), (Names{"t1", "t3", "t2"}));
-  EXPECT_EQ(names(gNet->placeList), (Names{"p1", "p0"}));
-  EXPECT_EQ(gNet->numTrans, 3);
-  EXPECT_EQ(gNet->numPlaces, 2);
+  EXPECT_EQ(net().name, "ring");
+  EXPECT_EQ(names(net().transList), (Names{"t1", "t3", "t2"}));
+  EXPECT_EQ(names(net().placeList), (Names{"p1", "p0"}));
+  EXPECT_EQ(net().numTrans, 3);
+  EXPECT_EQ(net().numPlaces, 2);
 
   Place* p0 = place("p0");
   EXPECT_EQ(entries(p0->preset), (Entries{{"t2", 1.0}, {"t3", 1.0}}));
   EXPECT_EQ(entries(p0->poset), (Entries{{"t1", 1.0}}));
-  EXPECT_EQ(p0->tokens, 1);
+  EXPECT_EQ(p0->initTokens, 1);
   EXPECT_EQ(p0->initMarked, 1);
   ASSERT_NE(p0->delaySpec, nullptr);
   EXPECT_EQ(p0->delaySpec->type, FIX);
@@ -101,7 +116,7 @@ TEST_F(Parser, BuildsTheRingModel) {
   Place* p1 = place("p1");
   EXPECT_EQ(entries(p1->preset), (Entries{{"t1", 1.0}}));
   EXPECT_EQ(entries(p1->poset), (Entries{{"t2", static_cast<double>(0.7f)}, {"t3", static_cast<double>(0.3f)}}));
-  EXPECT_EQ(p1->tokens, 0);
+  EXPECT_EQ(p1->initTokens, 0);
   EXPECT_EQ(p1->initMarked, 0);
   ASSERT_NE(p1->delaySpec, nullptr);
   EXPECT_EQ(p1->delayType, BIN);
@@ -117,29 +132,27 @@ TEST_F(Parser, BuildsTheRingModel) {
     EXPECT_EQ(names(trans(name)->preset), (Names{"p1"}));
     EXPECT_EQ(names(trans(name)->poset), (Names{"p0"}));
   }
-  EXPECT_EQ(names(gNet->initMarking), (Names{"p0"}));
+  EXPECT_EQ(names(net().initMarking), (Names{"p0"}));
 
-  ASSERT_NE(gTargetTransPair, nullptr);
-  EXPECT_EQ(gTargetTransPair->source, trans("t1"));
-  EXPECT_EQ(gTargetTransPair->destination, trans("t1"));
-  EXPECT_EQ(gTargetTransPair->separation, 1);
-  EXPECT_EQ(gTargetTransPair->lowerBound, 0);
+  ASSERT_NE(net().target, nullptr);
+  EXPECT_EQ(net().target->source, trans("t1"));
+  EXPECT_EQ(net().target->destination, trans("t1"));
+  EXPECT_EQ(net().target->separation, 1);
+  EXPECT_EQ(net().target->lowerBound, 0);
 }
 
 TEST_F(Parser, LowerBoundStoresTheMirroredQuestion) {
   ASSERT_EQ(parse(".stpn m\n.tse (a b 2) .lb\n"), 0);
-  EXPECT_EQ(gTargetTransPair->source, trans("b"));
-  EXPECT_EQ(gTargetTransPair->destination, trans("a"));
-  EXPECT_EQ(gTargetTransPair->separation, -2);
-  EXPECT_EQ(gTargetTransPair->lowerBound, 1);
+  EXPECT_EQ(net().target->source, trans("b"));
+  EXPECT_EQ(net().target->destination, trans("a"));
+  EXPECT_EQ(net().target->separation, -2);
+  EXPECT_EQ(net().target->lowerBound, 1);
 
-  Init();
-  PRYXResetReader();
   ASSERT_EQ(parse(".stpn m\n.tse (a b 2) .lb .ub .lb\n"), 0);
-  EXPECT_EQ(gTargetTransPair->source, trans("a"));
-  EXPECT_EQ(gTargetTransPair->destination, trans("b"));
-  EXPECT_EQ(gTargetTransPair->separation, 2);
-  EXPECT_EQ(gTargetTransPair->lowerBound, 1);
+  EXPECT_EQ(net().target->source, trans("a"));
+  EXPECT_EQ(net().target->destination, trans("b"));
+  EXPECT_EQ(net().target->separation, 2);
+  EXPECT_EQ(net().target->lowerBound, 1);
 }
 
 TEST_F(Parser, SecondTargetIsReportedAndKeepsTheFirst) {
@@ -147,11 +160,11 @@ TEST_F(Parser, SecondTargetIsReportedAndKeepsTheFirst) {
   EXPECT_EQ(err,
             "\n\tWarning: PRYX Solver handles only one target TSE pair."
             "\n\t         Ignoring the requested TSE @ line:column 3:7--3:12\n");
-  EXPECT_EQ(gTargetTransPair->source, trans("a"));
-  EXPECT_EQ(gTargetTransPair->destination, trans("b"));
-  EXPECT_EQ(gTargetTransPair->separation, 1);
-  EXPECT_EQ(gTargetTransPair->lowerBound, 0);
-  EXPECT_EQ(gNet->numTrans, 4);
+  EXPECT_EQ(net().target->source, trans("a"));
+  EXPECT_EQ(net().target->destination, trans("b"));
+  EXPECT_EQ(net().target->separation, 1);
+  EXPECT_EQ(net().target->lowerBound, 0);
+  EXPECT_EQ(net().numTrans, 4);
   EXPECT_TRUE(trans("x")->preset.empty() && trans("x")->poset.empty());
 }
 
@@ -160,15 +173,13 @@ TEST_F(Parser, MarkingAboveOneIsReportedAndAdded) {
   EXPECT_EQ(err,
             "\n\tWarning: PRYX Solver supports only safe nets."
             "\n\t         Initial marking value 2 @ line:column 2:16--2:16\n");
-  EXPECT_EQ(place("p")->tokens, 2);
+  EXPECT_EQ(place("p")->initTokens, 2);
 
-  Init();
-  PRYXResetReader();
   ASSERT_EQ(parse(".stpn w\n.place p .mark 0 .mark -4\n.place q .mark .mark 1\n"), 0);
   EXPECT_EQ(err, "");
   EXPECT_EQ(place("p")->initMarked, 0);
-  EXPECT_EQ(place("q")->tokens, 2);
-  EXPECT_EQ(names(gNet->initMarking), (Names{"q", "q"}));
+  EXPECT_EQ(place("q")->initTokens, 2);
+  EXPECT_EQ(names(net().initMarking), (Names{"q", "q"}));
 }
 
 TEST_F(Parser, RedefinedConnectionSkipsTheWholeStatement) {
@@ -179,16 +190,16 @@ TEST_F(Parser, RedefinedConnectionSkipsTheWholeStatement) {
             "\n\t         Initial marking value 3 @ line:column 3:27--3:27\n");
   EXPECT_EQ(entries(place("p")->preset), (Entries{{"a", 1.0}}));
   EXPECT_TRUE(place("p")->poset.empty());
-  EXPECT_EQ(place("p")->tokens, 0);
+  EXPECT_EQ(place("p")->initTokens, 0);
   EXPECT_TRUE(trans("b")->preset.empty() && trans("b")->poset.empty());
 }
 
 TEST_F(Parser, PlaceWithOnlyADelayOrMarkingMayBeConnectedLater) {
   ASSERT_EQ(parse(".stpn w\n.delay p .uni 0.1 3\n.place p .mark\n.place p .poset {a}\n.place q\n"), 0);
   EXPECT_EQ(err, "");
-  EXPECT_EQ(names(gNet->placeList), (Names{"q", "p"}));
+  EXPECT_EQ(names(net().placeList), (Names{"q", "p"}));
   EXPECT_EQ(entries(place("p")->poset), (Entries{{"a", 1.0}}));
-  EXPECT_EQ(place("p")->tokens, 1);
+  EXPECT_EQ(place("p")->initTokens, 1);
   EXPECT_EQ(place("p")->delaySpec->location, static_cast<double>(0.1f));
   EXPECT_EQ(place("p")->delaySpec->scale, 3.0);
 }
@@ -259,56 +270,107 @@ TEST_F(Parser, StackHoldsAtMost9995Statements) {
   std::string text = ".stpn m\n";
   for (int i = 0; i < 9995; ++i) text += ".place p .mark 1\n";
   ASSERT_EQ(parse(text), 0);
-  EXPECT_EQ(place("p")->tokens, 9995);
+  EXPECT_EQ(place("p")->initTokens, 9995);
 
-  Init();
-  PRYXResetReader();
   text += ".place p .mark 1\n";
   EXPECT_EQ(parse(text), 1);
-  EXPECT_EQ(err, "\n\tError: parser stack overflow @ line:column 9997:16--9997:16\n\n\tError: Failed to parse " +
-                     path_ + ".\n");
+  EXPECT_EQ(err, "\n\tError: parser stack overflow @ line:column 9997:16--9997:16\n");
+  EXPECT_EQ(failure, "\n\tError: Failed to parse " + path_ + ".\n");
 
-  Init();
-  PRYXResetReader();
+  // The parser itself ends an overflow with its own status 2.
+  Net fresh;
+  FILE* diagnostics = tmpfile();
   FILE* file = fopen(path_.c_str(), "r");
-  PRYXin = file;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(PRYXparse(), 2);
-  testing::internal::GetCapturedStderr();
+  ParseContext context(fresh, diagnostics);
+  {
+    ModelScanner scanner(file, context);
+    EXPECT_EQ(PRYXparse(scanner.handle(), context), 2);
+  }
   fclose(file);
+  fclose(diagnostics);
 }
 
-// A reset reader reads a second file as a fresh process reads its first, whatever the
-// first file left behind (here: unread input and a position in mid-line).
-TEST_F(Parser, ResetReaderStartsAfresh) {
+// Each read starts afresh, whatever an earlier read left behind (here: unread input and a
+// position in mid-line).
+TEST_F(Parser, EveryReadStartsAfresh) {
   EXPECT_EQ(parse(".stpn w\n.place p .mark 1.0 .place stale .mark 5\n"), 1);
-  Init();
-  PRYXResetReader();
   ASSERT_EQ(parse(".stpn w\n.place p .mark 2\n"), 0);
   EXPECT_EQ(err,
             "\n\tWarning: PRYX Solver supports only safe nets."
             "\n\t         Initial marking value 2 @ line:column 2:16--2:16\n");
-  EXPECT_EQ(gNet->numPlaces, 1);
+  EXPECT_EQ(net().numPlaces, 1);
 
-  Init();
-  PRYXResetReader();
   EXPECT_EQ(parse(""), 1);
-  EXPECT_EQ(err, "\n\tError: parse error @ line:column 0:0--0:0\n\n\tError: Failed to parse " + path_ + ".\n");
+  EXPECT_EQ(err, "\n\tError: parse error @ line:column 0:0--0:0\n");
+  EXPECT_EQ(failure, "\n\tError: Failed to parse " + path_ + ".\n");
 }
 
-// ParseSpecFile leaves its file open; a reset closes it, so that a process reading many
+TEST_F(Parser, FilesThatCannotBeOpenedOrReadAreErrors) {
+  const std::string missing = testing::TempDir() + "reader_no_such_file.stpn";
+  std::remove(missing.c_str());
+  Net net;
+  FILE* diagnostics = tmpfile();
+  try {
+    ParseSpecFile(net, missing.c_str(), diagnostics);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.what(), "\n\tError: Failed to open file " + missing + " to read.\n");
+    EXPECT_EQ(e.status(), 1);
+  }
+  // A directory opens, but reading it fails.
+  try {
+    ParseSpecFile(net, testing::TempDir().c_str(), diagnostics);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "input in flex scanner failed\n");
+    EXPECT_EQ(e.status(), 2);
+  }
+  EXPECT_EQ(contents(diagnostics), "");
+  fclose(diagnostics);
+}
+
+// A model in memory reads as a file of that content; its name stands for the file.
+TEST_F(Parser, TextReadsAsAFileOfThatContent) {
+  Net fromText;
+  FILE* diagnostics = tmpfile();
+  ParseSpecText(fromText, kRing, "ring.stpn", diagnostics);
+  ASSERT_EQ(parse(kRing), 0);
+  EXPECT_EQ(fromText.name, net().name);
+  EXPECT_EQ(names(fromText.placeList), names(net().placeList));
+  EXPECT_EQ(names(fromText.transList), names(net().transList));
+  EXPECT_EQ(entries(fromText.placeByName.find("p1")->poset), entries(place("p1")->poset));
+  ASSERT_NE(fromText.target, nullptr);
+  EXPECT_EQ(fromText.target->source->name, "t1");
+
+  // Text without a newline at the end, and no text at all.
+  Net open;
+  ParseSpecText(open, ".stpn m\n.place p .mark 3", "open.stpn", diagnostics);
+  EXPECT_EQ(open.placeByName.find("p")->initTokens, 3);
+  EXPECT_EQ(contents(diagnostics),
+            "\n\tWarning: PRYX Solver supports only safe nets."
+            "\n\t         Initial marking value 3 @ line:column 2:16--2:16\n");
+  Net empty;
+  try {
+    ParseSpecText(empty, "", "empty.stpn", diagnostics);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "\n\tError: Failed to parse empty.stpn.\n");
+    EXPECT_EQ(e.status(), 1);
+  }
+  fclose(diagnostics);
+}
+
+// A read closes its file whether it succeeds or fails, so that a process reading many
 // files does not run out of descriptors.
-TEST_F(Parser, ResetClosesTheModelFile) {
+TEST_F(Parser, ReadsCloseTheModelFile) {
   const auto openDescriptors = [] {
     return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
   };
   const auto before = openDescriptors();
   for (int i = 0; i < 20; ++i) {
-    Init();
-    PRYXResetReader();
     ASSERT_EQ(parse(".stpn m .place p"), 0) << err;
+    ASSERT_EQ(parse(".stpn m .place"), 1);
   }
-  PRYXResetReader();
   EXPECT_EQ(openDescriptors(), before);
 }
 

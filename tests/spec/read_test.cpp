@@ -1,14 +1,16 @@
 // The net model: lookups, arcs, initial marking and the grammar's list helper.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "driver/globals.h"
 #include "spec/read.h"
 #include "spec/util.h"
 
 namespace {
+
+using namespace zelbo;
 
 template <class List>
 std::vector<std::string> names(const List& list) {
@@ -24,8 +26,8 @@ std::vector<std::string> names(const List& list) {
 
 class NetModel : public ::testing::Test {
  protected:
-  void SetUp() override { Init(); }
-  Net* net() { return gNet; }
+  Net* net() { return &net_; }
+  Net net_;
 };
 
 TEST_F(NetModel, LookupsCreateOnceNewestFirstInSeparateNameSpaces) {
@@ -43,7 +45,12 @@ TEST_F(NetModel, LookupsCreateOnceNewestFirstInSeparateNameSpaces) {
   EXPECT_EQ(names(net()->placeList), (std::vector<std::string>{"A", "b", "a"}));
   EXPECT_EQ(names(net()->transList), (std::vector<std::string>{"c", "a"}));
   EXPECT_EQ(b->initMarked, 0);
-  EXPECT_EQ(tc->occurrences, 0);
+  EXPECT_EQ(ta->id, 0);
+  EXPECT_EQ(tc->id, 1);
+  EXPECT_EQ(a->id, 0);
+  EXPECT_EQ(b->id, 1);
+  EXPECT_EQ(net()->placeById, (std::vector<Place*>{a, b, MustGetPlace(net(), "A")}));
+  EXPECT_EQ(net()->transById, (std::vector<Trans*>{ta, tc}));
 }
 
 TEST_F(NetModel, ArcsAreRecordedOnceOnBothSidesNewestFirst) {
@@ -51,12 +58,12 @@ TEST_F(NetModel, ArcsAreRecordedOnceOnBothSidesNewestFirst) {
   Trans* u = MustGetTrans(net(), "u");
   Place* p = MustGetPlace(net(), "p");
   Place* q = MustGetPlace(net(), "q");
-  setInputPlace(t, p);
-  setInputPlace(t, q);
-  setInputPlace(t, p);
-  setInputPlace(u, p);
-  setOutputPlace(t, q);
-  setOutputPlace(t, q);
+  setInputPlace(net(), t, p);
+  setInputPlace(net(), t, q);
+  setInputPlace(net(), t, p);
+  setInputPlace(net(), u, p);
+  setOutputPlace(net(), t, q);
+  setOutputPlace(net(), t, q);
 
   EXPECT_EQ(names(t->preset), (std::vector<std::string>{"q", "p"}));
   EXPECT_EQ(names(p->poset), (std::vector<std::string>{"u", "t"}));
@@ -69,8 +76,8 @@ TEST_F(NetModel, ReplacedListKeepsTheFirstListsArcsOnTheTransitionSide) {
   Trans* a = MustGetTrans(net(), "a");
   Trans* b = MustGetTrans(net(), "b");
   Place* p = MustGetPlace(net(), "p");
-  replacePlacePoset(p, {TransNode{0.25, a}});
-  replacePlacePoset(p, {TransNode{1.0, b}, TransNode{0.5, a}});
+  replacePlacePoset(net(), p, {TransNode{0.25, a}});
+  replacePlacePoset(net(), p, {TransNode{1.0, b}, TransNode{0.5, a}});
   EXPECT_EQ(names(p->poset), (std::vector<std::string>{"b", "a"}));
   EXPECT_EQ(p->poset.front().prob, 1.0);
   EXPECT_EQ(names(a->preset), (std::vector<std::string>{"p"}));
@@ -88,8 +95,8 @@ TEST_F(NetModel, MarkInitPlaceIgnoresNonPositiveCountsAndRepeatsOtherwise) {
   markInitPlace(net(), p, 1);
   markInitPlace(net(), q, 2);
   markInitPlace(net(), p, 1);
-  EXPECT_EQ(p->tokens, 2);
-  EXPECT_EQ(q->tokens, 2);
+  EXPECT_EQ(p->initTokens, 2);
+  EXPECT_EQ(q->initTokens, 2);
   EXPECT_EQ(p->initMarked, 1);
   EXPECT_EQ(names(net()->initMarking), (std::vector<std::string>{"p", "q", "p"}));
 }
@@ -98,24 +105,45 @@ TEST_F(NetModel, AppendTransListKeepsFileOrderAndWarnsOnRepeats) {
   Trans* a = MustGetTrans(net(), "a");
   Trans* b = MustGetTrans(net(), "b");
   TransIdList list;
-  testing::internal::CaptureStderr();
-  AppendTransListIfNotFound(list, TransNode{1.0, b});
-  AppendTransListIfNotFound(list, TransNode{0.5, a});
-  AppendTransListIfNotFound(list, TransNode{0.7, b});
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "WARNING : Transition b duplicates on list.\n");
+  FILE* diagnostics = tmpfile();
+  AppendTransListIfNotFound(list, TransNode{1.0, b}, diagnostics);
+  AppendTransListIfNotFound(list, TransNode{0.5, a}, diagnostics);
+  AppendTransListIfNotFound(list, TransNode{0.7, b}, diagnostics);
+  rewind(diagnostics);
+  std::string text;
+  for (int c; (c = fgetc(diagnostics)) != EOF;) text.push_back(static_cast<char>(c));
+  fclose(diagnostics);
+  EXPECT_EQ(text, "WARNING : Transition b duplicates on list.\n");
   ASSERT_EQ(list.nodes.size(), 2u);
   EXPECT_EQ(list.nodes[0].trans, b);
   EXPECT_EQ(list.nodes[0].prob, 1.0);  // the first occurrence's probability stays
   EXPECT_EQ(list.nodes[1].trans, a);
 }
 
+// Every change of names, arcs or the initial marking counts a revision of its own net only,
+// so that the firing information derived from the net can tell whether it is current.
 TEST_F(NetModel, ModelChangesAdvanceTheRevision) {
-  unsigned before = modelRevision();
+  unsigned before = net()->revision;
+  Place* p = MustGetPlace(net(), "p");
+  EXPECT_GT(net()->revision, before);
+  before = net()->revision;
   MustGetPlace(net(), "p");
-  EXPECT_GT(modelRevision(), before);
-  before = modelRevision();
-  MustGetPlace(net(), "p");
-  EXPECT_EQ(modelRevision(), before);
+  EXPECT_EQ(net()->revision, before);
+
+  Net other;
+  const unsigned otherBefore = other.revision;
+  Trans* t = MustGetTrans(net(), "t");
+  setInputPlace(net(), t, p);
+  EXPECT_GT(net()->revision, before);
+  EXPECT_EQ(other.revision, otherBefore);
+
+  prepareFiring(*net());
+  EXPECT_TRUE(firingPrepared(*net()));
+  markInitPlace(net(), p, 1);
+  EXPECT_FALSE(firingPrepared(*net()));
+  prepareFiring(*net());
+  EXPECT_TRUE(firingPrepared(*net()));
+  EXPECT_EQ(net()->initiallyEnabled, (std::vector<Trans*>{t}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,9 @@
 #include "spec/PRYXYYLoc.h"
 #include "spec/parse.h"
 
-int PRYXlex();
-extern FILE* PRYXin;
-
 namespace {
+
+using namespace zelbo;
 
 // Exact text of a single-precision value, widened.
 std::string floatText(float value) {
@@ -28,25 +28,35 @@ struct Token {
   YYLoc loc;
 };
 
+std::string tokenText(int kind, const YYSTYPE& value) {
+  if (kind == TOK_ID) return value.text;
+  if (kind == TOK_INT) return std::to_string(value.ival);
+  if (kind == TOK_FLOAT) return floatText(value.fval);
+  return "";
+}
+
 // Every token of `input` up to the end; `endLoc` receives the location at the end.
 std::vector<Token> lex(const std::string& input, YYLoc* endLoc = nullptr) {
-  PRYXResetReader();
   FILE* file = tmpfile();
   fwrite(input.data(), 1, input.size(), file);
   rewind(file);
-  PRYXin = file;
+  Net net;
+  ParseContext context(net, stderr);
   std::vector<Token> tokens;
-  while (int kind = PRYXlex()) {
-    std::string text;
-    if (kind == TOK_ID) text = PRYXlval.text;
-    if (kind == TOK_INT) text = std::to_string(PRYXlval.ival);
-    if (kind == TOK_FLOAT) text = floatText(PRYXlval.fval);
-    tokens.push_back({kind, text, PRYXlloc});
+  YYLoc loc{};
+  {
+    ModelScanner scanner(file, context);
+    YYSTYPE value{};
+    while (int kind = scanner.next(&value, loc)) {
+      tokens.push_back({kind, tokenText(kind, value), loc});
+    }
+    // The end stays the end: asked again, the scanner reads nothing more.
+    const YYLoc atEnd = loc;
+    EXPECT_EQ(scanner.next(&value, loc), 0) << "a token after the end";
+    EXPECT_EQ(PRYXYYLoc2Str(loc), PRYXYYLoc2Str(atEnd));
   }
-  if (endLoc) *endLoc = PRYXlloc;
-  EXPECT_EQ(PRYXin, nullptr) << "the scanner still refers to the input after its end";
+  if (endLoc) *endLoc = loc;
   fclose(file);
-  PRYXResetReader();
   return tokens;
 }
 
@@ -169,6 +179,47 @@ TEST(Scanner, LocationsCountLinesAndColumnsOfEveryMatch) {
   ASSERT_EQ(tokens.size(), 3u);
   expectLoc(tokens[1].loc, 2, 2, 2, 2);
   expectLoc(tokens[2].loc, 2, 4, 2, 4);
+}
+
+// Each scanner keeps its own buffer, start condition and position: two scanned in turns
+// give what each gives alone.
+TEST(Scanner, ScannersTakenInTurnsKeepTheirOwnState) {
+  const std::string inputs[2] = {".stpn a\n.delay p uni 1 2\n# x\n#bet", "x\n\n  .mark 3 {exp1} 2.5"};
+  FILE* files[2];
+  Net nets[2];
+  std::vector<std::unique_ptr<ParseContext>> contexts;
+  std::vector<std::unique_ptr<ModelScanner>> scanners;
+  for (int i = 0; i < 2; ++i) {
+    files[i] = tmpfile();
+    fwrite(inputs[i].data(), 1, inputs[i].size(), files[i]);
+    rewind(files[i]);
+    contexts.push_back(std::make_unique<ParseContext>(nets[i], stderr));
+    scanners.push_back(std::make_unique<ModelScanner>(files[i], *contexts[i]));
+  }
+  std::vector<Token> together[2];
+  YYLoc locs[2] = {};
+  for (bool more[2] = {true, true}; more[0] || more[1];)
+    for (int i = 0; i < 2; ++i) {
+      if (!more[i]) continue;
+      YYSTYPE value{};
+      const int kind = scanners[i]->next(&value, locs[i]);
+      if (kind == 0) {
+        more[i] = false;
+        continue;
+      }
+      together[i].push_back({kind, tokenText(kind, value), locs[i]});
+    }
+  scanners.clear();
+  for (int i = 0; i < 2; ++i) {
+    fclose(files[i]);
+    const std::vector<Token> alone = lex(inputs[i]);
+    ASSERT_EQ(together[i].size(), alone.size()) << inputs[i];
+    for (std::size_t k = 0; k < alone.size(); ++k) {
+      EXPECT_EQ(together[i][k].kind, alone[k].kind) << inputs[i] << " token " << k;
+      EXPECT_EQ(together[i][k].text, alone[k].text) << inputs[i] << " token " << k;
+      EXPECT_EQ(PRYXYYLoc2Str(together[i][k].loc), PRYXYYLoc2Str(alone[k].loc)) << inputs[i] << " token " << k;
+    }
+  }
 }
 
 TEST(Scanner, LocationTextHoldsAnyValuesInFull) {
