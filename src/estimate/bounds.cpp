@@ -52,15 +52,14 @@ void clear_gNet(Unfolder& u) {
   if (!u.state.resetOnce) resetAllPlacesAndTransitions(u);
   else resetWhatTheUnfoldingTouched(u);
   RunState& s = u.state;
-  for (const Trans* t = s.enabledHead; t;) {
-    TransState& ts = s.at(t);
-    const Trans* next = ts.enabledNext;
+  for (std::int32_t t = s.enabledHead; t != kNoTrans;) {
+    TransState& ts = s.trans[t];
+    t = ts.enabledNext;
     ts.enabled = 0;
-    ts.enabledPrev = ts.enabledNext = ts.highPrev = ts.highNext = nullptr;
-    t = next;
+    ts.enabledPrev = ts.enabledNext = ts.highPrev = ts.highNext = kNoTrans;
   }
-  s.enabledHead = s.enabledTail = nullptr;
-  s.highHead = s.highTail = nullptr;
+  s.enabledHead = s.enabledTail = kNoTrans;
+  s.highHead = s.highTail = kNoTrans;
   s.numEnabled = 0;
 }
 

@@ -50,45 +50,46 @@ const Trans* randomEnabled(Unfolder& u) {
   const int n = s.numEnabled;
   int k = static_cast<int>(draw * n);
   if (k != n) ++k;
-  const Trans* t = s.enabledHead;
+  std::int32_t t = s.enabledHead;
   for (int step = 0; step < k; ++step) {
-    const Trans* next = s.at(t).enabledNext;
-    t = next ? next : s.enabledHead;
+    const std::int32_t next = s.trans[t].enabledNext;
+    t = next != kNoTrans ? next : s.enabledHead;
   }
-  return t;
+  return u.net.transById[t];
 }
 
 // The lowest score; ties go to the transition nearest the head. The kept score is single
 // precision.
-const Trans* bestScoredEnabled(const RunState& s) {
-  const Trans* best = s.enabledHead;
-  float bestScore = static_cast<float>(GetPriority(s.at(best)));
-  for (const Trans* t = s.at(best).enabledNext; t; t = s.at(t).enabledNext) {
-    const double score = GetPriority(s.at(t));
+const Trans* bestScoredEnabled(const Unfolder& u) {
+  const RunState& s = u.state;
+  std::int32_t best = s.enabledHead;
+  float bestScore = static_cast<float>(GetPriority(s.trans[best]));
+  for (std::int32_t t = s.trans[best].enabledNext; t != kNoTrans; t = s.trans[t].enabledNext) {
+    const double score = GetPriority(s.trans[t]);
     if (score < bestScore) {
       best = t;
       bestScore = static_cast<float>(score);
     }
   }
-  return best;
+  return u.net.transById[best];
 }
 
 }  // namespace
 
 const Trans* getLowPriorityEnabled(Unfolder& u, int mode) {
-  if (!u.state.enabledHead) {
+  if (u.state.enabledHead == kNoTrans) {
     std::string message = "\n\tError: No low priority transition is enabled.\n";
     if (u.settings.verbose > 1) message += markingListing(u);
     throw Error(std::move(message), 1);
   }
-  const Trans* chosen = mode == 1 ? randomEnabled(u) : bestScoredEnabled(u.state);
+  const Trans* chosen = mode == 1 ? randomEnabled(u) : bestScoredEnabled(u);
   return applyFreeChoice(u, chosen,
                          "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
 }
 
 const Trans* getHighPriorityEnabled(Unfolder& u) {
-  const Trans* first = u.state.highHead;
-  if (!first) return nullptr;
+  if (u.state.highHead == kNoTrans) return nullptr;
+  const Trans* first = u.net.transById[u.state.highHead];
   return applyFreeChoice(u, first,
                          "\n\tError: A chosen high-priority transition happened to be not in the enabledList.\n");
 }

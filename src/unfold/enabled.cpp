@@ -17,25 +17,25 @@ namespace zelbo {
 
 namespace {
 
-bool onEnabledList(const RunState& s, const Trans* t) { return s.enabledHead == t || s.at(t).enabledPrev; }
-bool onHighList(const RunState& s, const Trans* t) { return s.highHead == t || s.at(t).highPrev; }
+bool onEnabledList(const RunState& s, std::int32_t t) { return s.enabledHead == t || s.trans[t].enabledPrev != kNoTrans; }
+bool onHighList(const RunState& s, std::int32_t t) { return s.highHead == t || s.trans[t].highPrev != kNoTrans; }
 
-void linkHigh(RunState& s, const Trans* t) {
-  TransState& ts = s.at(t);
+void linkHigh(RunState& s, std::int32_t t) {
+  TransState& ts = s.trans[t];
   ts.highPrev = s.highTail;
-  ts.highNext = nullptr;
-  if (s.highTail) s.at(s.highTail).highNext = t;
+  ts.highNext = kNoTrans;
+  if (s.highTail != kNoTrans) s.trans[s.highTail].highNext = t;
   else s.highHead = t;
   s.highTail = t;
 }
 
-void unlinkHigh(RunState& s, const Trans* t) {
-  TransState& ts = s.at(t);
-  if (ts.highPrev) s.at(ts.highPrev).highNext = ts.highNext;
+void unlinkHigh(RunState& s, std::int32_t t) {
+  TransState& ts = s.trans[t];
+  if (ts.highPrev != kNoTrans) s.trans[ts.highPrev].highNext = ts.highNext;
   else s.highHead = ts.highNext;
-  if (ts.highNext) s.at(ts.highNext).highPrev = ts.highPrev;
+  if (ts.highNext != kNoTrans) s.trans[ts.highNext].highPrev = ts.highPrev;
   else s.highTail = ts.highPrev;
-  ts.highPrev = ts.highNext = nullptr;
+  ts.highPrev = ts.highNext = kNoTrans;
 }
 
 bool allInputsMarked(const RunState& s, const Trans* t) {
@@ -197,7 +197,7 @@ void initRunState(Unfolder& u) {
   s.places.assign(u.net.numPlaces, PlaceState{});
   s.trans.assign(u.net.numTrans, TransState{});
   for (const Place* p : u.net.placeById) s.at(p).tokens = p->initTokens;
-  s.enabledHead = s.enabledTail = s.highHead = s.highTail = nullptr;
+  s.enabledHead = s.enabledTail = s.highHead = s.highTail = kNoTrans;
   s.numEnabled = 0;
   s.resetOnce = false;
   recountMarking(u);
@@ -224,27 +224,29 @@ void setTokens(Unfolder& u, const Place* place, int tokens) {
 
 void AppendTransToEnabledList(Unfolder& u, const Trans* trans) {
   RunState& s = u.state;
-  TransState& ts = s.at(trans);
+  const std::int32_t t = trans->id;
+  TransState& ts = s.trans[t];
   ts.enabledPrev = s.enabledTail;
-  ts.enabledNext = nullptr;
-  if (s.enabledTail) s.at(s.enabledTail).enabledNext = trans;
-  else s.enabledHead = trans;
-  s.enabledTail = trans;
-  if (!trans->lowPriority) linkHigh(s, trans);
+  ts.enabledNext = kNoTrans;
+  if (s.enabledTail != kNoTrans) s.trans[s.enabledTail].enabledNext = t;
+  else s.enabledHead = t;
+  s.enabledTail = t;
+  if (!trans->lowPriority) linkHigh(s, t);
   ++s.numEnabled;
 }
 
 void deleteFromEnabledList(Unfolder& u, const Trans* trans) {
   RunState& s = u.state;
-  if (!s.enabledHead) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
-  if (!onEnabledList(s, trans)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
-  TransState& ts = s.at(trans);
-  if (ts.enabledPrev) s.at(ts.enabledPrev).enabledNext = ts.enabledNext;
+  const std::int32_t t = trans->id;
+  if (s.enabledHead == kNoTrans) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
+  if (!onEnabledList(s, t)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
+  TransState& ts = s.trans[t];
+  if (ts.enabledPrev != kNoTrans) s.trans[ts.enabledPrev].enabledNext = ts.enabledNext;
   else s.enabledHead = ts.enabledNext;
-  if (ts.enabledNext) s.at(ts.enabledNext).enabledPrev = ts.enabledPrev;
+  if (ts.enabledNext != kNoTrans) s.trans[ts.enabledNext].enabledPrev = ts.enabledPrev;
   else s.enabledTail = ts.enabledPrev;
-  ts.enabledPrev = ts.enabledNext = nullptr;
-  if (onHighList(s, trans)) unlinkHigh(s, trans);
+  ts.enabledPrev = ts.enabledNext = kNoTrans;
+  if (onHighList(s, t)) unlinkHigh(s, t);
   --s.numEnabled;
 }
 

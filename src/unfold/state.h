@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "base/random.h"
@@ -14,6 +15,8 @@
 #include "zelbo/settings.h"
 
 namespace zelbo {
+
+constexpr std::int32_t kNoTrans = -1;
 
 struct PlaceState {
   int tokens = 0;
@@ -26,11 +29,12 @@ struct TransState {
   int enabled = 0;            // 1 while on the enabled list
   int markedInputs = 0;       // marked input places, kept by firing for big presets
   unsigned candidateStamp = 0;  // the firing that last examined this transition
-  // Links of the enabled list, and of its high-priority sublist (same order).
-  const Trans* enabledPrev = nullptr;
-  const Trans* enabledNext = nullptr;
-  const Trans* highPrev = nullptr;
-  const Trans* highNext = nullptr;
+  // Links of the enabled list, and of its high-priority sublist (same order), by transition
+  // number (kNoTrans for none): a walk along the list stays inside the run state.
+  std::int32_t enabledPrev = kNoTrans;
+  std::int32_t enabledNext = kNoTrans;
+  std::int32_t highPrev = kNoTrans;
+  std::int32_t highNext = kNoTrans;
   int selectionScore = 0;     // empty initially marked places after the stages it opened
   int selectionCount = 0;     // stages it opened
 };
@@ -39,10 +43,10 @@ struct RunState {
   std::vector<PlaceState> places;  // by Place::id
   std::vector<TransState> trans;   // by Trans::id
   // The enabled list: first in, first out; linked through the transitions' states.
-  const Trans* enabledHead = nullptr;
-  const Trans* enabledTail = nullptr;
-  const Trans* highHead = nullptr;  // first high-priority transition on the enabled list
-  const Trans* highTail = nullptr;
+  std::int32_t enabledHead = kNoTrans;
+  std::int32_t enabledTail = kNoTrans;
+  std::int32_t highHead = kNoTrans;  // first high-priority transition on the enabled list
+  std::int32_t highTail = kNoTrans;
   int numEnabled = 0;
   // Marking summary kept current by every token change, so that comparing the marking with
   // the initial one costs O(1): initially marked places without a token, and other places

@@ -205,7 +205,7 @@ TEST_F(Statistics, FixedModeTakesExactlyTheRequestedSamplesAndResetsTheModel) {
   for (const Place* p : net.placeList) EXPECT_EQ(stateOf(p).tokens, p->name == "p0" ? 1 : 0) << p->name;
   for (const Trans* t : net.transList) EXPECT_EQ(run().state.at(t).occurrences, 0) << t->name;
   EXPECT_EQ(state().numEnabled, 0);
-  EXPECT_EQ(state().enabledHead, nullptr);
+  EXPECT_EQ(state().enabledHead, kNoTrans);
 }
 
 TEST_F(Statistics, LowerBoundIsReportedAsAsked) {
