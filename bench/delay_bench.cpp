@@ -7,9 +7,12 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/random.h"
 #include "delay/delay.h"
 
 namespace {
+
+using namespace zelbo;
 
 struct Case {
   const char* name;
@@ -65,11 +68,11 @@ Case customCase() {
 Case fixedCase() { return {"FIX", makeSpec(FIX, 3.0, 0.0)}; }
 
 // Nanoseconds per sample; the sum of the samples keeps the loop from being optimised away.
-double timeSamples(const DelaySpec* spec, long samples, double& sink) {
+double timeSamples(const DelaySpec* spec, long samples, Random48& rng, double& sink) {
   int errorFlag = 0;
   double sum = 0.0;
   auto start = std::chrono::steady_clock::now();
-  for (long i = 0; i < samples; ++i) sum += delaySample(spec->type, spec, errorFlag);
+  for (long i = 0; i < samples; ++i) sum += delaySample(spec->type, spec, errorFlag, rng);
   auto elapsed = std::chrono::steady_clock::now() - start;
   sink += sum + errorFlag;
   return std::chrono::duration<double, std::nano>(elapsed).count() / static_cast<double>(samples);
@@ -84,12 +87,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   Case cases[] = {uniformCase(), expCase(), betaCase(), binCase(), geoCase(), customCase(), fixedCase()};
-  srand48(1);
+  Random48 rng(1);
   double sink = 0.0;
   printf("%-5s %12s\n", "type", "ns/sample");
   for (const Case& c : cases) {
-    timeSamples(c.spec.get(), samples / 10 + 1, sink);  // warm-up
-    printf("%-5s %12.2f\n", c.name, timeSamples(c.spec.get(), samples, sink));
+    timeSamples(c.spec.get(), samples / 10 + 1, rng, sink);  // warm-up
+    printf("%-5s %12.2f\n", c.name, timeSamples(c.spec.get(), samples, rng, sink));
   }
   printf("(%ld samples per type; checksum %g)\n", samples, sink);
   return 0;

@@ -12,47 +12,53 @@
 
 #include "benchnets.h"
 #include "estimate/bounds.h"
+#include "estimate/sampler.h"
 #include "unfold/graph.h"
 #include "unfold/unfold.h"
+#include "zelbo/settings.h"
+#include "zelbo/zelbo.h"
 
 namespace {
 
+using namespace zelbo;
+
 struct Case {
   const char* name;
-  std::function<void()> build;
+  std::function<void(Net&)> build;
   int samples;
   int skip;  // leading TSE instances skipped (-ts)
 };
 
-// Average number of events of an unfolding, over a few unfoldings.
-double eventsPerUnfolding() {
+// Average number of events of an unfolding, over a few unfoldings of the sampler.
+double eventsPerUnfolding(Sampler& s) {
   const int rounds = 5;
   double events = 0;
   for (int i = 0; i < rounds; ++i) {
-    unfold(gNet);
-    events += static_cast<double>(gUnfoldNet->events.size());
-    clear_gNet();
-    clearUnfoldedGraph();
+    unfold(s);
+    events += static_cast<double>(s.graph.events.size());
+    clear_gNet(s);
+    clearUnfoldedGraph(s.graph);
   }
   return events / rounds;
 }
 
 void runCase(const Case& c) {
-  Init();
-  srand48(7);
-  gOutFp = fopen("/dev/null", "w");
-  c.build();
-  gRequiredHeadingTSE = c.skip;
-  const double events = eventsPerUnfolding();
-  gStop = 1;
-  gSampleSize = c.samples;
-  gNumPrintIter = 0;
-  int unpaired = 0;
+  Net net;
+  c.build(net);
+  Settings settings;
+  settings.log = fopen("/dev/null", "w");
+  settings.requiredHeadingTSE = c.skip;
+  settings.stop = 1;
+  settings.sampleSize = c.samples;
+  settings.printPeriod = 0;
+  Sampler sampler(net, settings, 7);
+  const double events = eventsPerUnfolding(sampler);
+  Result result;
   const auto start = std::chrono::steady_clock::now();
-  bounds(unpaired);
+  bounds(sampler, 0.0, {}, result);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  const double unfoldings = gSegmentNumber;  // discarded unfoldings cost time too
-  printf("%-28s %8.0f samples/s %8.1f ns/event %10.0f events/unfolding", c.name, gNumIter / elapsed.count(),
+  const double unfoldings = result.segments;  // discarded unfoldings cost time too
+  printf("%-28s %8.0f samples/s %8.1f ns/event %10.0f events/unfolding", c.name, result.samples / elapsed.count(),
          elapsed.count() * 1e9 / (unfoldings * events), events);
   fflush(stdout);
 }
@@ -61,7 +67,12 @@ void runInChild(const Case& c) {
   fflush(stdout);
   const pid_t child = fork();
   if (child == 0) {
-    runCase(c);
+    try {
+      runCase(c);
+    } catch (const Error& error) {
+      fputs(error.what(), stderr);
+      _exit(error.status());
+    }
     _exit(0);
   }
   int status = 0;
@@ -76,12 +87,12 @@ int main(int argc, char** argv) {
   const double scale = argc > 1 ? atof(argv[1]) : 1.0;
   auto samples = [&](int n) { return static_cast<int>(n * scale) + 1; };
   const Case cases[] = {
-      {"ring of 1000 places", [] { benchnet::ring(1000); }, samples(2000), 0},
-      {"fork/join of 1000 branches", [] { benchnet::forkJoin(1000); }, samples(2000), 0},
+      {"ring of 1000 places", [](Net& net) { benchnet::ring(net, 1000); }, samples(2000), 0},
+      {"fork/join of 1000 branches", [](Net& net) { benchnet::forkJoin(net, 1000); }, samples(2000), 0},
       // The first segment's source firing is not reached by the other rings' references:
       // skipping one instance from the start avoids the discarded warm-up unfoldings.
-      {"200 rings joined", [] { benchnet::joinedRings(200); }, samples(2000), 1},
-      {"pipeline of 50, -ts 10000", [] { benchnet::ring(50); }, samples(10), 10000},
+      {"200 rings joined", [](Net& net) { benchnet::joinedRings(net, 200); }, samples(2000), 1},
+      {"pipeline of 50, -ts 10000", [](Net& net) { benchnet::ring(net, 50); }, samples(10), 10000},
   };
   for (const Case& c : cases) runInChild(c);
 }

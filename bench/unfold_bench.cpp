@@ -8,22 +8,28 @@
 #include "benchnets.h"
 #include "estimate/bounds.h"
 #include "unfold/graph.h"
+#include "unfold/state.h"
 #include "unfold/unfold.h"
+#include "zelbo/settings.h"
 
 namespace {
 
+using zelbo::Net;
+using Build = void (*)(Net&, int);
+
 // Nanoseconds per firing over enough unfoldings to fire about `firings` transitions.
-double nsPerFiring(void (*build)(int), int size, long firings) {
-  Init();
-  srand48(1);
-  build(size);
+double nsPerFiring(Build build, int size, long firings) {
+  Net net;
+  build(net, size);
+  const zelbo::Settings settings;
+  zelbo::Unfolder u(net, settings, 1);
   long fired = 0;
   auto start = std::chrono::steady_clock::now();
   while (fired < firings) {
-    unfold(gNet);
-    fired += static_cast<long>(gUnfoldNet->events.size());
-    clear_gNet();
-    clearUnfoldedGraph();
+    zelbo::unfold(u);
+    fired += static_cast<long>(u.graph.events.size());
+    zelbo::clear_gNet(u);
+    zelbo::clearUnfoldedGraph(u.graph);
   }
   std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
   return elapsed.count() / fired;
@@ -31,7 +37,7 @@ double nsPerFiring(void (*build)(int), int size, long firings) {
 
 // The two sizes in turn, five times; the fastest round of each stands for it, being the one
 // least disturbed by whatever else the machine was doing.
-void compare(const char* shape, void (*build)(int), int small, int large, long firings) {
+void compare(const char* shape, Build build, int small, int large, long firings) {
   nsPerFiring(build, large, firings / 10);  // warm-up: grow the arrays once
   double a = 1e300, b = 1e300;
   for (int round = 0; round < 5; ++round) {

@@ -183,7 +183,7 @@ std::vector<const Trans*> rescanAppends(const Net& net, const RunState& s, const
   return appended;
 }
 
-std::vector<const Trans*> enabledList(const RunState& s) {
+std::vector<const Trans*> enabledList(const Net& net, const RunState& s) {
   std::vector<const Trans*> list;
   for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.trans[t].enabledNext) list.push_back(net.transById[t]);
   return list;
@@ -235,7 +235,7 @@ TEST(IncrementalUpdate, MatchesTheRescanOnRandomNets) {
     const RunState& s = u.state;
     updateEnabledList(u);
     for (int step = 0; step < 30; ++step) {
-      std::vector<const Trans*> before = enabledList(s);
+      std::vector<const Trans*> before = enabledList(net, s);
       std::vector<const Trans*> fireable;
       for (const Trans* t : before)
         if (safeToFire(s, t)) fireable.push_back(t);
@@ -247,7 +247,7 @@ TEST(IncrementalUpdate, MatchesTheRescanOnRandomNets) {
       instance(u, t);
       std::vector<const Trans*> appended = rescanAppends(net, s, expected);
       expected.insert(expected.end(), appended.begin(), appended.end());
-      ASSERT_EQ(enabledList(s), expected) << "round " << round << " step " << step;
+      ASSERT_EQ(enabledList(net, s), expected) << "round " << round << " step " << step;
       for (const Trans* v : expected) ASSERT_EQ(s.at(v).enabled, 1);
       ASSERT_EQ(s.numEnabled, static_cast<int>(expected.size()));
     }
