@@ -5,6 +5,9 @@
 // within the time bound (processor time), without a signal and without any sanitizer
 // report.
 //
+// Every run is reproducible: the net, the options and the seed of the tool's random stream
+// (passed as -seed) all follow from the net's seed, and nothing depends on the clock.
+//
 // A run ends the process at its first fatal error, so the estimation cannot be fuzzed in
 // one process; each net is one run of the binary (build it with -DZELBO_SANITIZE=ON).
 //
@@ -15,15 +18,16 @@
 // that never exits, a branch of probability 0, an independent marked component, a second
 // output list, extreme delay parameters. Delays, target pair, separation, ".lb" and the
 // options (fixed or automatic mode, skip count, print period, verbosity, log file) are
-// drawn too.
+// drawn too, and so is the seed of the run.
 //
 // usage: net_property ZELBO [--nets N] [--seconds S] [--seed S] [--timeout S] [--keep DIR]
 //   --nets N      number of nets (default 200; with --seconds, no limit unless given)
-//   --seconds S   stop starting new runs after S seconds
+//   --seconds S   stop starting new runs once the runs have used S seconds of processor time
 //   --seed S      first seed; net i uses seed S + i (default 1), so a failure is reproduced
-//                 with --seed S+i --nets 1 (the tool's own random stream is seeded from the
-//                 clock: the failure report gives that second)
-//   --timeout S   processor seconds before a run counts as hung (default 60)
+//                 with --seed S+i --nets 1, or by running the printed command on the printed
+//                 model (its -seed fixes the tool's random stream)
+//   --timeout S   processor seconds before a run counts as hung (default 60); the kernel
+//                 ends a run that exceeds them (RLIMIT_CPU)
 //   --keep DIR    write the model of every failing run into DIR
 #include <signal.h>
 #include <sys/resource.h>
@@ -31,21 +35,18 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -289,8 +290,13 @@ class NetBuilder {
     if (chance(20)) target_ += " .lb";
   }
 
+  // The seed of the tool's random stream for this net's run.
+  long runSeed() const { return runSeed_; }
+
   std::vector<std::string> options() {
     std::vector<std::string> args;
+    runSeed_ = static_cast<long>(rng_() % 2147483648u);
+    args.insert(args.end(), {"-seed", std::to_string(runSeed_)});
     if (spoilage_ != "extreme delay" && chance(25)) {
       // Automatic mode with a wide error interval: the rule stops after 31 samples. (With
       // extreme delays the deviation can be beyond any interval: the rule would go on.)
@@ -341,6 +347,7 @@ class NetBuilder {
   std::vector<std::string> transitions_;
   std::string target_;
   std::string spoilage_ = "unspoiled";
+  long runSeed_ = 0;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -360,7 +367,7 @@ const std::vector<std::regex>& fatalMessages() {
         R"(\n\tError: The net did not return to its initial marking within 1000000 firings\.\n$)",
         R"(\n\tError: The destination transition t[0-9]+ did not fire within 1000000 firings\.\n$)",
         R"(\n\tError: The source transition t[0-9]+ did not fire within 100000 segments\.\n$)",
-        R"(\n\tError: The reference events did not lead to every TSE event within 50 unfoldings\.\n$)",
+        R"(\n\tError: The reference events did not lead to every TSE event in 50 consecutive unfoldings\.\n$)",
         R"(\n\tError: Place p[0-9]+ sampled a delay of [^\n]*\.\n\tError: Please check its delay spec\.\n$)",
         R"(\n\tError: Place p[0-9]+ sampled in error\.\n\tError: Please check its delay spec\.\n$)",
         R"(\n\tError: Out of memory\.\n$)",
@@ -382,33 +389,19 @@ std::string readFile(const fs::path& path) {
 struct Outcome {
   int status = -1;       // exit status, or 128 + signal
   bool timedOut = false;
-  double seconds = 0.0;
+  double seconds = 0.0;  // processor time of the run
   long peakKb = 0;
-  long startSecond = 0;  // the second the tool seeds its random stream with
 };
 
-// Processor time used so far by a running child, in seconds (0 once it is gone).
-double processorSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::size_t close = stat.rfind(')');  // the command name may hold blanks
-  if (close == std::string::npos) return 0.0;
-  std::istringstream fields(stat.substr(close + 2));
-  std::string field;
-  unsigned long long user = 0, system = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14) user = std::stoull(field);
-    if (i == 15) system = std::stoull(field);
-  }
-  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
+// Runs the tool in `dir` with a limit of `timeoutSeconds` of processor time, which the kernel
+// enforces: SIGXCPU at the limit, SIGKILL a second later.
 Outcome runZelbo(const std::vector<std::string>& argv, const fs::path& dir, int timeoutSeconds) {
   Outcome outcome;
-  outcome.startSecond = static_cast<long>(time(nullptr));
-  const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
+    const rlim_t limit = static_cast<rlim_t>(timeoutSeconds);
+    const struct rlimit cpu = {limit, limit + 1};
+    if (setrlimit(RLIMIT_CPU, &cpu) != 0) _exit(127);
     if (chdir(dir.c_str()) != 0) _exit(127);
     if (!freopen("/dev/null", "r", stdin) || !freopen("stdout", "w", stdout) || !freopen("stderr", "w", stderr))
       _exit(127);
@@ -418,23 +411,21 @@ Outcome runZelbo(const std::vector<std::string>& argv, const fs::path& dir, int 
     execv(args[0], args.data());
     _exit(127);
   }
-  // The bound is on processor time, so that a run starved by other work on the machine does
-  // not count as hung; wall time gets ten times as much.
-  const auto deadline = start + std::chrono::seconds(10L * timeoutSeconds);
   int wstatus = 0;
   struct rusage usage {};
-  while (wait4(pid, &wstatus, WNOHANG, &usage) == 0) {
-    if (processorSeconds(pid) > timeoutSeconds || std::chrono::steady_clock::now() > deadline) {
-      kill(pid, SIGKILL);
-      wait4(pid, &wstatus, 0, &usage);
-      outcome.timedOut = true;
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  while (wait4(pid, &wstatus, 0, &usage) < 0 && errno == EINTR) {
   }
-  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
+  outcome.seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
   outcome.peakKb = usage.ru_maxrss;
-  if (!outcome.timedOut) outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  if (WIFEXITED(wstatus)) {
+    outcome.status = WEXITSTATUS(wstatus);
+  } else {
+    const int signal = WTERMSIG(wstatus);
+    // The limit ends a run with SIGXCPU, or with SIGKILL when it went on past it.
+    outcome.timedOut = signal == SIGXCPU || (signal == SIGKILL && outcome.seconds >= timeoutSeconds);
+    if (!outcome.timedOut) outcome.status = 128 + signal;
+  }
   return outcome;
 }
 
@@ -489,13 +480,17 @@ int main(int argc, char** argv) {
     }
   }
   if (nets < 0 && seconds < 0) nets = 200;
+  if (timeout < 1) {
+    std::cerr << "net_property: the timeout is a whole number of seconds, at least 1\n";
+    return 2;
+  }
 
   char pattern[] = "/tmp/zelbo-nets-XXXXXX";
   if (!mkdtemp(pattern)) return 2;
   const fs::path work = pattern;
   if (!keep.empty()) fs::create_directories(keep);
 
-  const auto start = std::chrono::steady_clock::now();
+  double processorTime = 0.0;          // of the runs so far
   std::map<std::string, int> endings;  // how the runs ended, for the summary
   int failures = 0;
   long run = 0;
@@ -504,7 +499,7 @@ int main(int argc, char** argv) {
   long largestKb = 0;
   for (; nets < 0 || run < nets; ++run) {
     if (failures >= 5) break;
-    if (seconds >= 0 && std::chrono::steady_clock::now() - start > std::chrono::seconds(seconds)) break;
+    if (seconds >= 0 && processorTime > static_cast<double>(seconds)) break;
     const std::uint64_t netSeed = seed + static_cast<std::uint64_t>(run);
     NetBuilder builder(netSeed);
     builder.build();
@@ -518,6 +513,7 @@ int main(int argc, char** argv) {
     fs::create_directories(work / "run");
     std::ofstream(work / "run" / "net.stpn") << model;
     const Outcome o = runZelbo(args, work / "run", static_cast<int>(timeout));
+    processorTime += o.seconds;
     const std::string err = readFile(work / "run" / "stderr");
     const bool logged = fs::exists(work / "run" / "run.log");
     const std::string log = logged ? readFile(work / "run" / "run.log") : err;
@@ -543,7 +539,7 @@ int main(int argc, char** argv) {
 
     if (!wrong.empty()) {
       ++failures;
-      std::cerr << "=== FAILURE (seed " << netSeed << ", clock second " << o.startSecond << "): " << wrong
+      std::cerr << "=== FAILURE (seed " << netSeed << ", run seed " << builder.runSeed() << "): " << wrong
                 << "\n--- command:";
       for (std::size_t i = 1; i < args.size(); ++i) std::cerr << " " << args[i];
       std::cerr << "\n--- model:\n" << model << "--- standard error (end):\n" << tail(err, 2000) << "\n";
@@ -552,9 +548,9 @@ int main(int argc, char** argv) {
   }
   fs::remove_all(work);
 
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::cerr << "net_property: " << run << " runs in " << elapsed << " s, " << failures << " failing; slowest run "
-            << slowest << " s (seed " << slowestSeed << "), largest peak memory " << largestKb / 1024 << " MB\n";
+  std::cerr << "net_property: " << run << " runs in " << processorTime << " s of processor time, " << failures
+            << " failing; slowest run " << slowest << " s (seed " << slowestSeed << "), largest peak memory "
+            << largestKb / 1024 << " MB\n";
   for (const auto& [ending, count] : endings) std::cerr << "  " << count << "\t" << ending << "\n";
   return failures == 0 ? 0 : 1;
 }
