@@ -20,9 +20,7 @@ struct Failure {
   throw Failure{line, std::move(message)};
 }
 
-inline bool isBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
+inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
 inline std::string_view trim(std::string_view s) {
   std::size_t b = 0;

@@ -18,9 +18,9 @@ namespace {
 bool isSpace(char c) { return detail::isBlank(c) || c == '\n'; }
 
 bool isStgKeyword(std::string_view word) {
-  static constexpr std::string_view kKeywords[] = {
-      ".model", ".name", ".inputs", ".outputs", ".internal", ".dummy", ".graph",
-      ".marking", ".capacity", ".mode", ".initial", ".end"};
+  static constexpr std::string_view kKeywords[] = {".model",    ".name",  ".inputs",  ".outputs",
+                                                   ".internal", ".dummy", ".graph",   ".marking",
+                                                   ".capacity", ".mode",  ".initial", ".end"};
   for (const std::string_view k : kKeywords)
     if (word == k) return true;
   return false;
@@ -38,9 +38,12 @@ Format byExtension(std::string_view file) {
 
 const char* formatName(Format format) {
   switch (format) {
-    case Format::Stpn: return "zelbo model";
-    case Format::Stg: return "STG";
-    case Format::Pnml: return "PNML";
+    case Format::Stpn:
+      return "zelbo model";
+    case Format::Stg:
+      return "STG";
+    case Format::Pnml:
+      return "PNML";
   }
   return "unknown";
 }
@@ -87,9 +90,12 @@ Result<std::string> readFile(const std::string& path) {
 
 ImportResult importText(std::string_view text, std::string_view file) {
   switch (detectFormat(text, file)) {
-    case Format::Stg: return importStg(text, file);
-    case Format::Pnml: return importPnml(text, file);
-    case Format::Stpn: break;
+    case Format::Stg:
+      return importStg(text, file);
+    case Format::Pnml:
+      return importPnml(text, file);
+    case Format::Stpn:
+      break;
   }
   return ImportError{std::string(file), 0,
                      "not an STG (.g) or PNML file: this reads as a zelbo model"};

@@ -30,7 +30,7 @@ struct ImportedTransition {
   std::string original;  // as in the file, instance written canonically: "a+", "b-/2", "d"
   std::string label;     // PNML <name> text; empty when absent and for STG
   TransitionKind kind = TransitionKind::Plain;
-  std::string signal;    // STG signal of a signal transition ("a" for "a+/2"), else empty
+  std::string signal;  // STG signal of a signal transition ("a" for "a+/2"), else empty
   int line = 0;
 };
 
@@ -44,8 +44,8 @@ struct ImportedArc {
 };
 
 struct ImportedNet {
-  std::string name;      // identifier of the net: the STG model or PNML net id, else the
-                         // stem of the file name, else "net"
+  std::string name;  // identifier of the net: the STG model or PNML net id, else the
+                     // stem of the file name, else "net"
   std::string original;
   std::vector<ImportedPlace> places;
   std::vector<ImportedTransition> transitions;

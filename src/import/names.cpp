@@ -10,18 +10,30 @@ bool isAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 // The letter after "_" for the bytes with a code of their own; 0 for the others.
 char escapeLetter(unsigned char c) {
   switch (c) {
-    case '_': return '_';
-    case '+': return 'p';
-    case '-': return 'm';
-    case '~': return 't';
-    case '/': return 'i';
-    case '<': return 'l';
-    case ',': return 'c';
-    case '>': return 'r';
-    case '.': return 'd';
-    case '@': return 'a';
-    case ' ': return 's';
-    default: return 0;
+    case '_':
+      return '_';
+    case '+':
+      return 'p';
+    case '-':
+      return 'm';
+    case '~':
+      return 't';
+    case '/':
+      return 'i';
+    case '<':
+      return 'l';
+    case ',':
+      return 'c';
+    case '>':
+      return 'r';
+    case '.':
+      return 'd';
+    case '@':
+      return 'a';
+    case ' ':
+      return 's';
+    default:
+      return 0;
   }
 }
 

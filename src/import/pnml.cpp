@@ -1,13 +1,12 @@
 #include "import/pnml.h"
 
-#include <pugixml.hpp>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <new>
+#include <pugixml.hpp>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -86,8 +85,8 @@ class PnmlReader {
     if (!parsed) fail(lineAt(parsed.offset), std::string("XML error: ") + parsed.description());
     const pugi::xml_node root = doc_.document_element();
     if (localName(root) != "pnml")
-      fail(lineOf(root), "the root element is <" + std::string(root.name()) +
-                             ">, not <pnml>: this is not a PNML document");
+      fail(lineOf(root), "the root element is " + quoteName(root.name()) +
+                             ", not pnml: this is not a PNML document");
     // A document may hold several nets: the first is the one read.
     const pugi::xml_node net = child(root, "net");
     if (!net) fail(lineOf(root), "no <net> in the <pnml> document");
@@ -132,8 +131,8 @@ class PnmlReader {
 
   int lineAt(std::ptrdiff_t offset) const {
     if (!linesKnown_ || offset < 0) return 0;
-    const auto it = std::upper_bound(lineStarts_.begin(), lineStarts_.end(),
-                                     static_cast<std::size_t>(offset));
+    const auto it =
+        std::upper_bound(lineStarts_.begin(), lineStarts_.end(), static_cast<std::size_t>(offset));
     return static_cast<int>(it - lineStarts_.begin());
   }
 
@@ -141,19 +140,27 @@ class PnmlReader {
 
   static std::string kindName(Kind kind) {
     switch (kind) {
-      case Kind::Place: return "place";
-      case Kind::Transition: return "transition";
-      case Kind::ReferencePlace: return "referencePlace";
-      case Kind::ReferenceTransition: return "referenceTransition";
-      case Kind::Arc: return "arc";
-      case Kind::Page: return "page";
+      case Kind::Place:
+        return "place";
+      case Kind::Transition:
+        return "transition";
+      case Kind::ReferencePlace:
+        return "referencePlace";
+      case Kind::ReferenceTransition:
+        return "referenceTransition";
+      case Kind::Arc:
+        return "arc";
+      case Kind::Page:
+        return "page";
     }
     return "element";
   }
 
   void checkType(const pugi::xml_node& net) const {
     const std::string_view type = trim(net.attribute("type").value());
-    if (type.empty()) fail(lineOf(net), "the <net> has no type; a place/transition net has type " + std::string(kPtNetType));
+    if (type.empty())
+      fail(lineOf(net),
+           "the <net> has no type; a place/transition net has type " + std::string(kPtNetType));
     if (type == kPtNetType) return;
     const std::string t = lower(type);
     const bool highLevel = t.find("symmetricnet") != std::string::npos ||
@@ -167,7 +174,7 @@ class PnmlReader {
 
   std::string_view requireId(const pugi::xml_node& node, Kind kind) {
     const std::string_view id = node.attribute("id").value();
-    if (id.empty()) fail(lineOf(node), "<" + std::string(node.name()) + "> has no id");
+    if (id.empty()) fail(lineOf(node), "<" + kindName(kind) + "> has no id");
     const int index = kind == Kind::Place        ? static_cast<int>(net_.places.size())
                       : kind == Kind::Transition ? static_cast<int>(net_.transitions.size())
                                                  : static_cast<int>(references_.size());
@@ -192,32 +199,32 @@ class PnmlReader {
     }
   }
 
-  // Nodes of the net and of its pages (flattened, in document order), ids registered.
+  // Nodes of the net and of its pages (flattened, in document order), ids registered. The
+  // elements are gathered first, so that every table is sized once.
   void collect(const pugi::xml_node& net) {
+    std::vector<std::pair<pugi::xml_node, Kind>> elements;
+    std::size_t places = 0;
+    std::size_t transitions = 0;
     pugi::xml_node cur = net.first_child();
     while (cur) {
       bool descend = false;
       if (cur.type() == pugi::node_element) {
         const std::string_view n = localName(cur);
         if (n == "page") {
-          if (!cur.attribute("id").empty()) requireId(cur, Kind::Page);
+          if (!cur.attribute("id").empty()) elements.emplace_back(cur, Kind::Page);
           descend = true;
         } else if (n == "place") {
-          addPlace(cur);
+          elements.emplace_back(cur, Kind::Place);
+          ++places;
         } else if (n == "transition") {
-          const std::string_view id = requireId(cur, Kind::Transition);
-          ImportedTransition t;
-          t.name = toIdentifier(id);
-          t.original = std::string(id);
-          t.label = std::string(textOf(cur, "name"));
-          t.line = lineOf(cur);
-          net_.transitions.push_back(std::move(t));
-        } else if (n == "referencePlace" || n == "referenceTransition") {
-          const std::string_view id =
-              requireId(cur, n == "referencePlace" ? Kind::ReferencePlace : Kind::ReferenceTransition);
-          references_.push_back({cur, id});
+          elements.emplace_back(cur, Kind::Transition);
+          ++transitions;
+        } else if (n == "referencePlace") {
+          elements.emplace_back(cur, Kind::ReferencePlace);
+        } else if (n == "referenceTransition") {
+          elements.emplace_back(cur, Kind::ReferenceTransition);
         } else if (n == "arc") {
-          arcs_.push_back({cur, requireId(cur, Kind::Arc)});
+          elements.emplace_back(cur, Kind::Arc);
         }
       }
       if (descend && cur.first_child()) {
@@ -228,6 +235,39 @@ class PnmlReader {
       if (!cur || cur == net) break;
       cur = cur.next_sibling();
     }
+
+    ids_.reserve(elements.size());
+    net_.places.reserve(places);
+    net_.transitions.reserve(transitions);
+    arcs_.reserve(elements.size() - places - transitions);
+    for (const auto& [node, kind] : elements) {
+      switch (kind) {
+        case Kind::Page:
+          requireId(node, kind);
+          break;
+        case Kind::Place:
+          addPlace(node);
+          break;
+        case Kind::Transition: {
+          const std::string_view id = requireId(node, kind);
+          ImportedTransition t;
+          t.name = toIdentifier(id);
+          t.original = std::string(id);
+          t.label = std::string(textOf(node, "name"));
+          t.line = lineOf(node);
+          net_.transitions.push_back(std::move(t));
+          break;
+        }
+        case Kind::ReferencePlace:
+        case Kind::ReferenceTransition:
+          references_.push_back({node, requireId(node, kind)});
+          break;
+        case Kind::Arc:
+          arcs_.push_back({node, requireId(node, kind)});
+          break;
+      }
+    }
+    arcIds_.reserve(arcs_.size());
   }
 
   void addPlace(const pugi::xml_node& node) {
@@ -241,8 +281,8 @@ class PnmlReader {
     if (const pugi::xml_node marking = child(node, "initialMarking")) {
       const std::string_view text = trim(child(marking, "text").child_value());
       if (!detail::allDigits(text))
-        fail(lineOf(marking), "the initial marking of place " + quoteName(id) + " is " + quoteName(text) +
-                                  ", not a number of tokens");
+        fail(lineOf(marking), "the initial marking of place " + quoteName(id) + " is " +
+                                  quoteName(text) + ", not a number of tokens");
       const std::string_view digits = detail::significantDigits(text);
       if (digits.size() > 1 || (digits.size() == 1 && digits[0] != '1'))
         fail(lineOf(marking), "place " + quoteName(id) + " is marked with " +
@@ -269,7 +309,8 @@ class PnmlReader {
           break;
         }
         if (r.resolved == -1)
-          fail(lineOf(r.node), "reference " + quoteName(r.id) + " is part of a cycle of references");
+          fail(lineOf(r.node),
+               "reference " + quoteName(r.id) + " is part of a cycle of references");
         r.resolved = -1;
         path.push_back(cur);
         const std::string_view ref = r.node.attribute("ref").value();
@@ -305,11 +346,16 @@ class PnmlReader {
       fail(lineOf(arc.node), "the " + std::string(end) + " " + quoteName(ref) + " of arc " +
                                  quoteName(arc.id) + " is not in the net");
     switch (it->second.kind) {
-      case Kind::Place: return {true, it->second.index};
-      case Kind::Transition: return {false, it->second.index};
-      case Kind::ReferencePlace: return {true, references_[it->second.index].resolved};
-      case Kind::ReferenceTransition: return {false, references_[it->second.index].resolved};
-      default: break;
+      case Kind::Place:
+        return {true, it->second.index};
+      case Kind::Transition:
+        return {false, it->second.index};
+      case Kind::ReferencePlace:
+        return {true, references_[it->second.index].resolved};
+      case Kind::ReferenceTransition:
+        return {false, references_[it->second.index].resolved};
+      default:
+        break;
     }
     fail(lineOf(arc.node), "the " + std::string(end) + " " + quoteName(ref) + " of arc " +
                                quoteName(arc.id) + " is " + "a " + kindName(it->second.kind) +
@@ -359,8 +405,8 @@ class PnmlReader {
     rejectHighLevel(arc.node, "arc", arc.id, {"hlinscription"});
     checkArcType(arc.node, arc.id);
     if (sourcePlace == targetPlace)
-      fail(lineOf(arc.node), "arc " + quoteName(arc.id) + " joins two " +
-                                 (sourcePlace ? "places" : "transitions"));
+      fail(lineOf(arc.node),
+           "arc " + quoteName(arc.id) + " joins two " + (sourcePlace ? "places" : "transitions"));
     if (const pugi::xml_node inscription = child(arc.node, "inscription")) {
       const std::string_view text = trim(child(inscription, "text").child_value());
       if (!detail::allDigits(text))
@@ -369,21 +415,22 @@ class PnmlReader {
       const std::string_view digits = detail::significantDigits(text);
       if (digits != "1")
         fail(lineOf(inscription), "arc " + quoteName(arc.id) + " has weight " +
-                                      (digits.empty()        ? std::string("0")
+                                      (digits.empty()       ? std::string("0")
                                        : digits.size() > 18 ? std::string("more than 10^18")
                                                             : std::string(digits)) +
                                       ": only arcs of weight 1 can be imported");
     }
     const int place = sourcePlace ? source : target;
     const int transition = sourcePlace ? target : source;
-    const std::uint64_t key = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(place)) << 33) |
-                              (static_cast<std::uint64_t>(static_cast<std::uint32_t>(transition)) << 1) |
-                              static_cast<std::uint64_t>(sourcePlace);
+    const std::uint64_t key =
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(place)) << 33) |
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(transition)) << 1) |
+        static_cast<std::uint64_t>(sourcePlace);
     const auto [it, added] = arcIds_.try_emplace(key, arc.id);
     if (!added)
-      fail(lineOf(arc.node), "arcs " + quoteName(it->second) + " and " + quoteName(arc.id) +
-                                 " join the same " + (sourcePlace ? "place to the same transition"
-                                                                  : "transition to the same place"));
+      fail(lineOf(arc.node),
+           "arcs " + quoteName(it->second) + " and " + quoteName(arc.id) + " join the same " +
+               (sourcePlace ? "place to the same transition" : "transition to the same place"));
     net_.arcs.push_back({place, transition, sourcePlace, lineOf(arc.node)});
   }
 

@@ -3,7 +3,7 @@
 //
 // Of a <pnml> document it reads the first <net> (any further net is ignored), whose type must
 // be http://www.pnml.org/version-2009/grammar/ptnet. Pages, nested to any depth, are
-// flattened in document order. A node's id is its name (made an identifier by toIdentifier)
+// flattened in document order (nodes placed directly in the <net> are taken too). A node's id is its name (made an identifier by toIdentifier)
 // and the original for messages, since ids are unique and <name> texts need not be; the <name>
 // text is kept as the label. <referencePlace> and <referenceTransition> stand for the node
 // their chain of refs ends at, and arcs may join them. Graphics, tool-specific data on nodes

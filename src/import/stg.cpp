@@ -96,10 +96,10 @@ class ListScanner {
         continue;
       }
       if (c == '{' || c == '}' || c == '>' || c == ',' || c == '=')
-        fail(line, std::string("unexpected '") + c + "' in " + directive_);
+        fail(line, "unexpected " + quoteName(s.substr(i, 1)) + " in " + directive_);
       std::size_t j = i;
-      while (j < n && !isBlank(s[j]) && s[j] != '{' && s[j] != '}' && s[j] != '<' &&
-             s[j] != '>' && s[j] != '=' && s[j] != ',')
+      while (j < n && !isBlank(s[j]) && s[j] != '{' && s[j] != '}' && s[j] != '<' && s[j] != '>' &&
+             s[j] != '=' && s[j] != ',')
         ++j;
       ListEntry entry{line, false, s.substr(i, j - i), {}, {}, false};
       i = count(s, j, line, entry);
@@ -119,7 +119,7 @@ class ListScanner {
       i = j;
     }
     if (i < s.size() && !isBlank(s[i]) && s[i] != '}' && s[i] != '<')
-      fail(line, std::string("unexpected '") + s[i] + "' in " + directive_);
+      fail(line, "unexpected " + quoteName(s.substr(i, 1)) + " in " + directive_);
     return i;
   }
 
@@ -185,7 +185,8 @@ class StgReader {
       if (eol == std::string_view::npos) eol = text_.size();
       std::string_view s = text_.substr(pos, eol - pos);
       pos = eol + 1;
-      if (const std::size_t hash = s.find('#'); hash != std::string_view::npos) s = s.substr(0, hash);
+      if (const std::size_t hash = s.find('#'); hash != std::string_view::npos)
+        s = s.substr(0, hash);
       s = trim(s);
       if (!s.empty()) endLine_ = line;
       if (marking_ && !marking_->closed()) {
@@ -198,8 +199,7 @@ class StgReader {
         if (!directive(s, line)) return;  // .end
         continue;
       }
-      if (graphLine_ == 0)
-        fail(line, "unexpected line before .graph: " + quoteName(s));
+      if (graphLine_ == 0) fail(line, "unexpected line before .graph: " + quoteName(s));
       graph_.push_back({line, words(s)});
     }
     if (marking_ && !marking_->closed()) fail(markingLine_, ".marking has no closing }");
@@ -227,7 +227,8 @@ class StgReader {
       if (!rest.empty()) fail(line, "unexpected text after .graph");
       if (graphLine_ == 0) graphLine_ = line;
     } else if (word == ".marking") {
-      if (marking_) fail(line, "second .marking (the first is at line " + std::to_string(markingLine_) + ")");
+      if (marking_)
+        fail(line, "second .marking (the first is at line " + std::to_string(markingLine_) + ")");
       marking_.emplace(".marking", true);
       markingLine_ = line;
       marking_->feed(rest, line);
@@ -249,7 +250,8 @@ class StgReader {
     for (const std::string_view name : words(list)) {
       for (const char c : name)
         if (c == '/' || c == '<' || c == '>' || c == ',' || c == '{' || c == '}' || c == '=')
-          fail(line, "invalid signal or dummy name " + quoteName(name) + ": it holds a '" + c + "'");
+          fail(line,
+               "invalid signal or dummy name " + quoteName(name) + ": it holds a '" + c + "'");
       if (isSign(name.back()))
         fail(line, "invalid signal or dummy name " + quoteName(name) + ": it ends with a '" +
                        name.back() + "'");
@@ -283,21 +285,23 @@ class StgReader {
     }
     if (isSign(base.back())) {
       const std::string_view signal = base.substr(0, base.size() - 1);
-      if (signal.empty()) fail(line, quoteName(w) + " names no signal before its '" + base.back() + "'");
+      if (signal.empty())
+        fail(line, quoteName(w) + " names no signal before its '" + base.back() + "'");
       const auto it = declared_.find(signal);
       if (it == declared_.end())
         fail(line, quoteName(w) + ": signal " + quoteName(signal) +
                        " is not declared in .inputs, .outputs or .internal");
       if (it->second.kind == TransitionKind::Dummy)
-        fail(line, quoteName(w) + ": " + quoteName(signal) + " is a dummy, which takes no +, - or ~");
+        fail(line,
+             quoteName(w) + ": " + quoteName(signal) + " is a dummy, which takes no +, - or ~");
       return {true, std::string(base) + suffix, it->second.kind, signal};
     }
     const auto it = declared_.find(base);
     if (it != declared_.end()) {
       if (it->second.kind == TransitionKind::Dummy)
         return {true, std::string(base) + suffix, TransitionKind::Dummy, {}};
-      fail(line, quoteName(w) + " is a signal, not a transition: write " + std::string(base) + "+, " +
-                     std::string(base) + "- or " + std::string(base) + "~");
+      fail(line, quoteName(w) + " is a signal, not a transition: write " + std::string(base) +
+                     "+, " + std::string(base) + "- or " + std::string(base) + "~");
     }
     if (hasInstance)
       fail(line, quoteName(w) + ": " + quoteName(base) +
@@ -312,7 +316,8 @@ class StgReader {
     Parsed p = parse(w, line);
     Node n;
     if (p.transition) {
-      const auto [it, added] = transitionIndex_.try_emplace(p.canonical, static_cast<int>(net_.transitions.size()));
+      const auto [it, added] =
+          transitionIndex_.try_emplace(p.canonical, static_cast<int>(net_.transitions.size()));
       if (added) {
         ImportedTransition t;
         t.name = toIdentifier(p.canonical);
@@ -324,7 +329,8 @@ class StgReader {
       }
       n = {true, it->second};
     } else {
-      const auto [it, added] = placeIndex_.try_emplace(p.canonical, static_cast<int>(net_.places.size()));
+      const auto [it, added] =
+          placeIndex_.try_emplace(p.canonical, static_cast<int>(net_.places.size()));
       if (added) addPlace(std::move(p.canonical), line);
       n = {false, it->second};
     }
@@ -352,8 +358,9 @@ class StgReader {
     if (!added) {
       const std::string& p = net_.places[place].original;
       const std::string& t = net_.transitions[transition].original;
-      fail(line, "duplicate arc " + (toTransition ? quoteName(p) + " -> " + quoteName(t)
-                                                  : quoteName(t) + " -> " + quoteName(p)) +
+      fail(line, "duplicate arc " +
+                     (toTransition ? quoteName(p) + " -> " + quoteName(t)
+                                   : quoteName(t) + " -> " + quoteName(p)) +
                      " (first at line " + std::to_string(it->second) + ")");
     }
     net_.arcs.push_back({place, transition, toTransition, line});
@@ -361,12 +368,19 @@ class StgReader {
 
   // Pass 2: nodes and arcs of the graph lines.
   void build() {
+    std::size_t words = 0;
+    for (const GraphLine& g : graph_) words += g.words.size();
+    // Each word adds at most one node and two arcs: no table grows twice.
+    nodeOfWord_.reserve(words);
+    arcLine_.reserve(2 * words);
+    implicitPlace_.reserve(words);
     for (const GraphLine& g : graph_) {
       const Node source = node(g.words[0], g.line);
       for (std::size_t k = 1; k < g.words.size(); ++k) {
         const Node target = node(g.words[k], g.line);
         if (!source.transition && !target.transition)
-          fail(g.line, "arc between two places: " + quoteName(g.words[0]) + " -> " + quoteName(g.words[k]));
+          fail(g.line,
+               "arc between two places: " + quoteName(g.words[0]) + " -> " + quoteName(g.words[k]));
         if (!source.transition) {
           addArc(source.index, target.index, true, g.line);
         } else if (!target.transition) {
@@ -376,9 +390,9 @@ class StgReader {
                                                               static_cast<int>(net_.places.size()));
           if (!added) {
             const ImportedPlace& p = net_.places[it->second];
-            fail(g.line, "duplicate arc " + quoteName(net_.transitions[source.index].original) + " -> " +
-                             quoteName(net_.transitions[target.index].original) + " (first at line " +
-                             std::to_string(p.line) + ")");
+            fail(g.line, "duplicate arc " + quoteName(net_.transitions[source.index].original) +
+                             " -> " + quoteName(net_.transitions[target.index].original) +
+                             " (first at line " + std::to_string(p.line) + ")");
           }
           addPlace("<" + net_.transitions[source.index].original + "," +
                        net_.transitions[target.index].original + ">",
@@ -419,9 +433,11 @@ class StgReader {
         shown = std::string(e.first);
         const Parsed p = parse(e.first, e.line);
         if (p.transition)
-          fail(e.line, quoteName(e.first) + " in .marking is a transition; the marking lists places");
+          fail(e.line,
+               quoteName(e.first) + " in .marking is a transition; the marking lists places");
         const auto it = placeIndex_.find(p.canonical);
-        if (it == placeIndex_.end()) fail(e.line, "no place " + quoteName(e.first) + " in the graph");
+        if (it == placeIndex_.end())
+          fail(e.line, "no place " + quoteName(e.first) + " in the graph");
         place = it->second;
       }
       const auto [seen, added] = listedAt.try_emplace(place, e.line);

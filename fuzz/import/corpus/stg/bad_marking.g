@@ -1,0 +1,7 @@
+.inputs a
+.graph
+p a+
+a+ a-
+a- p
+.marking {p=2 <a-,a+> q}
+.end

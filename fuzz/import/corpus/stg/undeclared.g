@@ -1,0 +1,5 @@
+.inputs a
+.graph
+a+ b+
+b+ a+
+.marking {<b+,a+>}

@@ -1,0 +1,5 @@
+.inputs a
+.graph
+a+ a-
+a- a+
+.marking {<a-,a+>
