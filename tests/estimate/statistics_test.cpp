@@ -17,9 +17,8 @@
 #include "zelbo/error.h"
 #include "zelbo/zelbo.h"
 
-// The intermediate report is written by the command line, not by the library: its one
-// definition is compiled into this test.
-#include "driver/report.cpp"
+// The intermediate report is written by the command line, not by the library.
+#include "driver/report.h"
 
 using namespace testnet;
 
