@@ -72,6 +72,7 @@ struct Progress {
 
 struct Result {
   double bound = 0;       // the estimated average TSE of the target as asked
+  double halfWidth = 0;   // of its confidence interval at the settings' confidence level
   int samples = 0;
   int instances = 0;
   double groupSums = 0;   // as in Progress

@@ -63,58 +63,95 @@ void clear_gNet(Unfolder& u) {
   s.numEnabled = 0;
 }
 
-double bounds(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result) {
-  const Settings& settings = s.settings;
-  result.unpaired = false;
-  Totals totals;
-  bool stop = false;
-  int discardedInARow = 0;
-  long lastReport = processorSeconds();
-
-  while (settings.stop == 1 ? totals.samples < settings.sampleSize : !stop) {
-    unfold(s);
-    s.segmentNumber = wrapAdd(s.segmentNumber, 1);
-    result.segments = s.segmentNumber;
-    int unpaired = 0;
-    identifyTargetEventPair(s, unpaired);
-    if (unpaired > 0) {
-      result.unpaired = true;
-      return 0.0;
-    }
-    assignDelay(s);
-    int incomplete = 0;
-    const double value = upperBound2(s, incomplete);
-    if (incomplete == 1) {
-      ++result.discarded;
-      if (++discardedInARow >= kMaxDiscardedUnfoldings)
-        fatal("\n\tError: The reference events did not lead to every TSE event in %d consecutive unfoldings.\n",
-              kMaxDiscardedUnfoldings);
-      PRYXIncreaseSegmentHistory(s);
-    } else {
-      discardedInARow = 0;
-    }
-
-    if (s.numSource > 0 && incomplete == 0) {
-      if (acceptSample(settings, halfAlpha, totals, value, s.numSource)) stop = true;
-      const long now = processorSeconds();
-      const bool periodic = settings.printPeriod > 0 && totals.samples % settings.printPeriod == 0;
-      if (periodic || now - lastReport > 20000) {
-        if (onReport)
-          onReport(Progress{totals.samples, totals.instances, totals.groupSums, totals.groupAverage.required,
-                            s.segmentNumber});
-        lastReport = now;
-      }
-    }
-    clear_gNet(s);  // reads the graph to find what to reset
-    clearUnfoldedGraph(s.graph);
-    s.targetEventPair.clear();
+Outcome drawOutcome(Sampler& s) {
+  unfold(s);
+  s.segmentNumber = wrapAdd(s.segmentNumber, 1);
+  Outcome outcome;
+  int unpaired = 0;
+  identifyTargetEventPair(s, unpaired);
+  if (unpaired > 0) {
+    outcome.kind = Outcome::Kind::unpaired;
+    return outcome;  // the run ends here: nothing to put back
   }
-  result.samples = totals.samples;
-  result.instances = totals.instances;
-  result.groupSums = totals.groupSums;
-  const double average = totals.groupSums / totals.instances;
-  result.bound = s.net.target->lowerBound ? -average : average;
+  assignDelay(s);
+  int incomplete = 0;
+  outcome.value = upperBound2(s, incomplete);
+  outcome.groupSize = s.numSource;
+  if (incomplete == 1) outcome.kind = Outcome::Kind::discarded;
+  else if (s.numSource > 0) outcome.kind = Outcome::Kind::accepted;
+  else outcome.kind = Outcome::Kind::empty;
+  clear_gNet(s);  // reads the graph to find what to reset
+  clearUnfoldedGraph(s.graph);
+  s.targetEventPair.clear();
+  return outcome;
+}
+
+Estimation::Estimation(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport,
+                       Result& result)
+    : settings_(settings),
+      halfAlpha_(halfAlpha),
+      lowerBound_(lowerBound),
+      onReport_(onReport),
+      result_(result),
+      lastReport_(processorSeconds()) {
+  result_.unpaired = false;
+}
+
+bool Estimation::wantsMore() const {
+  if (ended_) return false;
+  return settings_.stop == 1 ? totals_.samples < settings_.sampleSize : !converged_;
+}
+
+bool Estimation::take(const Outcome& outcome, const std::function<void()>& afterDiscardCheck) {
+  result_.segments = wrapAdd(result_.segments, 1);
+  if (outcome.kind == Outcome::Kind::unpaired) {
+    result_.unpaired = true;
+    ended_ = true;
+    return false;
+  }
+  if (outcome.kind == Outcome::Kind::discarded) {
+    ++result_.discarded;
+    if (++discardedInARow_ >= kMaxDiscardedUnfoldings)
+      fatal("\n\tError: The reference events did not lead to every TSE event in %d consecutive unfoldings.\n",
+            kMaxDiscardedUnfoldings);
+    afterDiscardCheck();
+  } else {
+    discardedInARow_ = 0;
+  }
+  if (outcome.kind == Outcome::Kind::accepted) accept(outcome);
+  return wantsMore();
+}
+
+void Estimation::accept(const Outcome& outcome) {
+  if (acceptSample(settings_, halfAlpha_, totals_, outcome.value, outcome.groupSize)) converged_ = true;
+  const long now = processorSeconds();
+  const bool periodic = settings_.printPeriod > 0 && totals_.samples % settings_.printPeriod == 0;
+  if (periodic || now - lastReport_ > 20000) {
+    if (onReport_)
+      onReport_(Progress{totals_.samples, totals_.instances, totals_.groupSums, totals_.groupAverage.required,
+                         result_.segments});
+    lastReport_ = now;
+  }
+}
+
+double Estimation::finish() {
+  if (result_.unpaired) return 0.0;
+  result_.samples = totals_.samples;
+  result_.instances = totals_.instances;
+  result_.groupSums = totals_.groupSums;
+  result_.halfWidth = ratioHalfWidth(totals_, normalQuantile(settings_.confidence));
+  const double average = totals_.groupSums / totals_.instances;
+  result_.bound = lowerBound_ ? -average : average;
   return average;
+}
+
+double bounds(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result) {
+  Estimation run(s.settings, halfAlpha, s.net.target->lowerBound != 0, onReport, result);
+  while (run.wantsMore()) {
+    const Outcome outcome = drawOutcome(s);
+    run.take(outcome, [&] { PRYXIncreaseSegmentHistory(s); });
+  }
+  return run.finish();
 }
 
 }  // namespace zelbo

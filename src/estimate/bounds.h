@@ -1,7 +1,10 @@
 // The estimation loop.
 #pragma once
 
+#include <functional>
+
 #include "estimate/sampler.h"
+#include "estimate/time.h"
 #include "zelbo/zelbo.h"
 
 namespace zelbo {
@@ -10,6 +13,51 @@ namespace zelbo {
 // so a net in which some reference event never leads to the TSE events would grow them
 // without end: the run ends at this many discarded unfoldings in a row.
 constexpr int kMaxDiscardedUnfoldings = 50;
+
+// What one unfolding of a sampler gave.
+struct Outcome {
+  enum class Kind {
+    accepted,   // a sample: `groupSize` TSE instances whose separations sum to `value`
+    empty,      // no TSE instance
+    discarded,  // a reference missed a target event
+    unpaired,   // the target events could not be paired: the run has no estimate
+  };
+  Kind kind = Kind::empty;
+  double value = 0.0;
+  int groupSize = 0;
+};
+
+// One unfolding of the sampler, evaluated, with the sampler put back for the next one.
+Outcome drawOutcome(Sampler& s);
+
+// The estimation over a sequence of outcomes, from one sampler or merged from several: the
+// discard bound, the stopping rule and the intermediate reports.
+class Estimation {
+ public:
+  Estimation(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport,
+             Result& result);
+  // True while the run needs another outcome.
+  bool wantsMore() const;
+  // Takes the next outcome of the sequence; `afterDiscardCheck` runs for a discarded one that
+  // did not end the run (the sampler's skip count grows then). Returns wantsMore().
+  bool take(const Outcome& outcome, const std::function<void()>& afterDiscardCheck);
+  // Fills the result's counts and bound; returns the average TSE of the pair as stored.
+  double finish();
+
+ private:
+  void accept(const Outcome& outcome);
+
+  const Settings& settings_;
+  double halfAlpha_;
+  bool lowerBound_;
+  const ReportCallback& onReport_;
+  Result& result_;
+  Totals totals_;
+  bool converged_ = false;
+  bool ended_ = false;
+  int discardedInARow_ = 0;
+  long lastReport_;
+};
 
 // Runs the whole estimation on one sampler, reporting at the settings' print period; fills
 // `result` (the bound as asked) and returns the average TSE of the pair as stored.

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "base/wrap.h"
 
@@ -15,6 +16,12 @@ double getZhalfAlpha(const Settings& settings) {
   const double tail = (1 - settings.confidence / 100) * 0.5;
   if (!(0.5 > tail)) return 0.0;
   if (settings.confidence >= 100) fatal("\n\tError: Confidence level must be below 100 percent.\n");
+  return normalQuantile(settings.confidence);
+}
+
+double normalQuantile(double confidence) {
+  const double tail = (1 - confidence / 100) * 0.5;
+  if (!(0.5 > tail)) return 0.0;
   // Right-endpoint sum of the standard normal density from 0 until the upper tail no longer
   // exceeds alpha/2; past x = 10 the tail is below any level a double can tell from 0.
   const double pi = 2 * acos(0.0);
@@ -75,7 +82,21 @@ bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double 
   ++t.samples;
   t.instances = wrapAdd(t.instances, groupSize);
   t.groupSums += value;
+  t.sumXX += value * value;
+  t.sumXY += value * groupSize;
+  t.sumYY += static_cast<double>(groupSize) * groupSize;
   return settings.stop == 0 && updateStoppingRule(settings, halfAlpha, t, value, groupSize);
+}
+
+double ratioHalfWidth(const Totals& t, double z) {
+  const double n = t.samples;
+  if (n < 2) return std::numeric_limits<double>::quiet_NaN();
+  if (z > 10) return std::numeric_limits<double>::infinity();
+  const double ratio = t.groupSums / t.instances;
+  double spread = t.sumXX - 2 * ratio * t.sumXY + ratio * ratio * t.sumYY;
+  if (spread < 0) spread = 0;  // rounding of the running sums
+  const double meanSize = t.instances / n;
+  return z * std::sqrt(spread / (n * (n - 1))) / meanSize;
 }
 
 }  // namespace zelbo

@@ -7,6 +7,9 @@ namespace zelbo {
 
 // The two-sided normal quantile of the settings' confidence (automatic mode only; 0 else).
 double getZhalfAlpha(const Settings& settings);
+// The two-sided normal quantile of a confidence level in percent, as getZhalfAlpha computes
+// it: 0 at 0 or below; above 10 at 100 or more.
+double normalQuantile(double confidence);
 // Adds one observation to a series; 1 when the series has converged.
 bool Monte_Carlo(const Settings& settings, double halfAlpha, double value, int n, double sum, double& sumSq,
                  int& required);
@@ -26,7 +29,13 @@ struct Totals {
   int instances = 0;        // m
   double groupSums = 0.0;   // S
   Series groupSum, groupSize, groupAverage;
+  // Sums of squares and products of the group sums X and sizes Y, for the spread of S / m.
+  double sumXX = 0.0, sumXY = 0.0, sumYY = 0.0;
 };
+
+// The half-width of the confidence interval of the ratio estimate S / m by the delta method:
+// with R = S / m over n groups, z * sqrt(sum (X - R Y)^2 / (n (n - 1))) / mean(Y). NaN with
+// fewer than two groups; infinite at a confidence of 100 or more.
 
 // Feeds the three series; the run may stop when the group averages have converged, or both
 // the group sums and the group sizes.
@@ -36,5 +45,7 @@ bool updateStoppingRule(const Settings& settings, double halfAlpha, Totals& t, d
 // `value`) in the totals and, in automatic mode, in the stopping rule; true when the run
 // may stop.
 bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize);
+
+double ratioHalfWidth(const Totals& t, double z);
 
 }  // namespace zelbo
