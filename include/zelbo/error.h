@@ -13,15 +13,18 @@ class Error : public std::runtime_error {
   // error happens while estimating.
   enum class Kind { model, run };
 
-  Error(std::string message, int status, Kind kind = Kind::run)
-      : std::runtime_error(std::move(message)), status_(status), kind_(kind) {}
+  Error(std::string message, int status, Kind kind = Kind::run, std::string detail = {})
+      : std::runtime_error(std::move(message)), status_(status), kind_(kind), detail_(std::move(detail)) {}
 
   int status() const { return status_; }
   Kind kind() const { return kind_; }
+  // What the message does not say but was written elsewhere: why the checks rejected a model.
+  const std::string& detail() const { return detail_; }
 
  private:
   int status_;
   Kind kind_;
+  std::string detail_;
 };
 
 // Throws a run error with status 1 whose text is formatted like printf.

@@ -1,10 +1,13 @@
 // The library's public entry points over the reader, the checks and the estimation.
 #include "zelbo/zelbo.h"
 
+#include <algorithm>
 #include <new>
+#include <thread>
 
 #include "base/wrap.h"
 #include "estimate/bounds.h"
+#include "estimate/parallel.h"
 #include "estimate/sampler.h"
 #include "estimate/time.h"
 #include "spec/check.h"
@@ -66,19 +69,25 @@ Target Model::target() const {
 }
 
 void check(const Model& model, const Settings& settings) {
-  if (checkSpec(model.net(), settings) != 0)
+  std::string reason;
+  if (checkSpec(model.net(), settings, &reason) != 0)
     throw Error("\n\tError: Incorrect or incomplete spec.\n\tInfo : PRYX Solver terminates.\n\n", 1,
-                Error::Kind::model);
+                Error::Kind::model, reason);
 }
 
 Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport) {
   if (!model.hasTarget()) throw Error("\n\tError: No valid target TSE spec.\n", 1, Error::Kind::model);
   return reportingOutOfMemory([&] {
     const double halfAlpha = getZhalfAlpha(settings);
-    Sampler sampler(model.net(), settings, seed);
     Result result;
     result.seed = seed;
-    bounds(sampler, halfAlpha, onReport, result);
+    result.jobs = settings.jobs > 0 ? settings.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (result.jobs == 1) {
+      Sampler sampler(model.net(), settings, seed);
+      bounds(sampler, halfAlpha, onReport, result);
+    } else {
+      boundsInParallel(model.net(), settings, seed, result.jobs, halfAlpha, onReport, result);
+    }
     return result;
   });
 }

@@ -4,6 +4,7 @@
 #include "spec/check.h"
 
 #include <cstdio>
+#include <string>
 
 #include "base/wrap.h"
 #include "delay/delay.h"
@@ -12,11 +13,19 @@ namespace zelbo {
 
 namespace {
 
-// The log and verbosity of one check.
+// The log and verbosity of one check, and where the reason of a rejection goes.
 struct Listing {
   FILE* out;
   bool verbose;
+  std::string* reason;
 };
+
+// Writes a rejection as "<lead>Error: <reason><trail>" and keeps its reason; returns 1.
+int reject(FILE* out, std::string* kept, const char* lead, const std::string& reason, const char* trail) {
+  fprintf(out, "%sError: %s%s", lead, reason.c_str(), trail);
+  if (kept) *kept = reason;
+  return 1;
+}
 
 void writeSummary(const Listing& l, const Net& net) {
   fprintf(l.out, "\n\tSTPN model %s", modelName(net));
@@ -67,17 +76,11 @@ int checkPlace(const Listing& l, const Place* place) {
   }
   if (place->poset.empty())
     fprintf(l.out, "\n\tWarning: Place %s has no poset.", place->name.c_str());
-  if (!branchesAreStochastic(l, place)) {
-    fprintf(l.out, "\n\n\tError: Place %s has non-stochastic choice probabilities.\n",
-            place->name.c_str());
-    return 1;
-  }
+  if (!branchesAreStochastic(l, place))
+    return reject(l.out, l.reason, "\n\n\t", "Place " + place->name + " has non-stochastic choice probabilities.", "\n");
   if (l.verbose) fprintf(l.out, "\n\t   delay type: %d ", place->delayType);
-  if (PRYXCheckDelaySpecForPlace(place) > 0) {
-    fprintf(l.out, "\n\n\tError: Place %s has incorrect or incomplete delay spec.",
-            place->name.c_str());
-    return 1;
-  }
+  if (PRYXCheckDelaySpecForPlace(place) > 0)
+    return reject(l.out, l.reason, "\n\n\t", "Place " + place->name + " has incorrect or incomplete delay spec.", "");
   return 0;
 }
 
@@ -85,8 +88,8 @@ bool isLive(const Trans* trans) { return !trans->preset.empty() && !trans->poset
 
 }  // namespace
 
-int checkSpec(const Net& net, const Settings& settings) {
-  const Listing l{settings.log, settings.verbose > 1};
+int checkSpec(const Net& net, const Settings& settings, std::string* reason) {
+  const Listing l{settings.log, settings.verbose > 1, reason};
   writeSummary(l, net);
   if (l.verbose) fprintf(l.out, "\n\tTransitions:");
   for (const Trans* trans : net.transList) checkTransition(l, trans);
@@ -97,11 +100,8 @@ int checkSpec(const Net& net, const Settings& settings) {
     fprintf(l.out, "\n\n\tInitially marked places: ");
     dumpPlaceList(l.out, net.initMarking);
   }
-  if (net.initMarking.empty()) {
-    fprintf(l.out, "\n\tError: Initial marking is empty.\n");
-    return 1;
-  }
-  return PRYXCheckTargetTSE(net, l.out) > 0 ? 1 : 0;
+  if (net.initMarking.empty()) return reject(l.out, l.reason, "\n\t", "Initial marking is empty.", "\n");
+  return PRYXCheckTargetTSE(net, l.out, reason) > 0 ? 1 : 0;
 }
 
 int PRYXCheckDelaySpecForPlace(const Place* place) {
@@ -119,12 +119,10 @@ int PRYXCheckDelaySpecForPlace(const Place* place) {
   }
 }
 
-int PRYXCheckTargetTSE(const Net& net, FILE* log) {
+int PRYXCheckTargetTSE(const Net& net, FILE* log, std::string* reason) {
   const TransPair* target = net.target;
-  if (!target || !target->source || !target->destination) {
-    fprintf(log, "\n\tError: No valid target TSE spec.\n");
-    return 1;
-  }
+  if (!target || !target->source || !target->destination)
+    return reject(log, reason, "\n\t", "No valid target TSE spec.", "\n");
   // A lower bound is held mirrored; the goal line shows the triple as the file wrote it.
   if (target->lowerBound == 1)
     fprintf(log, "\n\tGoal : Lower bound average TSE(%s, %s, %d)\n",
@@ -134,16 +132,12 @@ int PRYXCheckTargetTSE(const Net& net, FILE* log) {
     fprintf(log, "\n\tGoal : Upper bound average TSE(%s, %s, %d)\n",
             target->source->name.c_str(), target->destination->name.c_str(),
             target->separation);
-  if (!isLive(target->source)) {
-    fprintf(log, "\n\tError: Non-live source transition %s in target TSE spec.\n",
-            target->source->name.c_str());
-    return 1;
-  }
-  if (!isLive(target->destination)) {
-    fprintf(log, "\n\tError: Non-live destination transition %s in target TSE spec.\n",
-            target->destination->name.c_str());
-    return 1;
-  }
+  if (!isLive(target->source))
+    return reject(log, reason, "\n\t", "Non-live source transition " + target->source->name + " in target TSE spec.",
+                  "\n");
+  if (!isLive(target->destination))
+    return reject(log, reason, "\n\t",
+                  "Non-live destination transition " + target->destination->name + " in target TSE spec.", "\n");
   return 0;
 }
 

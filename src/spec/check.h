@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "spec/net.h"
 #include "zelbo/settings.h"
@@ -10,13 +11,14 @@ namespace zelbo {
 
 // Writes the model summary (and, verbose, the listing) to the settings' log; 0 when the model
 // is usable, 1 at the first rejection.
-int checkSpec(const Net& net, const Settings& settings);
+// The reason of a rejection (the error line's text) goes to `reason` when one is given.
+int checkSpec(const Net& net, const Settings& settings, std::string* reason = nullptr);
 
 // 0 when the place's delay specification is acceptable, 1 otherwise (no delay given included).
 int PRYXCheckDelaySpecForPlace(const Place* place);
 
 // The goal line, then 0 when the net's target pair is usable, 1 otherwise.
-int PRYXCheckTargetTSE(const Net& net, FILE* log);
+int PRYXCheckTargetTSE(const Net& net, FILE* log, std::string* reason = nullptr);
 
 // Each place name followed by a blank, then a newline, to `out`.
 void dumpPlaceList(FILE* out, const PlaceList& list);
