@@ -18,6 +18,7 @@ struct Settings {
   int printPeriod = 100;           // intermediate reports every this many samples; <= 0: none
   int requiredHeadingTSE = 0;      // leading TSE instances each unfolding skips, at the start
   int unfoldTimes = 0;             // stored only
+  int jobs = 1;                    // samplers in threads; 0: one per hardware thread
 };
 
 }  // namespace zelbo

@@ -80,13 +80,17 @@ struct Result {
   int segments = 0;       // unfoldings built
   int discarded = 0;      // unfoldings discarded (a reference missed a target event)
   long seed = 0;
+  int jobs = 1;           // samplers that ran
 };
 
 using ReportCallback = std::function<void(const Progress&)>;
 
-// Estimates with one random stream seeded with `seed` (as srand48 takes it). Intermediate
-// reports are passed to `onReport` at the settings' print period. A fatal condition of the
-// run is thrown as an Error.
+// Estimates with random streams seeded from `seed` (as srand48 takes it): one stream, or with
+// settings.jobs samplers in threads, sampler 0 on the seed's stream and sampler i on that
+// stream advanced by i * floor(2^48 / jobs) draws; their samples are taken in turn, so the
+// result depends only on the model, the settings and the seed. Intermediate reports are
+// passed to `onReport` at the settings' print period. A fatal condition of the run is thrown
+// as an Error.
 Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport = {});
 
 }  // namespace zelbo

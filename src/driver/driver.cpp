@@ -1,6 +1,7 @@
 #include "driver/driver.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "driver/record.h"
 #include "driver/report.h"
 #include "zelbo/zelbo.h"
 
@@ -29,18 +31,47 @@ void usage(FILE* log) {
   fflush(log);
 }
 
+// Every option with its value, for --help.
+void help() {
+  printf("usage: zelbo [options] model-file\n\n");
+  printf("Estimates the average time separation of two events of a stochastic timed Petri net.\n\n");
+  printf("  -auto, -a              stop when the confidence interval is narrow enough (default)\n");
+  printf("  -sample, -ss N         take exactly N samples\n");
+  printf("  -error%%, -e%% X         relative error interval in percent (default 3)\n");
+  printf("  -error, -e X           absolute error interval\n");
+  printf("  -confi, -c X           confidence level in percent (default 97)\n");
+  printf("  -printPeriod, -pp N    an intermediate report every N samples (default 100; 0: none)\n");
+  printf("  -tseSkip, -ts N        leading TSE instances of every unfolding to skip (default 0)\n");
+  printf("  -v N                   verbosity; 2 lists the model and traces the unfolding\n");
+  printf("  -log, -o FILE          write the summary and reports to FILE instead of standard error\n");
+  printf("  -unfold, -u N          accepted and stored, no effect\n");
+  printf("  -seed N                seed of the random stream (default: the clock's current second)\n");
+  printf("  -jobs, -j N            N samplers in threads (default 1; 0: one per hardware thread)\n");
+  printf("  -json FILE             write a machine-readable record of the run to FILE\n");
+  printf("  --help                 this text\n");
+  printf("  --version              the version\n");
+}
+
 // What the command line asks for.
 struct Invocation {
   Settings settings;
   long seed = 0;
   std::string modelFileName;
   std::optional<Model> model;
+  std::unique_ptr<RecordFile> record;  // -json
 };
 
-// An option that cannot be applied: the status to end with, its message already written.
+// An end before the run: the status to end with, its message already written.
 struct OptionFailure {
   int status;
 };
+
+// A command-line error about an option's value.
+[[noreturn]] void badValue(const Invocation& run, const char* option, const char* value, const char* why) {
+  fprintf(stderr, "command line error: %s %s: %s\n", option, value, why);
+  fflush(run.settings.log);
+  throw OptionFailure{1};
+}
 
 // Option values are read with the C library's formatted scan: leading blanks are skipped,
 // trailing characters ignored, and a value that does not convert leaves the setting alone.
@@ -70,6 +101,23 @@ void scanSeed(Invocation& run, const char* value) {
   run.seed = seed;
 }
 
+void scanJobs(Invocation& run, const char* value) {
+  char* end = nullptr;
+  errno = 0;
+  const long jobs = strtol(value, &end, 10);
+  if (end == value || *end != '\0' || errno == ERANGE || isspace(static_cast<unsigned char>(*value)) || jobs < 0 ||
+      jobs > 4096)
+    badValue(run, "-jobs", value, "the number of samplers must be a whole number from 0 to 4096");
+  run.settings.jobs = static_cast<int>(jobs);
+}
+
+void openRecord(Invocation& run, const char* path) {
+  auto record = std::make_unique<RecordFile>();
+  std::string why;
+  if (!record->open(path, why)) badValue(run, "-json", path, ("cannot be written: " + why).c_str());
+  run.record = std::move(record);  // a repeated -json replaces the earlier one
+}
+
 struct Option {
   const char* longForm;   // nullptr: the option has only a short form
   const char* shortForm;  // nullptr: the option has only a long form
@@ -93,6 +141,18 @@ const Option kOptions[] = {
     {"-tseSkip", "-ts", true, [](Invocation& r, const char* v) { scanInt(v, r.settings.requiredHeadingTSE); }},
     {"-printPeriod", "-pp", true, [](Invocation& r, const char* v) { scanInt(v, r.settings.printPeriod); }},
     {"-seed", nullptr, true, scanSeed},
+    {"-jobs", "-j", true, scanJobs},
+    {"-json", nullptr, true, openRecord},
+    {"--help", nullptr, false,
+     [](Invocation&, const char*) {
+       help();
+       throw OptionFailure{fflush(stdout) == 0 ? 0 : 1};
+     }},
+    {"--version", nullptr, false,
+     [](Invocation&, const char*) {
+       printf("zelbo %s\n", ZELBO_VERSION);
+       throw OptionFailure{fflush(stdout) == 0 ? 0 : 1};
+     }},
 };
 
 const Option* findOption(const char* arg) {
@@ -138,40 +198,66 @@ void writeFinalReport(const Invocation& run, const Result& result) {
   fputc('\n', log);
 }
 
-int estimateAndReport(Invocation& run) {
+int estimateAndReport(Invocation& run, RunRecord& record) {
   check(*run.model, run.settings);
   FILE* log = run.settings.log;
   fflush(log);
   const Target target = run.model->target();
-  const Result result = estimate(*run.model, run.settings, run.seed, [&](const Progress& progress) {
+  record.result = estimate(*run.model, run.settings, run.seed, [&](const Progress& progress) {
     writeIntermediateReport(log, target, progress);
     fflush(log);
   });
-  writeFinalReport(run, result);
+  writeFinalReport(run, *record.result);
   // A normal end: the final flush of the log stream decides.
-  return fflush(log) == 0 ? 0 : 1;
+  if (fflush(log) == 0) return 0;
+  record.errorMessage = "The log could not be written.";
+  return 1;
+}
+
+// Writes the record of a run that got past the options; a record that cannot be written
+// turns a normal end into a failure.
+int writeRecord(Invocation& run, RunRecord& record, int status, std::chrono::steady_clock::time_point start) {
+  if (!run.record) return status;
+  record.model = run.model;
+  record.modelFile = run.modelFileName;
+  record.cpuSeconds = static_cast<double>(clock()) / CLOCKS_PER_SEC;
+  record.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  record.exitStatus = status;
+  std::string why;
+  if (run.record->commit(recordText(record), why)) return status;
+  fprintf(stderr, "\n\tError: Failed to write the record %s: %s.\n", run.record->path().c_str(), why.c_str());
+  return status == 0 ? 1 : status;
 }
 
 }  // namespace
 
 int runZelbo(int argc, char** argv) {
+  const auto start = std::chrono::steady_clock::now();
   Invocation run;
   run.seed = static_cast<long>(time(nullptr));
   if (argc < 2) {
     usage(run.settings.log);
     return 1;
   }
+  RunRecord record;
+  record.settings = &run.settings;
+  int status = 0;
   try {
-    if (std::optional<int> status = readCommandLine(run, argc, argv)) return *status;
+    if (std::optional<int> ended = readCommandLine(run, argc, argv)) return *ended;
     if (!run.model) run.model = Model::empty();  // no model file: the checks reject it
-    return estimateAndReport(run);
+    status = estimateAndReport(run, record);
   } catch (const OptionFailure& failure) {
     return failure.status;
   } catch (const Error& error) {
     fputs(error.what(), stderr);
     fflush(run.settings.log);
-    return error.status();
+    record.errorMessage = error.what();
+    record.errorDetail = error.detail();
+    status = error.status();
   }
+  record.seed = run.seed;
+  record.jobs = run.settings.jobs;
+  return writeRecord(run, record, status, start);
 }
 
 }  // namespace zelbo

@@ -1,0 +1,203 @@
+#include "estimate/parallel.h"
+
+#include <stdio.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "estimate/bounds.h"
+#include "estimate/pairs.h"
+#include "estimate/sampler.h"
+
+namespace zelbo {
+
+Random48 samplerStream(long seed, int i, int n) {
+  Random48 stream(seed);
+  stream.jump(static_cast<std::uint64_t>(i) * ((std::uint64_t{1} << 48) / static_cast<std::uint64_t>(n)));
+  return stream;
+}
+
+namespace {
+
+// Outcomes handed over at once: the merge takes a lock per batch, not per outcome.
+constexpr std::size_t kBatch = 32;
+// Batches a sampler may draw ahead of the merge.
+constexpr std::size_t kQueuedBatches = 4;
+
+// A stream that collects what is written to it, taken piece by piece.
+class Capture {
+ public:
+  Capture() : file_(open_memstream(&buffer_, &size_)) {
+    if (!file_) throw std::bad_alloc();
+  }
+  ~Capture() {
+    fclose(file_);
+    free(buffer_);
+  }
+  Capture(const Capture&) = delete;
+  Capture& operator=(const Capture&) = delete;
+
+  FILE* file() const { return file_; }
+  // What was written since the last take.
+  std::string take() {
+    fflush(file_);
+    std::string text(buffer_, size_);
+    if (size_ > 0) fseek(file_, 0, SEEK_SET);
+    return text;
+  }
+
+ private:
+  char* buffer_ = nullptr;
+  std::size_t size_ = 0;
+  FILE* file_;
+};
+
+// What a sampler wrote to the run's two streams.
+struct Written {
+  std::string log, diagnostics;
+};
+
+struct Delivered {
+  Outcome outcome;
+  Written body;                // while drawing the outcome
+  Written trailer;             // while growing the skip count after a discarded outcome
+  std::exception_ptr error;    // the drawing ended fatally
+};
+
+using Batch = std::vector<Delivered>;
+
+class Worker {
+ public:
+  Worker(const Net& net, const Settings& runSettings, Random48 stream, const std::atomic<bool>& stop)
+      : settings_(runSettings), stop_(stop) {
+    // One capture when the run writes both streams to one file keeps their interleaving.
+    settings_.diagnostics = diagnostics_.file();
+    settings_.log = runSettings.log == runSettings.diagnostics ? diagnostics_.file() : log_.file();
+    sharedStream_ = runSettings.log == runSettings.diagnostics;
+    sampler_ = std::make_unique<Sampler>(net, settings_, 0);
+    sampler_->rng = stream;
+  }
+
+  void start() { thread_ = std::thread([this] { draw(); }); }
+
+  void join() {
+    wake();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  void wake() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    changed_.notify_all();
+  }
+
+  // The next outcome of this sampler; waits for it.
+  Delivered& next() {
+    if (position_ == current_.size()) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return !queue_.empty(); });
+      current_ = std::move(queue_.front());
+      queue_.pop_front();
+      position_ = 0;
+      changed_.notify_all();
+    }
+    return current_[position_++];
+  }
+
+ private:
+  Written taken() {
+    Written written;
+    written.diagnostics = diagnostics_.take();
+    if (!sharedStream_) written.log = log_.take();
+    return written;
+  }
+
+  // Draws outcomes in batches until the run stops or this sampler ends fatally.
+  void draw() {
+    bool last = false;
+    while (!last && !stop_) {
+      Batch batch;
+      batch.reserve(kBatch);
+      while (batch.size() < kBatch && !last && !stop_) {
+        Delivered& d = batch.emplace_back();
+        try {
+          d.outcome = drawOutcome(*sampler_);
+          d.body = taken();
+          if (d.outcome.kind == Outcome::Kind::discarded) {
+            PRYXIncreaseSegmentHistory(*sampler_);
+            d.trailer = taken();
+          }
+          last = d.outcome.kind == Outcome::Kind::unpaired;
+        } catch (...) {
+          d.error = std::current_exception();
+          d.body = taken();
+          last = true;
+        }
+      }
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return queue_.size() < kQueuedBatches || stop_; });
+      queue_.push_back(std::move(batch));
+      changed_.notify_all();
+    }
+  }
+
+  Settings settings_;
+  Capture diagnostics_, log_;
+  bool sharedStream_ = false;
+  std::unique_ptr<Sampler> sampler_;
+  const std::atomic<bool>& stop_;
+  std::thread thread_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Batch> queue_;    // handed over, not yet taken by the merge
+
+  Batch current_;              // the merge's batch of this sampler
+  std::size_t position_ = 0;
+};
+
+void write(const std::string& text, FILE* stream) {
+  if (!text.empty()) fwrite(text.data(), 1, text.size(), stream);
+}
+
+void write(const Written& written, const Settings& settings) {
+  write(written.diagnostics, settings.diagnostics);
+  write(written.log, settings.log);
+}
+
+// Stops and joins the samplers however the merge ends.
+struct Crew {
+  std::atomic<bool> stop{false};
+  std::vector<std::unique_ptr<Worker>> workers;
+  ~Crew() {
+    stop = true;
+    for (auto& worker : workers) worker->join();
+  }
+};
+
+}  // namespace
+
+double boundsInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
+                        const ReportCallback& onReport, Result& result) {
+  Crew crew;
+  for (int i = 0; i < jobs; ++i)
+    crew.workers.push_back(std::make_unique<Worker>(net, settings, samplerStream(seed, i, jobs), crew.stop));
+  for (auto& worker : crew.workers) worker->start();
+
+  Estimation run(settings, halfAlpha, net.target->lowerBound != 0, onReport, result);
+  for (std::size_t k = 0; run.wantsMore(); ++k) {
+    Delivered& d = crew.workers[k % crew.workers.size()]->next();
+    write(d.body, settings);
+    if (d.error) std::rethrow_exception(d.error);
+    run.take(d.outcome, [&] { write(d.trailer, settings); });
+  }
+  return run.finish();
+}
+
+}  // namespace zelbo
