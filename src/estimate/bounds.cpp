@@ -1,6 +1,8 @@
 #include "estimate/bounds.h"
 
+#include <algorithm>
 #include <ctime>
+#include <thread>
 
 #include "base/wrap.h"
 #include "estimate/evaluate.h"
@@ -15,7 +17,6 @@ namespace zelbo {
 
 namespace {
 
-long processorSeconds() { return static_cast<long>(clock() / 1000000); }
 
 void resetAllPlacesAndTransitions(Unfolder& u) {
   for (const Trans* t : u.net.transList) u.state.at(t).occurrences = 0;
@@ -63,7 +64,22 @@ void clear_gNet(Unfolder& u) {
   s.numEnabled = 0;
 }
 
-Outcome drawOutcome(Sampler& s) {
+ProcessorClock::ProcessorClock() : cpus_(std::max(1u, std::thread::hardware_concurrency())) { seconds(); }
+
+long ProcessorClock::seconds() {
+  lastSeconds_ = static_cast<long>(::clock() / 1000000);
+  lastAsked_ = std::chrono::steady_clock::now();
+  return lastSeconds_;
+}
+
+bool ProcessorClock::mayExceed(long limit) const {
+  // The process cannot use more processor time than its processors' share of the time that
+  // has passed since it last asked.
+  const std::chrono::duration<double> passed = std::chrono::steady_clock::now() - lastAsked_;
+  return static_cast<double>(lastSeconds_) + 1 + passed.count() * cpus_ > static_cast<double>(limit);
+}
+
+Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {
   unfold(s);
   s.segmentNumber = wrapAdd(s.segmentNumber, 1);
   Outcome outcome;
@@ -71,6 +87,7 @@ Outcome drawOutcome(Sampler& s) {
   identifyTargetEventPair(s, unpaired);
   if (unpaired > 0) {
     outcome.kind = Outcome::Kind::unpaired;
+    if (inspect) inspect(s, outcome);
     return outcome;  // the run ends here: nothing to put back
   }
   assignDelay(s);
@@ -80,6 +97,7 @@ Outcome drawOutcome(Sampler& s) {
   if (incomplete == 1) outcome.kind = Outcome::Kind::discarded;
   else if (s.numSource > 0) outcome.kind = Outcome::Kind::accepted;
   else outcome.kind = Outcome::Kind::empty;
+  if (inspect) inspect(s, outcome);
   clear_gNet(s);  // reads the graph to find what to reset
   clearUnfoldedGraph(s.graph);
   s.targetEventPair.clear();
@@ -93,7 +111,7 @@ Estimation::Estimation(const Settings& settings, double halfAlpha, bool lowerBou
       lowerBound_(lowerBound),
       onReport_(onReport),
       result_(result),
-      lastReport_(processorSeconds()) {
+      lastReport_(clock.seconds()) {
   result_.unpaired = false;
 }
 
@@ -124,8 +142,11 @@ bool Estimation::take(const Outcome& outcome, const std::function<void()>& after
 
 void Estimation::accept(const Outcome& outcome) {
   if (acceptSample(settings_, halfAlpha_, totals_, outcome.value, outcome.groupSize)) converged_ = true;
-  const long now = processorSeconds();
   const bool periodic = settings_.printPeriod > 0 && totals_.samples % settings_.printPeriod == 0;
+  // Besides the period, a report is due once 20000 s of processor time have passed since the
+  // last one; asking for the processor time is a system call, so it is asked only when the
+  // time could have passed.
+  const long now = periodic || clock.mayExceed(lastReport_ + 20000) ? clock.seconds() : lastReport_;
   if (periodic || now - lastReport_ > 20000) {
     if (onReport_)
       onReport_(Progress{totals_.samples, totals_.instances, totals_.groupSums, totals_.groupAverage.required,

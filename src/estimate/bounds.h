@@ -1,6 +1,7 @@
 // The estimation loop.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include "estimate/sampler.h"
@@ -27,8 +28,26 @@ struct Outcome {
   int groupSize = 0;
 };
 
+// Called with the unfolded graph of an outcome before the sampler is put back: its conditions
+// carry their delays unless the outcome is unpaired.
+using GraphInspector = std::function<void(const Sampler&, const Outcome&)>;
+
 // One unfolding of the sampler, evaluated, with the sampler put back for the next one.
-Outcome drawOutcome(Sampler& s);
+Outcome drawOutcome(Sampler& s, const GraphInspector& inspect = {});
+
+// The processor time of the process in whole seconds, as the reports' timer reads it.
+class ProcessorClock {
+ public:
+  ProcessorClock();
+  long seconds();
+  // False when the processor time cannot have passed `limit` seconds yet; asks nothing.
+  bool mayExceed(long limit) const;
+
+ private:
+  long lastSeconds_ = 0;
+  std::chrono::steady_clock::time_point lastAsked_;
+  unsigned cpus_;
+};
 
 // The estimation over a sequence of outcomes, from one sampler or merged from several: the
 // discard bound, the stopping rule and the intermediate reports.
@@ -56,6 +75,7 @@ class Estimation {
   bool converged_ = false;
   bool ended_ = false;
   int discardedInARow_ = 0;
+  ProcessorClock clock;
   long lastReport_;
 };
 

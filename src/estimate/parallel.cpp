@@ -27,7 +27,7 @@ Random48 samplerStream(long seed, int i, int n) {
 namespace {
 
 // Outcomes handed over at once: the merge takes a lock per batch, not per outcome.
-constexpr std::size_t kBatch = 32;
+constexpr std::size_t kBatch = 256;
 // Batches a sampler may draw ahead of the merge.
 constexpr std::size_t kQueuedBatches = 4;
 
@@ -47,9 +47,10 @@ class Capture {
   FILE* file() const { return file_; }
   // What was written since the last take.
   std::string take() {
+    if (ftell(file_) == 0) return {};  // the common case: nothing was written
     fflush(file_);
     std::string text(buffer_, size_);
-    if (size_ > 0) fseek(file_, 0, SEEK_SET);
+    fseek(file_, 0, SEEK_SET);
     return text;
   }
 
@@ -64,11 +65,16 @@ struct Written {
   std::string log, diagnostics;
 };
 
-struct Delivered {
-  Outcome outcome;
+// What is rare: output while drawing, and a fatal end.
+struct Extras {
   Written body;                // while drawing the outcome
   Written trailer;             // while growing the skip count after a discarded outcome
   std::exception_ptr error;    // the drawing ended fatally
+};
+
+struct Delivered {
+  Outcome outcome;
+  std::unique_ptr<Extras> extras;  // none when the drawing wrote nothing and ended well
 };
 
 using Batch = std::vector<Delivered>;
@@ -111,11 +117,13 @@ class Worker {
   }
 
  private:
-  Written taken() {
-    Written written;
-    written.diagnostics = diagnostics_.take();
-    if (!sharedStream_) written.log = log_.take();
-    return written;
+  // Moves what the sampler wrote since the last call into `d`'s body or trailer.
+  void keepWritten(Delivered& d, Written Extras::*part) {
+    std::string diagnostics = diagnostics_.take();
+    std::string log = sharedStream_ ? std::string() : log_.take();
+    if (diagnostics.empty() && log.empty()) return;
+    if (!d.extras) d.extras = std::make_unique<Extras>();
+    ((*d.extras).*part) = Written{std::move(log), std::move(diagnostics)};
   }
 
   // Draws outcomes in batches until the run stops or this sampler ends fatally.
@@ -128,15 +136,16 @@ class Worker {
         Delivered& d = batch.emplace_back();
         try {
           d.outcome = drawOutcome(*sampler_);
-          d.body = taken();
+          keepWritten(d, &Extras::body);
           if (d.outcome.kind == Outcome::Kind::discarded) {
             PRYXIncreaseSegmentHistory(*sampler_);
-            d.trailer = taken();
+            keepWritten(d, &Extras::trailer);
           }
           last = d.outcome.kind == Outcome::Kind::unpaired;
         } catch (...) {
-          d.error = std::current_exception();
-          d.body = taken();
+          keepWritten(d, &Extras::body);
+          if (!d.extras) d.extras = std::make_unique<Extras>();
+          d.extras->error = std::current_exception();
           last = true;
         }
       }
@@ -193,9 +202,13 @@ double boundsInParallel(const Net& net, const Settings& settings, long seed, int
   Estimation run(settings, halfAlpha, net.target->lowerBound != 0, onReport, result);
   for (std::size_t k = 0; run.wantsMore(); ++k) {
     Delivered& d = crew.workers[k % crew.workers.size()]->next();
-    write(d.body, settings);
-    if (d.error) std::rethrow_exception(d.error);
-    run.take(d.outcome, [&] { write(d.trailer, settings); });
+    if (!d.extras) {
+      run.take(d.outcome, [] {});
+      continue;
+    }
+    write(d.extras->body, settings);
+    if (d.extras->error) std::rethrow_exception(d.extras->error);
+    run.take(d.outcome, [&] { write(d.extras->trailer, settings); });
   }
   return run.finish();
 }
