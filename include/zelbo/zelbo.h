@@ -36,8 +36,9 @@ struct Target {
 
 class Model {
  public:
-  // Reads a model file. Warnings and parse errors are written to `diagnostics` as they are
-  // found; a file that cannot be opened, read or parsed is thrown as an Error.
+  // Reads a model file, or a .g or PNML net with the defaults of formats.h. Warnings and parse
+  // errors are written to `diagnostics` as they are found; a file that cannot be opened, read
+  // or parsed is thrown as an Error.
   static Model readFile(const std::string& path, FILE* diagnostics = stderr);
   // Reads a model from memory; `name` stands for the file in messages.
   static Model readText(std::string_view text, const std::string& name = "<memory>", FILE* diagnostics = stderr);
@@ -85,12 +86,22 @@ struct Result {
 
 using ReportCallback = std::function<void(const Progress&)>;
 
+// What a caller that embeds runs may add to one.
+struct RunControl {
+  // Asked every 64 unfoldings; true ends the run with the Error "Interrupted." (status 130).
+  std::function<bool()> stopRequested;
+  // Receives every accepted sample in the run's order: the sum of its instances' separations
+  // (for the target as asked) and their number.
+  std::function<void(double groupSum, int groupSize)> onSample;
+};
+
 // Estimates with random streams seeded from `seed` (as srand48 takes it): one stream, or with
 // settings.jobs samplers in threads, sampler 0 on the seed's stream and sampler i on that
 // stream advanced by i * floor(2^48 / jobs) draws; their samples are taken in turn, so the
 // result depends only on the model, the settings and the seed. Intermediate reports are
 // passed to `onReport` at the settings' print period. A fatal condition of the run is thrown
 // as an Error.
-Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport = {});
+Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport = {},
+                const RunControl& control = {});
 
 }  // namespace zelbo

@@ -1,6 +1,8 @@
 // The library's public entry points over the reader, the checks and the estimation.
 #include "zelbo/zelbo.h"
 
+#include "zelbo/formats.h"
+
 #include <algorithm>
 #include <new>
 #include <thread>
@@ -33,20 +35,11 @@ auto reportingOutOfMemory(F&& f) {
 
 Model::Model(std::shared_ptr<Net> net) : net_(std::move(net)) {}
 
-Model Model::readFile(const std::string& path, FILE* diagnostics) {
-  return reportingOutOfMemory([&] {
-    auto net = std::make_shared<Net>();
-    ParseSpecFile(*net, path.c_str(), diagnostics);
-    return Model(std::move(net));
-  });
-}
+// Any of the three languages of formats.h, without options.
+Model Model::readFile(const std::string& path, FILE* diagnostics) { return readModel(path, ReadOptions{}, diagnostics); }
 
 Model Model::readText(std::string_view text, const std::string& name, FILE* diagnostics) {
-  return reportingOutOfMemory([&] {
-    auto net = std::make_shared<Net>();
-    ParseSpecText(*net, text, name.c_str(), diagnostics);
-    return Model(std::move(net));
-  });
+  return readModelText(text, name, ReadOptions{}, diagnostics);
 }
 
 Model Model::empty() {
@@ -75,7 +68,8 @@ void check(const Model& model, const Settings& settings) {
                 Error::Kind::model, reason);
 }
 
-Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport) {
+Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport,
+                const RunControl& control) {
   if (!model.hasTarget()) throw Error("\n\tError: No valid target TSE spec.\n", 1, Error::Kind::model);
   return reportingOutOfMemory([&] {
     const double halfAlpha = getZhalfAlpha(settings);
@@ -84,9 +78,9 @@ Result estimate(const Model& model, const Settings& settings, long seed, const R
     result.jobs = settings.jobs > 0 ? settings.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     if (result.jobs == 1) {
       Sampler sampler(model.net(), settings, seed);
-      bounds(sampler, halfAlpha, onReport, result);
+      bounds(sampler, halfAlpha, onReport, result, control);
     } else {
-      boundsInParallel(model.net(), settings, seed, result.jobs, halfAlpha, onReport, result);
+      boundsInParallel(model.net(), settings, seed, result.jobs, halfAlpha, onReport, result, control);
     }
     return result;
   });

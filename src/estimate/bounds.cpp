@@ -105,11 +105,12 @@ Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {
 }
 
 Estimation::Estimation(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport,
-                       Result& result)
+                       Result& result, const RunControl& control)
     : settings_(settings),
       halfAlpha_(halfAlpha),
       lowerBound_(lowerBound),
       onReport_(onReport),
+      control_(control),
       result_(result),
       lastReport_(clock.seconds()) {
   result_.unpaired = false;
@@ -122,6 +123,8 @@ bool Estimation::wantsMore() const {
 
 bool Estimation::take(const Outcome& outcome, const std::function<void()>& afterDiscardCheck) {
   result_.segments = wrapAdd(result_.segments, 1);
+  if (++taken_ % 64 == 0 && control_.stopRequested && control_.stopRequested())
+    throw Error("\n\tError: Interrupted.\n", 130);
   if (outcome.kind == Outcome::Kind::unpaired) {
     result_.unpaired = true;
     ended_ = true;
@@ -141,6 +144,7 @@ bool Estimation::take(const Outcome& outcome, const std::function<void()>& after
 }
 
 void Estimation::accept(const Outcome& outcome) {
+  if (control_.onSample) control_.onSample(lowerBound_ ? -outcome.value : outcome.value, outcome.groupSize);
   if (acceptSample(settings_, halfAlpha_, totals_, outcome.value, outcome.groupSize)) converged_ = true;
   const bool periodic = settings_.printPeriod > 0 && totals_.samples % settings_.printPeriod == 0;
   // Besides the period, a report is due once 20000 s of processor time have passed since the
@@ -166,8 +170,9 @@ double Estimation::finish() {
   return average;
 }
 
-double bounds(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result) {
-  Estimation run(s.settings, halfAlpha, s.net.target->lowerBound != 0, onReport, result);
+double bounds(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result,
+              const RunControl& control) {
+  Estimation run(s.settings, halfAlpha, s.net.target->lowerBound != 0, onReport, result, control);
   while (run.wantsMore()) {
     const Outcome outcome = drawOutcome(s);
     run.take(outcome, [&] { PRYXIncreaseSegmentHistory(s); });

@@ -54,7 +54,7 @@ class ProcessorClock {
 class Estimation {
  public:
   Estimation(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport,
-             Result& result);
+             Result& result, const RunControl& control);
   // True while the run needs another outcome.
   bool wantsMore() const;
   // Takes the next outcome of the sequence; `afterDiscardCheck` runs for a discarded one that
@@ -70,6 +70,8 @@ class Estimation {
   double halfAlpha_;
   bool lowerBound_;
   const ReportCallback& onReport_;
+  const RunControl& control_;
+  int taken_ = 0;
   Result& result_;
   Totals totals_;
   bool converged_ = false;
@@ -81,7 +83,8 @@ class Estimation {
 
 // Runs the whole estimation on one sampler, reporting at the settings' print period; fills
 // `result` (the bound as asked) and returns the average TSE of the pair as stored.
-double bounds(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result);
+double bounds(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result,
+              const RunControl& control = {});
 // Puts the sampler's run state back into the initial marking. Call it before the unfolded
 // graph is cleared: after the first reset, only the records that the graph's events and
 // conditions name have changed, and only they are reset.

@@ -193,13 +193,13 @@ struct Crew {
 }  // namespace
 
 double boundsInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
-                        const ReportCallback& onReport, Result& result) {
+                        const ReportCallback& onReport, Result& result, const RunControl& control) {
   Crew crew;
   for (int i = 0; i < jobs; ++i)
     crew.workers.push_back(std::make_unique<Worker>(net, settings, samplerStream(seed, i, jobs), crew.stop));
   for (auto& worker : crew.workers) worker->start();
 
-  Estimation run(settings, halfAlpha, net.target->lowerBound != 0, onReport, result);
+  Estimation run(settings, halfAlpha, net.target->lowerBound != 0, onReport, result, control);
   for (std::size_t k = 0; run.wantsMore(); ++k) {
     Delivered& d = crew.workers[k % crew.workers.size()]->next();
     if (!d.extras) {

@@ -18,6 +18,6 @@ Random48 samplerStream(long seed, int i, int n);
 // the run takes that outcome, and a fatal error is thrown when the run reaches it. Outcomes
 // drawn past the run's end are dropped. Returns the average TSE of the pair as stored.
 double boundsInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
-                        const ReportCallback& onReport, Result& result);
+                        const ReportCallback& onReport, Result& result, const RunControl& control = {});
 
 }  // namespace zelbo
