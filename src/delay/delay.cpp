@@ -14,6 +14,21 @@
 
 namespace zelbo {
 
+std::unique_ptr<DelaySpec> copyDelaySpec(const DelaySpec& from) {
+  auto spec = std::make_unique<DelaySpec>();
+  spec->location = from.location;
+  spec->scale = from.scale;
+  spec->type = from.type;
+  spec->lambda = from.lambda;
+  spec->prob = from.prob;
+  spec->count = from.count;
+  spec->alpha = from.alpha;
+  spec->beta = from.beta;
+  if (from.quantiles) spec->quantiles = std::make_unique<QuantileTable>(*from.quantiles);
+  spec->probs = from.probs;
+  return spec;
+}
+
 namespace {
 
 constexpr double kStep = 0.001;          // grid step and threshold unit of the tables

@@ -30,6 +30,9 @@ struct DelaySpec {
   std::vector<double> probs;       // CUS: the listed probabilities, file order
 };
 
+// A copy of the specification, its quantile table included.
+std::unique_ptr<DelaySpec> copyDelaySpec(const DelaySpec& spec);
+
 // Quantile tables, built once while the model is read; entry k inverts the cdf at k * 0.001.
 // A table that cannot be completed is reported on `diagnostics`.
 std::unique_ptr<QuantileTable> generateBin(int count, double prob, FILE* diagnostics = stderr);

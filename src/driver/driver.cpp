@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "driver/formats.h"
 #include "driver/record.h"
 #include "driver/report.h"
 #include "zelbo/zelbo.h"
@@ -48,6 +49,11 @@ void help() {
   printf("  -seed N                seed of the random stream (default: the clock's current second)\n");
   printf("  -jobs, -j N            N samplers in threads (default 1; 0: one per hardware thread)\n");
   printf("  -json FILE             write a machine-readable record of the run to FILE\n");
+  printf("  -with FILE             delays, branch probabilities and a target for the model, by name\n");
+  printf("  -delay SPEC            the delay of places without one (default for .g and PNML: .fix 1)\n");
+  printf("  -emit FILE             write the model as read, in zelbo's model language, to FILE\n");
+  printf("  -dot FILE              draw the model in Graphviz DOT to FILE\n");
+  printf("  -dot-unfolding FILE    draw the first sample's unfolding in Graphviz DOT to FILE\n");
   printf("  --help                 this text\n");
   printf("  --version              the version\n");
 }
@@ -59,6 +65,7 @@ struct Invocation {
   std::string modelFileName;
   std::optional<Model> model;
   std::unique_ptr<RecordFile> record;  // -json
+  FormatOptions formats;               // -with, -delay, -emit, -dot, -dot-unfolding
 };
 
 // An end before the run: the status to end with, its message already written.
@@ -118,6 +125,14 @@ void openRecord(Invocation& run, const char* path) {
   run.record = std::move(record);  // a repeated -json replaces the earlier one
 }
 
+// A file written from the model (-emit, -dot, -dot-unfolding).
+void openOutput(Invocation& run, const char* option, const char* path, std::unique_ptr<RecordFile>& file) {
+  auto output = std::make_unique<RecordFile>();
+  std::string why;
+  if (!output->open(path, why)) badValue(run, option, path, ("cannot be written: " + why).c_str());
+  file = std::move(output);  // a repeated option replaces the earlier file
+}
+
 struct Option {
   const char* longForm;   // nullptr: the option has only a short form
   const char* shortForm;  // nullptr: the option has only a long form
@@ -143,6 +158,12 @@ const Option kOptions[] = {
     {"-seed", nullptr, true, scanSeed},
     {"-jobs", "-j", true, scanJobs},
     {"-json", nullptr, true, openRecord},
+    {"-with", nullptr, true, [](Invocation& r, const char* v) { r.formats.read.annotations = v; }},
+    {"-delay", nullptr, true, [](Invocation& r, const char* v) { r.formats.read.defaultDelay = v; }},
+    {"-emit", nullptr, true, [](Invocation& r, const char* v) { openOutput(r, "-emit", v, r.formats.emit); }},
+    {"-dot", nullptr, true, [](Invocation& r, const char* v) { openOutput(r, "-dot", v, r.formats.dot); }},
+    {"-dot-unfolding", nullptr, true,
+     [](Invocation& r, const char* v) { openOutput(r, "-dot-unfolding", v, r.formats.unfolding); }},
     {"--help", nullptr, false,
      [](Invocation&, const char*) {
        help();
@@ -180,7 +201,8 @@ std::optional<int> readCommandLine(Invocation& run, int argc, char** argv) {
       option->apply(run, value);
     } else if (i == argc - 1 && arg[0] != '-') {
       run.modelFileName = arg;
-      run.model = Model::readFile(arg, stderr);
+      run.model = readModel(arg, run.formats.read, stderr);
+      writeModelFiles(run.formats, *run.model, arg);
     } else {
       fprintf(stderr, "command line error: %s\n", arg);
       fflush(run.settings.log);
@@ -200,6 +222,7 @@ void writeFinalReport(const Invocation& run, const Result& result) {
 
 int estimateAndReport(Invocation& run, RunRecord& record) {
   check(*run.model, run.settings);
+  writeUnfoldingFile(run.formats, *run.model, run.settings, run.seed);
   FILE* log = run.settings.log;
   fflush(log);
   const Target target = run.model->target();

@@ -39,12 +39,26 @@ char escapeLetter(unsigned char c) {
 
 constexpr char kHex[] = "0123456789abcdef";
 
+// A letter and then a distribution keyword, the whole name: the model language's scanner
+// takes the letter as the keyword's leading character and reads "xuni" as .uni.
+bool readsAsKeyword(std::string_view name) {
+  static constexpr std::string_view kKeywords[] = {
+      "uni", "uniform", "fix", "fixed", "geo", "geometric", "exp",
+      "exponential", "cus", "custom", "bin", "binomial", "bet", "beta"};
+  if (name.size() < 4 || !isAsciiLetter(static_cast<unsigned char>(name.front()))) return false;
+  const std::string_view rest = name.substr(1);
+  for (const std::string_view k : kKeywords)
+    if (rest == k) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string toIdentifier(std::string_view name) {
   std::string out;
   out.reserve(name.size() + 8);
-  if (name.empty() || !isAsciiLetter(static_cast<unsigned char>(name.front()))) out += "n_n";
+  if (name.empty() || !isAsciiLetter(static_cast<unsigned char>(name.front())) || readsAsKeyword(name))
+    out += "n_n";
   for (const char ch : name) {
     const auto c = static_cast<unsigned char>(ch);
     if (isAsciiLetter(c) || isAsciiDigit(c)) {

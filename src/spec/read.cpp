@@ -93,6 +93,11 @@ void attachDelaySpec(Net* net, Place* place, std::unique_ptr<DelaySpec> spec) {
   net->delaySpecs.push_back(std::move(spec));
 }
 
+void shareDelaySpec(Net*, Place* place, DelaySpec* owned) {
+  place->delaySpec = owned;
+  place->delayType = owned->type;
+}
+
 TransPair* addTargetPair(Net* net, const TransPair& pair) {
   TransPair* stored = net->targetPairs.emplace_back(std::make_unique<TransPair>(pair)).get();
   if (!net->target) net->target = stored;

@@ -30,6 +30,9 @@ void replacePlacePoset(Net* net, Place* place, const std::vector<TransNode>& nod
 
 // Records a delay specification (owned by the net) as the place's delay.
 void attachDelaySpec(Net* net, Place* place, std::unique_ptr<DelaySpec> spec);
+// Gives the place a delay specification that the net already owns (attached to another place
+// before): places of one delay share one specification and its quantile table.
+void shareDelaySpec(Net* net, Place* place, DelaySpec* owned);
 
 // Adds a target pair to the net; the first one added is the model's target. Returns the
 // stored pair.

@@ -7,6 +7,8 @@ void clearUnfoldedGraph(UnfoldNet& graph) {
   graph.conds.clear();
   graph.initConds.clear();
   graph.inCondRefs.clear();
+  graph.segmentStarts.clear();
+  graph.tailStart = kNone;
 }
 
 }  // namespace zelbo

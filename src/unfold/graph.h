@@ -45,6 +45,8 @@ struct UnfoldNet {
   std::vector<Cond> conds;          // creation order; list order is newest first
   std::vector<CondId> initConds;    // one per initially marked place; list order newest first
   std::vector<CondId> inCondRefs;   // the consumed conditions of every event, in list order
+  std::vector<EventId> segmentStarts;  // the first event of each segment, in order
+  EventId tailStart = kNone;        // the first event fired after the last segment, if any
 };
 
 // An event's consumed conditions, in list order (the reverse of the transition's preset).

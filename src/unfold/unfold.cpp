@@ -57,6 +57,7 @@ void createCountedSegment(Unfolder& u) {
 // For a positive separation, fire on at random until the destination has fired k more times.
 void fireDestinationTail(Unfolder& u, int k) {
   const Trans* destination = u.net.target->destination;
+  u.graph.tailStart = static_cast<EventId>(u.graph.events.size());
   int firings = 0;
   for (int remaining = k; remaining != 0;) {
     if (firings >= kMaxTailFirings)
@@ -103,6 +104,7 @@ void createSegment(Unfolder& u) {
     fprintf(settings.log, "\n\tStart of a segment creation.");
     fprintf(settings.diagnostics, "\n\tStart of a segment\n");
   }
+  u.graph.segmentStarts.push_back(static_cast<EventId>(u.graph.events.size()));
   int stage = 0;
   int firings = 0;
   do {

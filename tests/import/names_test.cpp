@@ -20,9 +20,10 @@ using zelbo::import::toIdentifier;
 std::optional<std::string> decode(std::string_view id) {
   std::string out;
   std::size_t i = 0;
+  bool prefixed = false;
   if (id.substr(0, 3) == "n_n") {
     i = 3;
-    if (id.size() > 3 && std::isalpha(static_cast<unsigned char>(id[3]))) return std::nullopt;
+    prefixed = true;
   }
   const std::string plain = "__p+m-t~i/l<c,r>d.a@s ";  // code, byte
   while (i < id.size()) {
@@ -46,6 +47,13 @@ std::optional<std::string> decode(std::string_view id) {
     out += plain[at + 1];
     i += 2;
   }
+  // A name that starts with a letter takes the prefix only when the model language would read
+  // it as a distribution keyword: a letter, then uni, fix, geo, exp, cus, bin, bet or a long form.
+  static const std::set<std::string> keywords = {"uni", "uniform", "fix", "fixed", "geo", "geometric", "exp",
+                                                 "exponential", "cus", "custom", "bin", "binomial", "bet", "beta"};
+  const bool startsWithLetter = !out.empty() && std::isalpha(static_cast<unsigned char>(out[0]));
+  const bool keywordLike = startsWithLetter && keywords.count(out.substr(1)) > 0;
+  if (prefixed != (!startsWithLetter || keywordLike)) return std::nullopt;
   return out;
 }
 
@@ -60,13 +68,20 @@ TEST(Names, DocumentedExamples) {
   EXPECT_EQ(toIdentifier("caf\xc3\xa9"), "caf_xc3_xa9");
   EXPECT_EQ(toIdentifier("a b"), "a_sb");
   EXPECT_EQ(toIdentifier(""), "n_n");
+  EXPECT_EQ(toIdentifier("xuni"), "n_nxuni");
+  EXPECT_EQ(toIdentifier("pexponential"), "n_npexponential");
+  EXPECT_EQ(toIdentifier("Abeta"), "n_nAbeta");
+  EXPECT_EQ(toIdentifier("xunit"), "xunit");
+  EXPECT_EQ(toIdentifier("uni"), "uni");
+  EXPECT_EQ(toIdentifier("x_uni"), "x__uni");
 }
 
 TEST(Names, TrickyNamesNeverShareAnIdentifier) {
   const std::string tricky[] = {"",    "_",    "__",   "+",     "_p",   "n_p",  "n_n", "n",
                                 "n_",  "n__n", "1",    "n_n1",  "a_",   "a__",  "a_p", "a+",
                                 "a_+", "a/0",  "a/00", "<a,b>", "a,b",  "x_x2", "x\"", "x\x00",
-                                "a.b", "a_d",  "a_db", "p-0",   "p_m0", "~",    "-",   "a:b"};
+                                "a.b", "a_d",  "a_db", "p-0",   "p_m0", "~",    "-",   "a:b",
+                                "xuni", "n_nxuni", "xbeta", "1beta", "bet"};
   std::set<std::string> seen;
   for (const std::string& name : tricky) {
     const std::string id = toIdentifier(name);

@@ -1,0 +1,169 @@
+// The public entry points of formats.h: reading any of the three languages, the options that
+// add to a model, writing a model back and drawing it.
+#include "zelbo/formats.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "convert/build.h"
+#include "delay/delay.h"
+#include "draw/dot.h"
+#include "import/detect.h"
+#include "import/pnml.h"
+#include "import/stg.h"
+#include "spec/net.h"
+#include "spec/parse.h"
+#include "spec/read.h"
+#include "spec/write.h"
+
+namespace zelbo {
+
+namespace {
+
+template <class F>
+auto reportingOutOfMemory(F&& f) {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    throw Error("\n\tError: Out of memory.\n", 1);
+  }
+}
+
+struct FileCloser {
+  void operator()(FILE* file) const { fclose(file); }
+};
+
+// The format of the file at `path`, as import::detectFormat tells it from the whole text, read
+// only up to its first line that is neither blank nor a comment; nullopt when the file cannot
+// be opened or read, which the model reader then reports as it always has.
+std::optional<import::Format> sniffFormat(const std::string& path) {
+  std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "rb"));
+  if (!file) return std::nullopt;
+  // What decides is the byte order mark, whether a comment came first, and the start of the
+  // first other line: a text of those alone is detected as the whole file would be.
+  constexpr std::size_t kKept = 256;  // longer than any word that decides
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  std::string line;
+  bool firstLine = true, bom = false, comment = false;
+  auto summary = [&](std::string_view rest) {
+    return std::string(bom ? kBom : "") + (comment ? "#\n" : "") + std::string(rest);
+  };
+  // True when the line decides.
+  auto decides = [&] {
+    std::string_view text = line;
+    if (firstLine && text.substr(0, 3) == kBom) {
+      bom = true;
+      text.remove_prefix(3);
+    }
+    firstLine = false;
+    const std::size_t start = text.find_first_not_of(" \t\r\v\f");
+    if (start == std::string_view::npos) return false;
+    if (text[start] == '#' || text.substr(start, 2) == "//") {
+      comment = true;
+      return false;
+    }
+    line = summary(text);
+    return true;
+  };
+  char buffer[1 << 16];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (buffer[i] != '\n') {
+        if (line.size() < kKept) line += buffer[i];
+        continue;
+      }
+      if (decides()) return import::detectFormat(line, path);
+      line.clear();
+    }
+  }
+  if (ferror(file.get())) return std::nullopt;
+  if (decides()) return import::detectFormat(line, path);
+  return import::detectFormat(summary(""), path);
+}
+
+[[noreturn]] void importFailed(const import::ImportError& error) {
+  throw Error("\n\tError: " + error.toString() + "\n", 1, Error::Kind::model);
+}
+
+// Builds the .g or PNML text into `net`; returns the name of its first transition.
+std::string importInto(Net& net, import::Format format, std::string_view text, const std::string& name) {
+  const import::ImportResult result =
+      format == import::Format::Stg ? import::importStg(text, name) : import::importPnml(text, name);
+  if (!result) importFailed(result.error());
+  buildImported(net, result.value(), name);
+  return result.value().transitions.front().name;
+}
+
+// The options, once the model is read. An imported net (`firstTransition` set) gets the
+// defaults for what its format lacks.
+void addOptions(Net& net, const ReadOptions& options, const std::string& firstTransition, FILE* diagnostics) {
+  const bool imported = !firstTransition.empty();
+  if (!options.annotations.empty()) {
+    Net annotations;
+    ParseSpecFile(annotations, options.annotations.c_str(), diagnostics);
+    annotate(net, annotations, options.annotations);
+  }
+  if (!options.defaultDelay.empty()) fillDelays(net, *parseDelay(options.defaultDelay, "-delay"));
+  else if (imported) fillDelays(net, *parseDelay(".fix 1", "-delay"));
+  if (imported) defaultTarget(net, firstTransition);
+  prepareFiring(net);
+}
+
+}  // namespace
+
+Model readModel(const std::string& path, const ReadOptions& options, FILE* diagnostics) {
+  return reportingOutOfMemory([&] {
+    auto net = std::make_shared<Net>();
+    const std::optional<import::Format> format = sniffFormat(path);
+    std::string firstTransition;
+    if (format && *format != import::Format::Stpn) {
+      import::Result<std::string> text = import::readFile(path);
+      if (!text) importFailed(text.error());
+      firstTransition = importInto(*net, *format, text.value(), path);
+    } else {
+      ParseSpecFile(*net, path.c_str(), diagnostics);
+    }
+    addOptions(*net, options, firstTransition, diagnostics);
+    return Model(std::move(net));
+  });
+}
+
+Model readModelText(std::string_view text, const std::string& name, const ReadOptions& options, FILE* diagnostics) {
+  return reportingOutOfMemory([&] {
+    auto net = std::make_shared<Net>();
+    const import::Format format = import::detectFormat(text, name);
+    std::string firstTransition;
+    if (format != import::Format::Stpn) firstTransition = importInto(*net, format, text, name);
+    else ParseSpecText(*net, text, name.c_str(), diagnostics);
+    addOptions(*net, options, firstTransition, diagnostics);
+    return Model(std::move(net));
+  });
+}
+
+WrittenModel writeModel(const Model& model, const std::string& source) {
+  return reportingOutOfMemory([&] {
+    std::string header = "// The model " + model.name();
+    if (!source.empty()) {
+      header += " as zelbo read it from ";
+      for (const char c : source) header += (c == '\n' || c == '\r') ? '?' : c;
+    }
+    header += "\n";
+    WrittenModel written;
+    written.statements = modelStatements(model.net()).size();
+    written.text = writeModelText(model.net(), header);
+    return written;
+  });
+}
+
+std::string modelDot(const Model& model) {
+  return reportingOutOfMemory([&] { return netDot(model.net()); });
+}
+
+std::string unfoldingDot(const Model& model, const Settings& settings, long seed, int nodeLimit) {
+  return reportingOutOfMemory([&] { return firstUnfoldingDot(model.net(), settings, seed, nodeLimit); });
+}
+
+}  // namespace zelbo

@@ -1,0 +1,171 @@
+#include "convert/build.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "delay/delay.h"
+#include "import/names.h"
+#include "spec/check.h"
+#include "spec/parse.h"
+#include "spec/read.h"
+#include "zelbo/error.h"
+
+namespace zelbo {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& message) {
+  throw Error("\n\tError: " + message + "\n", 1, Error::Kind::model);
+}
+
+// The probability of each of `branches` equal branches, as the model's numbers are stored.
+double equalBranch(std::size_t branches) {
+  return static_cast<double>(static_cast<float>(1.0 / static_cast<double>(branches)));
+}
+
+// A stream that discards what is written to it.
+struct Sink {
+  Sink() : file(fopen("/dev/null", "w")) {}
+  ~Sink() {
+    if (file) fclose(file);
+  }
+  FILE* file;
+};
+
+}  // namespace
+
+std::vector<Statement> importedStatements(const import::ImportedNet& imported, const std::string& file) {
+  const std::size_t places = imported.places.size();
+  std::vector<std::vector<int>> into(places), outOf(places);
+  std::vector<char> hasInput(imported.transitions.size(), 0);
+  for (const import::ImportedArc& arc : imported.arcs) {
+    if (arc.toTransition) {
+      outOf[arc.place].push_back(arc.transition);
+      hasInput[arc.transition] = 1;
+    } else {
+      into[arc.place].push_back(arc.transition);
+    }
+  }
+  for (std::size_t t = 0; t < imported.transitions.size(); ++t) {
+    if (hasInput[t]) continue;
+    const import::ImportedTransition& trans = imported.transitions[t];
+    const import::ImportError where{file, trans.line,
+                                    "transition " + import::quoteName(trans.original) +
+                                        " has no input place: it could fire at any time, without end"};
+    fail(where.toString());
+  }
+
+  std::vector<Statement> statements(places);
+  for (std::size_t i = 0; i < places; ++i) {
+    Statement& s = statements[i];
+    s.kind = Statement::Kind::place;
+    s.name = imported.places[i].name;
+    auto list = [&](Clause::Kind kind, const std::vector<int>& transitions) {
+      if (transitions.empty()) return;
+      Clause c;
+      c.kind = kind;
+      const double prob = kind == Clause::Kind::poset ? equalBranch(transitions.size()) : 1.0;
+      for (const int t : transitions) c.transitions.push_back(TransRef{imported.transitions[t].name, prob});
+      s.clauses.push_back(std::move(c));
+    };
+    list(Clause::Kind::preset, into[i]);
+    list(Clause::Kind::poset, outOf[i]);
+    if (imported.places[i].tokens > 0) {
+      Clause mark;
+      mark.kind = Clause::Kind::mark;
+      mark.tokens = imported.places[i].tokens;
+      s.clauses.push_back(std::move(mark));
+    }
+  }
+  return statements;
+}
+
+void buildImported(Net& net, const import::ImportedNet& imported, const std::string& file) {
+  applyStatements(net, imported.name, importedStatements(imported, file));
+}
+
+std::unique_ptr<DelaySpec> parseDelay(const std::string& text, const std::string& option) {
+  const std::string shown = import::quoteName(text);
+  Net parsed;
+  Sink sink;
+  try {
+    ParseSpecText(parsed, ".stpn d\n.delay d " + text + "\n", option.c_str(), sink.file ? sink.file : stderr);
+  } catch (const Error&) {
+    fail(option + " " + shown + " is not a delay of the model language, such as \".fix 1\" or \".uni 1 2\".");
+  }
+  const Place* place = parsed.placeById.empty() ? nullptr : parsed.placeById[0];
+  if (parsed.numPlaces != 1 || parsed.numTrans != 0 || parsed.target || parsed.delaySpecs.size() != 1 ||
+      !place->delaySpec || place->initMarked)
+    fail(option + " " + shown + " is not one delay of the model language, such as \".fix 1\" or \".uni 1 2\".");
+  if (PRYXCheckDelaySpecForPlace(place) != 0) fail(option + " " + shown + ": the delay's numbers are out of range.");
+  return std::move(parsed.delaySpecs[0]);
+}
+
+void annotate(Net& net, const Net& annotations, const std::string& file) {
+  const std::string where = file + ": ";
+  auto transitionOf = [&](const Trans* named) {
+    Trans* t = net.transByName.find(named->name);
+    if (!t) fail(where + "transition " + named->name + " is not in the net " + net.name + ".");
+    return t;
+  };
+  for (const Place* a : annotations.placeById) {
+    Place* p = net.placeByName.find(a->name);
+    if (!p) fail(where + "place " + a->name + " is not in the net " + net.name + ".");
+    if (!a->preset.empty())
+      fail(where + "the .preset of place " + a->name + ": an annotation gives delays, probabilities and a target, not arcs.");
+    if (a->initMarked)
+      fail(where + "the .mark of place " + a->name + ": an annotation gives delays, probabilities and a target, not a marking.");
+    if (!a->poset.empty()) {
+      // Branch probabilities by name; the net keeps its arcs and their order.
+      std::vector<TransNode> nodes;
+      for (const TransNode& node : p->poset) nodes.push_back(node);
+      std::vector<char> given(nodes.size(), 0);
+      for (const TransNode& branch : a->poset) {
+        const Trans* t = transitionOf(branch.trans);
+        std::size_t k = 0;
+        while (k < nodes.size() && nodes[k].trans != t) ++k;
+        if (k == nodes.size())
+          fail(where + "transition " + t->name + " is not a branch of place " + p->name + ".");
+        nodes[k].prob = branch.prob;
+        given[k] = 1;
+      }
+      for (std::size_t k = 0; k < nodes.size(); ++k)
+        if (!given[k])
+          fail(where + "place " + p->name + ": the branch to " + nodes[k].trans->name +
+               " has no probability; list every branch of the place.");
+      replacePlacePoset(&net, p, nodes);
+    }
+  }
+  for (const Trans* t : annotations.transById) transitionOf(t);
+  // Delays last: an annotation that names a place twice keeps its last delay, as a model does.
+  for (const Place* a : annotations.placeById)
+    if (a->delaySpec) attachDelaySpec(&net, net.placeByName.find(a->name), copyDelaySpec(*a->delaySpec));
+  if (const TransPair* target = annotations.target) {
+    TransPair pair = *target;  // a lower bound is stored mirrored in both models alike
+    pair.source = transitionOf(target->source);
+    pair.destination = transitionOf(target->destination);
+    net.target = addTargetPair(&net, pair);
+  }
+}
+
+void fillDelays(Net& net, const DelaySpec& delay) {
+  DelaySpec* shared = nullptr;
+  for (Place* p : net.placeById) {
+    if (p->delaySpec) continue;
+    if (shared) {
+      shareDelaySpec(&net, p, shared);
+      continue;
+    }
+    std::unique_ptr<DelaySpec> spec = copyDelaySpec(delay);
+    shared = spec.get();
+    attachDelaySpec(&net, p, std::move(spec));
+  }
+}
+
+void defaultTarget(Net& net, const std::string& transition) {
+  if (net.target) return;
+  Trans* t = net.transByName.find(transition);
+  if (t) addTargetPair(&net, TransPair{t, t, 1, 0});
+}
+
+}  // namespace zelbo

@@ -1,0 +1,265 @@
+#include "draw/dot.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "base/wrap.h"
+#include "delay/delay.h"
+#include "spec/statements.h"
+#include "zelbo/error.h"
+
+namespace zelbo {
+
+namespace {
+
+constexpr const char* kSourceColour = "#d62728";
+constexpr const char* kDestinationColour = "#1f77b4";
+constexpr const char* kBothColour = "#9467bd";
+
+std::string number(double value) {
+  char text[32];
+  snprintf(text, sizeof text, "%.4g", value);
+  return text;
+}
+
+const char* preamble =
+    "  graph [fontname=\"Helvetica\", fontsize=12, labelloc=t, forcelabels=true, nodesep=0.35, ranksep=0.35];\n"
+    "  node [fontname=\"Helvetica\", fontsize=10];\n"
+    "  edge [fontname=\"Helvetica\", fontsize=9, arrowsize=0.6];\n";
+
+// The fatal message of a run, as one line: "Error: ", tabs and line breaks taken out.
+std::string oneLine(std::string_view message) {
+  std::string out;
+  for (const char c : message) {
+    if (c == '\n' || c == '\t') {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  for (const std::string_view word : {"Error: ", "Info : "}) {
+    std::size_t at;
+    while ((at = out.find(word)) != std::string::npos) out.erase(at, word.size());
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  while (!out.empty() && out.front() == ' ') out.erase(out.begin());
+  return out;
+}
+
+}  // namespace
+
+std::string dotString(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      continue;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::string netDot(const Net& net) {
+  const TransPair* target = net.target && net.target->source && net.target->destination ? net.target : nullptr;
+  // The target as asked: a lower bound is held mirrored.
+  const Trans* source = target ? (target->lowerBound ? target->destination : target->source) : nullptr;
+  const Trans* destination = target ? (target->lowerBound ? target->source : target->destination) : nullptr;
+  std::string title = "model " + std::string(modelName(net));
+  if (target) {
+    const int separation = target->lowerBound ? wrapNeg(target->separation) : target->separation;
+    title += std::string("\n") + (target->lowerBound ? "lower" : "upper") + " bound of the average TSE(" +
+             source->name + ", " + destination->name + ", " + std::to_string(separation) + ")";
+  }
+  std::string out = "digraph " + dotString(modelName(net)) + " {\n" + preamble;
+  out += "  label=" + dotString(title) + ";\n";
+  for (const Place* p : net.placeById) {
+    // A token is a black circle (HTML-like label, so that the name beside keeps its size);
+    // more tokens than one, their count.
+    std::string token = "\"\"";
+    if (p->initTokens == 1) token = "<<FONT POINT-SIZE=\"16\">&#9679;</FONT>>";
+    else if (p->initTokens != 0) token = dotString(std::to_string(p->initTokens));
+    const std::string delay = p->delaySpec ? delayText(*p->delaySpec) : "no delay";
+    out += "  p" + std::to_string(p->id) + " [shape=circle, width=0.3, height=0.3, fixedsize=true, label=" + token +
+           ", xlabel=" + dotString(p->name + "\n" + delay) + "];\n";
+  }
+  for (const Trans* t : net.transById) {
+    std::string label = t->name;
+    const char* colour = "black";
+    if (t == source && t == destination) {
+      label += "\n(target source and destination)";
+      colour = kBothColour;
+    } else if (t == source) {
+      label += "\n(target source)";
+      colour = kSourceColour;
+    } else if (t == destination) {
+      label += "\n(target destination)";
+      colour = kDestinationColour;
+    }
+    out += "  t" + std::to_string(t->id) + " [shape=box, style=filled, color=\"" + colour + "\", fillcolor=\"" + colour +
+           "\", width=0.5, height=0.07, fixedsize=true, label=\"\", xlabel=" + dotString(label) + "];\n";
+  }
+  for (const Place* p : net.placeById) {
+    for (const TransNode& node : p->preset)
+      out += "  t" + std::to_string(node.trans->id) + " -> p" + std::to_string(p->id) + ";\n";
+    const bool choice = p->poset.size() > 1;
+    for (const TransNode& node : p->poset) {
+      out += "  p" + std::to_string(p->id) + " -> t" + std::to_string(node.trans->id);
+      if (choice) out += " [label=" + dotString(realText(node.prob)) + "]";
+      out += ";\n";
+    }
+  }
+  out += "}\n";
+  return out;
+}
+
+std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, std::string_view ending) {
+  const UnfoldNet& g = s.graph;
+  const bool timed = outcome && outcome->kind != Outcome::Kind::unpaired;
+  const std::size_t events = g.events.size(), conds = g.conds.size();
+
+  // Firing times: the latest arrival of the event's produced input tokens (a token of the
+  // initial marking arrives at 0), as the estimation computes them.
+  std::vector<double> time(events, 0.0);
+  if (timed)
+    for (std::size_t e = 0; e < events; ++e)
+      for (const CondId c : inConds(g, g.events[e])) {
+        if (c == kNone || g.conds[c].producer == kNone) continue;
+        time[e] = std::max(time[e], time[g.conds[c].producer] + g.conds[c].delay);
+      }
+
+  // Roles of the paired target events.
+  std::vector<int> role(events, 0);  // 1 source, 2 destination, 3 both
+  if (outcome)
+    for (const EventPair& pair : s.targetEventPair) {
+      if (pair.source != kNone) role[pair.source] |= 1;
+      if (pair.destination != kNone) role[pair.destination] |= 2;
+    }
+
+  // What fits: the initial conditions, then each event with the conditions it produces.
+  std::vector<char> drawnCond(conds, 0);
+  std::size_t initial = 0;
+  while (initial < conds && g.conds[initial].producer == kNone) ++initial;
+  const std::size_t limit = nodeLimit > 0 ? static_cast<std::size_t>(nodeLimit) : 0;
+  std::size_t nodes = 0, drawnEvents = 0;
+  for (std::size_t c = 0; c < initial && nodes < limit; ++c, ++nodes) drawnCond[c] = 1;
+  bool cut = nodes < initial;
+  for (std::size_t e = 0; e < events && !cut; ++e) {
+    const Event& ev = g.events[e];
+    if (nodes + 1 + static_cast<std::size_t>(ev.numOut) > limit) {
+      cut = true;
+      break;
+    }
+    ++drawnEvents;
+    nodes += 1 + ev.numOut;
+    forEachOutCond(ev, [&](CondId c) { drawnCond[c] = 1; });
+  }
+
+  std::string title = "model " + std::string(modelName(s.net)) + ": the first unfolding, " + std::to_string(events) +
+                      " events and " + std::to_string(conds) + " conditions in " +
+                      std::to_string(g.segmentStarts.size()) + " segment" + (g.segmentStarts.size() == 1 ? "" : "s");
+  if (outcome) {
+    switch (outcome->kind) {
+      case Outcome::Kind::accepted:
+        title += "\nits sample: " + std::to_string(outcome->groupSize) + " TSE instance" +
+                 (outcome->groupSize == 1 ? "" : "s") + ", separations summing to " + number(outcome->value);
+        break;
+      case Outcome::Kind::empty:
+        title += "\nno TSE instance";
+        break;
+      case Outcome::Kind::discarded:
+        title += "\ndiscarded: a reference event does not lead to every TSE event";
+        break;
+      case Outcome::Kind::unpaired:
+        title += "\nthe target events could not be paired; no delays were drawn";
+        break;
+    }
+  } else {
+    title += "\nthe unfolding ended: " + oneLine(ending);
+  }
+  std::string out = "digraph " + dotString(std::string(modelName(s.net)) + " unfolding") + " {\n" + preamble;
+  out += "  label=" + dotString(title) + ";\n";
+
+  auto condNode = [&](std::size_t c) {
+    const Cond& cond = g.conds[c];
+    std::string label = cond.place->name + " #" + std::to_string(cond.index);
+    if (cond.producer == kNone) label += "\ninitial";
+    else if (timed) label += "\ndelay " + number(cond.delay);
+    return "    c" + std::to_string(c) + " [shape=ellipse, label=" + dotString(label) + "];\n";
+  };
+  auto eventNode = [&](std::size_t e) {
+    const Event& ev = g.events[e];
+    std::string label = ev.trans->name + " #" + std::to_string(ev.index);
+    if (timed) label += "\nat " + number(time[e]);
+    std::string attributes = "shape=box, style=filled, fillcolor=\"#e8e8e8\"";
+    if (role[e]) {
+      const char* colour = role[e] == 3 ? kBothColour : role[e] == 1 ? kSourceColour : kDestinationColour;
+      attributes = std::string("shape=box, style=\"filled,bold\", color=\"") + colour + "\", fillcolor=\"" + colour +
+                   "\", fontcolor=white";
+      label += role[e] == 3 ? "\ntarget source and destination" : role[e] == 1 ? "\ntarget source" : "\ntarget destination";
+    }
+    std::string text = "    e" + std::to_string(e) + " [" + attributes + ", label=" + dotString(label) + "];\n";
+    forEachOutCond(ev, [&](CondId c) { text += condNode(static_cast<std::size_t>(c)); });
+    return text;
+  };
+
+  if (initial > 0) {
+    out += "  subgraph cluster_initial {\n    label=\"initial marking\";\n    style=dashed;\n";
+    for (std::size_t c = 0; c < initial; ++c)
+      if (drawnCond[c]) out += condNode(c);
+    out += "  }\n";
+  }
+  // Segments, then the destination's firings after the last one.
+  std::vector<std::pair<std::size_t, std::string>> parts;
+  for (std::size_t k = 0; k < g.segmentStarts.size(); ++k)
+    parts.emplace_back(static_cast<std::size_t>(g.segmentStarts[k]), "segment " + std::to_string(k + 1));
+  if (g.tailStart != kNone) parts.emplace_back(static_cast<std::size_t>(g.tailStart), "after the last segment");
+  if (parts.empty() || parts.front().first > 0) parts.insert(parts.begin(), {0, "before the first segment"});
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    const std::size_t begin = parts[k].first;
+    const std::size_t end = std::min(k + 1 < parts.size() ? parts[k + 1].first : events, drawnEvents);
+    if (begin >= end) continue;
+    out += "  subgraph cluster_" + std::to_string(k) + " {\n    label=" + dotString(parts[k].second) +
+           ";\n    style=rounded;\n    color=\"#888888\";\n";
+    for (std::size_t e = begin; e < end; ++e) out += eventNode(e);
+    out += "  }\n";
+  }
+  for (std::size_t e = 0; e < drawnEvents; ++e) {
+    const Event& ev = g.events[e];
+    for (const CondId c : inConds(g, ev))
+      if (c != kNone && drawnCond[c]) out += "  c" + std::to_string(c) + " -> e" + std::to_string(e) + ";\n";
+    forEachOutCond(ev, [&](CondId c) { out += "  e" + std::to_string(e) + " -> c" + std::to_string(c) + ";\n"; });
+  }
+  if (cut) {
+    const std::size_t total = events + conds;
+    out += "  cutoff [shape=note, style=filled, fillcolor=\"#fff3b0\", label=" +
+           dotString("cut off: " + std::to_string(nodes) + " of " + std::to_string(total) + " nodes drawn (" +
+                     std::to_string(drawnEvents) + " of " + std::to_string(events) +
+                     " events); the drawing stops at " + std::to_string(limit) + " nodes") +
+           "];\n";
+  }
+  out += "}\n";
+  return out;
+}
+
+std::string firstUnfoldingDot(const Net& net, const Settings& settings, long seed, int nodeLimit) {
+  if (!net.target || !net.target->source || !net.target->destination)
+    throw Error("\n\tError: No valid target TSE spec.\n", 1, Error::Kind::model);
+  Sampler sampler(net, settings, seed);
+  std::string drawing;
+  try {
+    drawOutcome(sampler, [&](const Sampler& s, const Outcome& outcome) { drawing = graphDot(s, &outcome, nodeLimit); });
+  } catch (const Error& error) {
+    drawing = graphDot(sampler, nullptr, nodeLimit, error.what());
+  }
+  return drawing;
+}
+
+}  // namespace zelbo
