@@ -26,38 +26,27 @@ std::vector<int> placeIds(const List& list) {
   return ids;
 }
 
-// The order of the place statements. A statement pushes its place onto the lists of the
-// transitions it names, so each transition's list, read from its oldest entry, orders the
-// statements of its places; of the orders that satisfy every list, the one closest to the
-// order of the places.
-std::vector<const Place*> statementOrder(const Net& net) {
-  const int n = net.numPlaces;
-  std::vector<std::vector<int>> after(n);
-  std::vector<int> before(n, 0);
+// The constraints on the order of the place statements. A statement pushes its place onto
+// the lists of the transitions it names, so each transition's list, read from its oldest entry,
+// orders the statements of its places: `after[i]` holds the places whose statements must
+// follow place i's, `before[i]` counts those that must precede it.
+struct StatementGraph {
+  std::vector<std::vector<int>> after;
+  std::vector<int> before;
+};
+
+StatementGraph statementGraph(const Net& net) {
+  StatementGraph g{std::vector<std::vector<int>>(net.numPlaces), std::vector<int>(net.numPlaces, 0)};
   for (const Trans* t : net.transById) {
     for (const PlaceList* list : {&t->preset, &t->poset}) {
       const std::vector<int> ids = placeIds(*list);  // newest first
       for (std::size_t j = 1; j < ids.size(); ++j) {
-        after[ids[j]].push_back(ids[j - 1]);
-        ++before[ids[j - 1]];
+        g.after[ids[j]].push_back(ids[j - 1]);
+        ++g.before[ids[j - 1]];
       }
     }
   }
-  std::priority_queue<int, std::vector<int>, std::greater<int>> ready;
-  for (int i = 0; i < n; ++i)
-    if (before[i] == 0) ready.push(i);
-  std::vector<const Place*> order;
-  order.reserve(n);
-  while (!ready.empty()) {
-    const int i = ready.top();
-    ready.pop();
-    order.push_back(net.placeById[i]);
-    for (const int j : after[i])
-      if (--before[j] == 0) ready.push(j);
-  }
-  if (static_cast<int>(order.size()) != n)
-    cannotWrite("the transitions list their places in orders that no order of place statements gives");
-  return order;
+  return g;
 }
 
 std::vector<TransRef> refs(const TransList& list) {
@@ -207,9 +196,7 @@ std::vector<Statement> modelStatements(const Net& net) {
     if (!isWritableName(t->name)) cannotWrite("transition name " + t->name + " is not an identifier the scanner reads as one");
   if (net.numPlaces == 0 && !net.target) cannotWrite("it has no places");
 
-  const std::vector<const Place*> order = statementOrder(net);
-
-  // The place statements' clauses.
+  // The clauses of each place statement.
   std::vector<PlacePlan> plans(net.numPlaces);
   {
     std::vector<std::vector<const Trans*>> presetSide(net.numPlaces), posetSide(net.numPlaces);
@@ -227,32 +214,104 @@ std::vector<Statement> modelStatements(const Net& net) {
     }
   }
 
-  // The marking, newest entry first on the list: in the place statements when the statements'
-  // order gives it, else in bare statements before them (a place takes ".mark" clauses in
-  // statements before its arcs).
-  std::vector<const Place*> markOrder;
+  // The target statement, which goes where it creates its transitions in order.
+  const bool hasTarget = net.target && net.target->source && net.target->destination;
+  std::vector<TransRef> targetNames;
+  Statement target;
+  if (hasTarget) {
+    const TransPair& pair = *net.target;
+    target.kind = Statement::Kind::target;
+    target.lowerBound = pair.lowerBound != 0;
+    // A lower bound is held mirrored: the file writes the triple before ".lb" swapped back.
+    target.source = target.lowerBound ? pair.destination->name : pair.source->name;
+    target.destination = target.lowerBound ? pair.source->name : pair.destination->name;
+    target.separation = target.lowerBound ? wrapNeg(pair.separation) : pair.separation;
+    targetNames = {TransRef{target.source, 1.0}, TransRef{target.destination, 1.0}};
+  }
+
+  // The order of the place statements, one at a time: of the places whose predecessors are
+  // written, the first by number whose statement creates its new transitions in the model's
+  // order (with its clauses in one order or the other) and, while it can, keeps the initial
+  // marking in the order the statements' ".mark" clauses give.
+  std::vector<const Place*> markOrder;  // the marking's entries, oldest first
   for (const Place* p : net.initMarking) markOrder.insert(markOrder.begin(), p);
   MarkSplitter splitter(net);
+  std::size_t markAt = 0;
   bool marksInPlace = true;
-  {
-    std::size_t at = 0;
-    for (const Place* p : order)
-      for (int k = splitter.entries(p); k > 0 && marksInPlace; --k, ++at)
-        marksInPlace = at < markOrder.size() && markOrder[at] == p;
+  auto keepsMarks = [&](const Place* p) {
+    const int entries = splitter.entries(p);
+    if (!marksInPlace || entries == 0) return true;
+    for (int k = 0; k < entries; ++k)
+      if (markAt + k >= markOrder.size() || markOrder[markAt + k] != p) return false;
+    return true;
+  };
+  StatementGraph graph = statementGraph(net);
+  std::priority_queue<int, std::vector<int>, std::greater<int>> ready;
+  for (int i = 0; i < net.numPlaces; ++i)
+    if (graph.before[i] == 0) ready.push(i);
+  Creation creation(net);
+  std::vector<const Place*> order;
+  std::vector<char> posetFirst(net.numPlaces, 0);
+  std::size_t targetAt = hasTarget ? SIZE_MAX : 0;  // the place statement the target precedes
+  std::vector<int> passed;
+  while (static_cast<int>(order.size()) < net.numPlaces) {
+    if (ready.empty()) cannotWrite("the transitions list their places in orders that no order of place statements gives");
+    int chosen = -1, fallback = -1;
+    bool chosenPosetFirst = false, fallbackPosetFirst = false;
+    passed.clear();
+    while (!ready.empty() && chosen < 0) {
+      const int i = ready.top();
+      ready.pop();
+      passed.push_back(i);
+      for (const bool pf : {false, true}) {
+        if (!creation.fits(mentions(plans[i], pf))) continue;
+        if (fallback < 0) fallback = i, fallbackPosetFirst = pf;
+        if (keepsMarks(net.placeById[i])) chosen = i, chosenPosetFirst = pf;
+        break;
+      }
+    }
+    if (chosen < 0) chosen = fallback, chosenPosetFirst = fallbackPosetFirst;
+    for (const int i : passed)
+      if (i != chosen) ready.push(i);
+    if (chosen < 0) {
+      if (targetAt == SIZE_MAX && creation.fits({&targetNames})) {
+        creation.commit({&targetNames});
+        targetAt = order.size();
+        continue;
+      }
+      cannotWrite("no order of statements creates its transitions in the order of the model");
+    }
+    const Place* p = net.placeById[chosen];
+    creation.commit(mentions(plans[chosen], chosenPosetFirst));
+    posetFirst[chosen] = chosenPosetFirst;
+    order.push_back(p);
+    if (!keepsMarks(p)) marksInPlace = false;
+    else if (marksInPlace) markAt += splitter.entries(p);
+    for (const int j : graph.after[chosen])
+      if (--graph.before[j] == 0) ready.push(j);
   }
+  if (targetAt == SIZE_MAX) {
+    if (!creation.fits({&targetNames}))
+      cannotWrite("no order of statements creates its transitions in the order of the model (at the target)");
+    creation.commit({&targetNames});
+    targetAt = order.size();
+  }
+  if (const Trans* missing = creation.firstMissing())
+    cannotWrite("transition " + missing->name + " has no arcs and is not a target, so no statement creates it in order");
+
+  // The marking: in the place statements when their order gives it, else in bare statements
+  // before them (a place takes ".mark" clauses in statements before the one with its arcs).
   std::vector<Statement> statements;
   std::vector<const Place*> mentioned;  // the place each statement names, in order
   if (marksInPlace) {
     for (const Place* p : order)
-      while (splitter.entries(p) > 0) {
-        plans[p->id].marks.push_back(splitter.next(p));
-      }
+      while (splitter.entries(p) > 0) plans[p->id].marks.push_back(splitter.next(p));
   } else {
     for (std::size_t i = 0; i < markOrder.size();) {
+      const Place* p = markOrder[i];
       Statement s;
       s.kind = Statement::Kind::place;
-      s.name = markOrder[i]->name;
-      const Place* p = markOrder[i];
+      s.name = p->name;
       for (; i < markOrder.size() && markOrder[i] == p; ++i) {
         Clause c;
         c.kind = Clause::Kind::mark;
@@ -280,56 +339,19 @@ std::vector<Statement> modelStatements(const Net& net) {
     for (const Place* p : order) see(p);
   }
   if (bareFirst) {
-    std::vector<Statement> bare;
+    std::vector<Statement> bare(net.numPlaces);
     for (const Place* p : net.placeById) {
-      Statement s;
-      s.kind = Statement::Kind::place;
-      s.name = p->name;
-      bare.push_back(std::move(s));
+      bare[p->id].kind = Statement::Kind::place;
+      bare[p->id].name = p->name;
     }
     statements.insert(statements.begin(), std::make_move_iterator(bare.begin()), std::make_move_iterator(bare.end()));
   }
-
-  // The place statements, each with its clauses in the order that creates its new transitions
-  // in the net's order; the target statement goes where it creates its own.
-  Creation creation(net);
-  const bool hasTarget = net.target && net.target->source && net.target->destination;
-  std::vector<TransRef> targetNames;
-  Statement target;
-  if (hasTarget) {
-    const TransPair& pair = *net.target;
-    target.kind = Statement::Kind::target;
-    target.lowerBound = pair.lowerBound != 0;
-    // A lower bound is held mirrored: the file writes the triple before ".lb" swapped back.
-    target.source = target.lowerBound ? pair.destination->name : pair.source->name;
-    target.destination = target.lowerBound ? pair.source->name : pair.destination->name;
-    target.separation = target.lowerBound ? wrapNeg(pair.separation) : pair.separation;
-    targetNames = {TransRef{target.source, 1.0}, TransRef{target.destination, 1.0}};
-  }
-  bool targetWritten = !hasTarget;
-  for (const Place* p : order) {
-    const PlacePlan& plan = plans[p->id];
-    if (!plan.hasClauses() && bareFirst) continue;
-    bool placed = false;
-    for (int attempt = 0; attempt < 2 && !placed; ++attempt) {
-      for (const bool posetFirst : {false, true}) {
-        if (!creation.fits(mentions(plan, posetFirst))) continue;
-        creation.commit(mentions(plan, posetFirst));
-        statements.push_back(placeStatement(plan, posetFirst));
-        placed = true;
-        break;
-      }
-      if (!placed && !targetWritten && creation.fits({&targetNames})) {
-        creation.commit({&targetNames});
-        statements.push_back(target);
-        targetWritten = true;
-      } else if (!placed) {
-        break;
-      }
-    }
-    if (!placed)
-      cannotWrite("no order of statements creates its transitions in the order of the model (at place " + p->name +
-                  ")");
+  for (std::size_t k = 0; k <= order.size(); ++k) {
+    if (k == targetAt && hasTarget && k < order.size()) statements.push_back(target);
+    if (k == order.size()) break;
+    const PlacePlan& plan = plans[order[k]->id];
+    if (bareFirst && !plan.hasClauses()) continue;
+    statements.push_back(placeStatement(plan, posetFirst[order[k]->id]));
   }
   for (const Place* p : net.placeById) {
     if (!p->delaySpec) continue;
@@ -341,14 +363,7 @@ std::vector<Statement> modelStatements(const Net& net) {
     s.delay = p->delaySpec;
     statements.push_back(std::move(s));
   }
-  if (!targetWritten) {
-    if (!creation.fits({&targetNames}))
-      cannotWrite("no order of statements creates its transitions in the order of the model (at the target)");
-    creation.commit({&targetNames});
-    statements.push_back(target);
-  }
-  if (const Trans* missing = creation.firstMissing())
-    cannotWrite("transition " + missing->name + " has no arcs and is not a target, so no statement creates it in order");
+  if (hasTarget && targetAt == order.size()) statements.push_back(target);
   return statements;
 }
 

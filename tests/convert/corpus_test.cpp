@@ -1,0 +1,40 @@
+// The real .g files of shared/corpus (written by others) with the defaults: each runs or ends
+// with a message that says why, and each that imports is written and read back as the same
+// model, with the same seeded run. Skipped where the directory is absent.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "readback.h"
+
+namespace {
+
+using namespace zelbo;
+
+TEST(RealStgFiles, RunOrSayWhyAndReadBack) {
+  const std::filesystem::path dir = ZELBO_REAL_G_DIR;
+  if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << dir << " is absent";
+  int files = 0, ran = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.path().extension() != ".g") continue;
+    ++files;
+    SCOPED_TRACE(entry.path().filename().string());
+    readback::Quiet quiet;
+    std::optional<Model> model;
+    try {
+      model = readModel(entry.path().string(), {}, quiet.file);
+    } catch (const Error& error) {
+      // An import error names the file and the line.
+      EXPECT_EQ(std::string(error.what()).find("\n\tError: " + entry.path().string() + ":"), 0u) << error.what();
+      continue;
+    }
+    const std::string run = readback::runOf(*model, 1);
+    ran += run.find("Error") == std::string::npos;
+    readback::expectReadsBack(*model, 1);
+  }
+  EXPECT_GE(files, 30);
+  EXPECT_GE(ran, 25);
+}
+
+}  // namespace

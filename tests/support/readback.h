@@ -1,0 +1,62 @@
+// Models written in the model language and read back: the reading, the comparison of the two
+// models, and a seeded run of each, for the tests of the writer and the importers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "spec/net.h"
+#include "spec/write.h"
+#include "zelbo/formats.h"
+#include "zelbo/zelbo.h"
+
+namespace readback {
+
+using namespace zelbo;
+
+// Settings of a fixed-size run whose streams go nowhere.
+struct Quiet {
+  Quiet() : file(fopen("/dev/null", "w")) {
+    settings.log = file;
+    settings.diagnostics = file;
+    settings.stop = 1;
+    settings.sampleSize = 50;
+  }
+  ~Quiet() { fclose(file); }
+  FILE* file;
+  Settings settings;
+};
+
+inline Model read(const std::string& text, const std::string& name = "model.stpn", const ReadOptions& options = {}) {
+  Quiet quiet;
+  return readModelText(text, name, options, quiet.file);
+}
+
+// The run's figures as text, or its error message.
+inline std::string runOf(const Model& model, long seed) {
+  Quiet quiet;
+  try {
+    check(model, quiet.settings);
+    const Result r = estimate(model, quiet.settings, seed);
+    char text[160];
+    snprintf(text, sizeof text, "%.17g %d %d %.17g %d %d", r.bound, r.samples, r.instances, r.groupSums, r.segments,
+             r.discarded);
+    return text;
+  } catch (const Error& error) {
+    return error.what();
+  }
+}
+
+// Writes `model`, reads the text back, and expects the same model and the same seeded run.
+// Returns the text.
+inline std::string expectReadsBack(const Model& model, long seed = 3) {
+  const std::string text = writeModel(model).text;
+  const Model again = read(text, "written.stpn");
+  EXPECT_EQ(modelDifference(model.net(), again.net()), "") << text;
+  EXPECT_EQ(runOf(model, seed), runOf(again, seed)) << text;
+  return text;
+}
+
+}  // namespace readback
