@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "delay/delay.h"
 #include "import/imported.h"
 #include "spec/net.h"
 #include "spec/statements.h"
 
 namespace zelbo {
-
-struct DelaySpec;
 
 // The statements that build an imported net: one place statement per place in the net's
 // order, with its ".preset" and ".poset" in the order of the arcs, equal branch probabilities
