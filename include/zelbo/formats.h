@@ -60,8 +60,8 @@ struct WrittenModel {
 WrittenModel writeModel(const Model& model, const std::string& source = {});
 
 // The model in Graphviz DOT: places as circles, with a token when initially marked and their
-// delay beside them; transitions as bars; branch probabilities on the arcs of choice places;
-// the two target transitions highlighted.
+// delay beside them; transitions as bars with their names; branch probabilities on the arcs of
+// choice places; the two target transitions highlighted.
 std::string modelDot(const Model& model);
 
 // The unfolded graph of the first sample of a run with these settings and this seed (the

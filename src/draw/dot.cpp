@@ -24,7 +24,7 @@ std::string number(double value) {
 }
 
 const char* preamble =
-    "  graph [fontname=\"Helvetica\", fontsize=12, labelloc=t, forcelabels=true, nodesep=0.35, ranksep=0.35];\n"
+    "  graph [fontname=\"Helvetica\", fontsize=12, labelloc=t, forcelabels=true, nodesep=0.45, ranksep=0.4];\n"
     "  node [fontname=\"Helvetica\", fontsize=10];\n"
     "  edge [fontname=\"Helvetica\", fontsize=9, arrowsize=0.6];\n";
 
@@ -103,8 +103,10 @@ std::string netDot(const Net& net) {
       label += "\n(target destination)";
       colour = kDestinationColour;
     }
+    // A bar that holds its name: no label beside it to collide with the places'.
     out += "  t" + std::to_string(t->id) + " [shape=box, style=filled, color=\"" + colour + "\", fillcolor=\"" + colour +
-           "\", width=0.5, height=0.07, fixedsize=true, label=\"\", xlabel=" + dotString(label) + "];\n";
+           "\", fontcolor=white, fontsize=9, width=0.3, height=0.2, margin=\"0.06,0.02\", label=" + dotString(label) +
+           "];\n";
   }
   for (const Place* p : net.placeById) {
     for (const TransNode& node : p->preset)
@@ -112,7 +114,7 @@ std::string netDot(const Net& net) {
     const bool choice = p->poset.size() > 1;
     for (const TransNode& node : p->poset) {
       out += "  p" + std::to_string(p->id) + " -> t" + std::to_string(node.trans->id);
-      if (choice) out += " [label=" + dotString(realText(node.prob)) + "]";
+      if (choice) out += " [taillabel=" + dotString(realText(node.prob)) + ", labeldistance=1.8, labelfontsize=9]";
       out += ";\n";
     }
   }

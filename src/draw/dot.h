@@ -15,7 +15,7 @@ namespace zelbo {
 std::string dotString(std::string_view text);
 
 // The net: places as circles (a token inside when initially marked, the name and delay beside),
-// transitions as bars, branch probabilities on the arcs of choice places, the target's
+// transitions as bars with their names in them, branch probabilities on the arcs of choice places, the target's
 // transitions in colour.
 std::string netDot(const Net& net);
 

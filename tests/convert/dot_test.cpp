@@ -43,7 +43,7 @@ TEST(Dot, ModelShowsTokensDelaysProbabilitiesAndTarget) {
   EXPECT_TRUE(renders(dot)) << dot;
   EXPECT_EQ(count(dot, "&#9679;"), 1u);                   // one token
   EXPECT_NE(dot.find("l\\n.uni 1 2"), std::string::npos);  // a place with its delay
-  EXPECT_NE(dot.find("p0 -> t2 [label=\"0.25\"]"), std::string::npos) << dot;
+  EXPECT_NE(dot.find("p0 -> t2 [taillabel=\"0.25\""), std::string::npos) << dot;
   EXPECT_NE(dot.find("(target source)"), std::string::npos);
   EXPECT_NE(dot.find("(target destination)"), std::string::npos);
   EXPECT_EQ(dotString("a \"b\" \\c\nd"), "\"a \\\"b\\\" \\\\c\\nd\"");
