@@ -9,6 +9,7 @@
 #include "estimate/pairs.h"
 #include "estimate/time.h"
 #include "spec/net.h"
+#include "unfold/choice.h"
 #include "unfold/enabled.h"
 #include "unfold/graph.h"
 #include "unfold/unfold.h"
@@ -62,6 +63,7 @@ void clear_gNet(Unfolder& u) {
   s.enabledHead = s.enabledTail = kNoTrans;
   s.highHead = s.highTail = kNoTrans;
   s.numEnabled = 0;
+  clearStageChoice(s);
 }
 
 ProcessorClock::ProcessorClock() : cpus_(std::max(1u, std::thread::hardware_concurrency())) { seconds(); }

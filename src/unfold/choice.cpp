@@ -1,5 +1,8 @@
 #include "unfold/choice.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "unfold/enabled.h"
 #include "zelbo/error.h"
 
@@ -7,10 +10,13 @@ namespace zelbo {
 
 double uniform(Unfolder& u) { return u.rng.next(); }
 
-double GetPriority(const TransState& trans) {
-  if (trans.selectionCount <= 0) return 0.0;
-  return static_cast<double>(trans.selectionScore / trans.selectionCount);
+namespace {
+int scoreOf(const TransState& trans) {
+  return trans.selectionCount <= 0 ? 0 : trans.selectionScore / trans.selectionCount;
 }
+}  // namespace
+
+double GetPriority(const TransState& trans) { return static_cast<double>(scoreOf(trans)); }
 
 int IsFreeChoice(const Place* place) {
   for (const TransNode& node : place->poset)
@@ -60,7 +66,7 @@ const Trans* randomEnabled(Unfolder& u) {
 
 // The lowest score; ties go to the transition nearest the head. The kept score is single
 // precision.
-const Trans* bestScoredEnabled(const Unfolder& u) {
+const Trans* bestScoredByWalk(const Unfolder& u) {
   const RunState& s = u.state;
   std::int32_t best = s.enabledHead;
   float bestScore = static_cast<float>(GetPriority(s.trans[best]));
@@ -74,7 +80,53 @@ const Trans* bestScoredEnabled(const Unfolder& u) {
   return u.net.transById[best];
 }
 
+// Heap order: the lowest score first, then the earliest append, which is the position nearest
+// the head (the list only appends at its tail).
+bool laterInChoice(const ScoredEntry& a, const ScoredEntry& b) {
+  return a.score != b.score ? a.score > b.score : a.appendOrder > b.appendOrder;
+}
+
+bool current(const RunState& s, const ScoredEntry& e) {
+  const TransState& ts = s.trans[e.trans];
+  return ts.enabled && ts.appendOrder == e.appendOrder && scoreOf(ts) == e.score;
+}
+
+// What the walk along the list returns, from the heap of ranked transitions: at a stage's
+// opening every enabled transition is low priority and ranked. The walk keeps its best score
+// in single precision; while every score is an integer that single precision holds exactly,
+// that is the first transition of the lowest score.
+const Trans* bestScoredEnabled(Unfolder& u) {
+  RunState& s = u.state;
+  std::vector<ScoredEntry>& heap = s.scoreHeap;
+  if (heap.size() > 2 * static_cast<std::size_t>(s.numEnabled) + 64) {
+    heap.erase(std::remove_if(heap.begin(), heap.end(), [&](const ScoredEntry& e) { return !current(s, e); }),
+               heap.end());
+    std::make_heap(heap.begin(), heap.end(), laterInChoice);
+  }
+  while (!heap.empty() && !current(s, heap.front())) {
+    std::pop_heap(heap.begin(), heap.end(), laterInChoice);
+    heap.pop_back();
+  }
+  if (s.hugeScores || heap.empty() || static_cast<std::size_t>(s.numEnabled) > heap.size())
+    return bestScoredByWalk(u);
+  return u.net.transById[heap.front().trans];
+}
+
 }  // namespace
+
+void rankForStageChoice(RunState& s, const Trans* trans) {
+  TransState& ts = s.trans[trans->id];
+  const int score = scoreOf(ts);
+  constexpr int kExactInFloat = 1 << 24;
+  if (std::abs(static_cast<long>(score)) > kExactInFloat || s.appends == UINT32_MAX) s.hugeScores = true;
+  s.scoreHeap.push_back({score, ts.appendOrder, trans->id});
+  std::push_heap(s.scoreHeap.begin(), s.scoreHeap.end(), laterInChoice);
+}
+
+void clearStageChoice(RunState& s) {
+  s.scoreHeap.clear();
+  s.appends = 0;
+}
 
 const Trans* getLowPriorityEnabled(Unfolder& u, int mode) {
   if (u.state.enabledHead == kNoTrans) {

@@ -20,4 +20,10 @@ const Trans* getLowPriorityEnabled(Unfolder& u, int mode);
 // The next high-priority transition to fire, or none.
 const Trans* getHighPriorityEnabled(Unfolder& u);
 
+// Ranks `trans`, a low-priority transition just appended to the enabled list or whose score
+// changed while on it, for the lowest-score stage choice.
+void rankForStageChoice(RunState& s, const Trans* trans);
+// Forgets every ranking (the enabled list was emptied).
+void clearStageChoice(RunState& s);
+
 }  // namespace zelbo

@@ -6,6 +6,7 @@
 
 #include "base/wrap.h"
 #include "spec/read.h"
+#include "unfold/choice.h"
 #include "zelbo/error.h"
 
 // The enabled list is linked through the transitions' states, in both directions, so that
@@ -199,6 +200,8 @@ void initRunState(Unfolder& u) {
   for (const Place* p : u.net.placeById) s.at(p).tokens = p->initTokens;
   s.enabledHead = s.enabledTail = s.highHead = s.highTail = kNoTrans;
   s.numEnabled = 0;
+  clearStageChoice(s);
+  s.hugeScores = false;
   s.resetOnce = false;
   recountMarking(u);
 }
@@ -231,7 +234,12 @@ void AppendTransToEnabledList(Unfolder& u, const Trans* trans) {
   if (s.enabledTail != kNoTrans) s.trans[s.enabledTail].enabledNext = t;
   else s.enabledHead = t;
   s.enabledTail = t;
-  if (!trans->lowPriority) linkHigh(s, t);
+  if (!trans->lowPriority) {
+    linkHigh(s, t);
+  } else {
+    ts.appendOrder = ++s.appends;
+    rankForStageChoice(s, trans);
+  }
   ++s.numEnabled;
 }
 

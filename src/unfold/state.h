@@ -37,6 +37,16 @@ struct TransState {
   std::int32_t highNext = kNoTrans;
   int selectionScore = 0;     // empty initially marked places after the stages it opened
   int selectionCount = 0;     // stages it opened
+  std::uint32_t appendOrder = 0;  // when it was last appended to the enabled list
+};
+
+// An entry of the stage choice's heap: a low-priority transition on the enabled list with its
+// score and the order of its append. Entries are not removed when the transition leaves the
+// list or its score changes; such stale entries are dropped when they reach the top.
+struct ScoredEntry {
+  int score;
+  std::uint32_t appendOrder;
+  std::int32_t trans;
 };
 
 struct RunState {
@@ -54,6 +64,11 @@ struct RunState {
   int emptyInitPlaces = 0;
   int strayMarkedPlaces = 0;
   bool resetOnce = false;  // the model has been put back to its initial marking once
+  // The stage choice: the enabled low-priority transitions by (score, append order), the
+  // order the walk along the list compares them in (see choice.cpp).
+  std::vector<ScoredEntry> scoreHeap;
+  std::uint32_t appends = 0;
+  bool hugeScores = false;  // a score beyond single precision's integers: walk the list instead
 
   PlaceState& at(const Place* p) { return places[p->id]; }
   const PlaceState& at(const Place* p) const { return places[p->id]; }

@@ -11,7 +11,9 @@
 #include "spec/util.h"
 #include "unfold/choice.h"
 #include "unfold/enabled.h"
+#include "estimate/bounds.h"
 #include "zelbo/error.h"
+#include "zelbo/zelbo.h"
 
 using namespace testnet;
 
@@ -167,6 +169,45 @@ TEST_F(Choice, DeadlockEndsTheRunWithTheMarking) {
                     "\n\tInfo: Current marking:\n\t\tq  (im)\n"
                     "\n\tUnmkared but initially marked places:\n",
                     1}));
+}
+
+TEST(StageChoice, TheRankingChoosesWhatTheWalkAlongTheListChooses) {
+  // Many marked rings of different lengths joined by one transition, one ring with a choice:
+  // stages open by the lowest score among up to 40 enabled transitions, with scores that
+  // differ and tie. The ranked choice and the plain walk must make the same unfoldings.
+  std::string text = ".stpn rings\n";
+  for (int r = 0; r < 40; ++r) {
+    const int length = 2 + r % 4;
+    for (int i = 0; i < length; ++i) {
+      const std::string p = "p" + std::to_string(r) + "_" + std::to_string(i);
+      const std::string t = i + 1 < length ? "a" + std::to_string(r) + "_" + std::to_string(i) : "sync";
+      const std::string from = i == 0 ? (r == 0 ? "sync c" : "sync") : "a" + std::to_string(r) + "_" + std::to_string(i - 1);
+      text += ".place " + p + " .preset {" + from + "} .poset {" +
+              (r == 0 && i == 0 ? "a0_0[0.6] c[0.4]" : t) + "}" + (i == 0 ? " .mark" : "") + "\n";
+      text += ".delay " + p + " .uni 0 " + std::to_string(1 + r % 3) + "\n";
+    }
+  }
+  text += ".tse (sync sync 1)\n";
+  const Model model = Model::readText(text);
+  FILE* quiet = fopen("/dev/null", "w");
+  Settings settings;
+  settings.log = settings.diagnostics = quiet;
+  settings.stop = 1;
+  settings.sampleSize = 300;
+  settings.printPeriod = 0;
+  Result ranked, walked;
+  Sampler byRank(model.net(), settings, 5), byWalk(model.net(), settings, 5);
+  byWalk.state.hugeScores = true;  // the fallback: the walk along the list
+  bounds(byRank, 0.0, {}, ranked);
+  bounds(byWalk, 0.0, {}, walked);
+  EXPECT_EQ(ranked.groupSums, walked.groupSums);
+  EXPECT_EQ(ranked.segments, walked.segments);
+  EXPECT_EQ(byRank.rng.state(), byWalk.rng.state());
+  for (const Trans* t : model.net().transById) {
+    EXPECT_EQ(byRank.state.at(t).selectionScore, byWalk.state.at(t).selectionScore) << t->name;
+    EXPECT_EQ(byRank.state.at(t).selectionCount, byWalk.state.at(t).selectionCount) << t->name;
+  }
+  fclose(quiet);
 }
 
 }  // namespace
