@@ -137,7 +137,7 @@ void annotate(Net& net, const Net& annotations, const std::string& file) {
     }
   }
   for (const Trans* t : annotations.transById) transitionOf(t);
-  // Delays last: an annotation that names a place twice keeps its last delay, as a model does.
+  // Delays once every name is known to the net: they replace the net's own.
   for (const Place* a : annotations.placeById)
     if (a->delaySpec) attachDelaySpec(&net, net.placeByName.find(a->name), copyDelaySpec(*a->delaySpec));
   if (const TransPair* target = annotations.target) {

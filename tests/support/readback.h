@@ -49,13 +49,15 @@ inline std::string runOf(const Model& model, long seed) {
   }
 }
 
-// Writes `model`, reads the text back, and expects the same model and the same seeded run.
-// Returns the text.
-inline std::string expectReadsBack(const Model& model, long seed = 3) {
+// Writes `model`, reads the text back, and expects the same model and the same seeded run
+// (whose figures or error go to `run`). Returns the text.
+inline std::string expectReadsBack(const Model& model, long seed = 3, std::string* run = nullptr) {
   const std::string text = writeModel(model).text;
   const Model again = read(text, "written.stpn");
   EXPECT_EQ(modelDifference(model.net(), again.net()), "") << text;
-  EXPECT_EQ(runOf(model, seed), runOf(again, seed)) << text;
+  const std::string first = runOf(model, seed);
+  EXPECT_EQ(first, runOf(again, seed)) << text;
+  if (run) *run = first;
   return text;
 }
 
