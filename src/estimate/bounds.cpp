@@ -166,7 +166,9 @@ double Estimation::finish() {
   result_.samples = totals_.samples;
   result_.instances = totals_.instances;
   result_.groupSums = totals_.groupSums;
-  result_.halfWidth = ratioHalfWidth(totals_, normalQuantile(settings_.confidence));
+  // The automatic mode has the stopping rule's quantile; the fixed mode computes one.
+  const double z = halfAlpha_ > 0 ? halfAlpha_ : intervalQuantile(settings_.confidence);
+  result_.halfWidth = ratioHalfWidth(totals_, z);
   const double average = totals_.groupSums / totals_.instances;
   result_.bound = lowerBound_ ? -average : average;
   return average;

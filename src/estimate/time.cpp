@@ -34,6 +34,19 @@ double normalQuantile(double confidence) {
   return x;
 }
 
+double intervalQuantile(double confidence) {
+  if (!(confidence > 0)) return 0.0;
+  if (confidence >= 100) return std::numeric_limits<double>::infinity();
+  const double tail = (1 - confidence / 100) * 0.5;
+  double low = 0.0, high = 40.0;
+  for (int step = 0; step < 80; ++step) {
+    const double mid = 0.5 * (low + high);
+    if (0.5 * std::erfc(mid / std::sqrt(2.0)) > tail) low = mid;
+    else high = mid;
+  }
+  return 0.5 * (low + high);
+}
+
 int requiredSampleCount(double halfAlpha, double deviation, double errorBound) {
   if (deviation == 0) return 0;
   if (errorBound == 0) return INT_MAX;
@@ -91,7 +104,7 @@ bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double 
 double ratioHalfWidth(const Totals& t, double z) {
   const double n = t.samples;
   if (n < 2) return std::numeric_limits<double>::quiet_NaN();
-  if (z > 10) return std::numeric_limits<double>::infinity();
+  if (z > 10) return std::numeric_limits<double>::infinity();  // the integration's end: 100 %
   const double ratio = t.groupSums / t.instances;
   double spread = t.sumXX - 2 * ratio * t.sumXY + ratio * ratio * t.sumYY;
   if (spread < 0) spread = 0;  // rounding of the running sums

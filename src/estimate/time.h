@@ -10,6 +10,9 @@ double getZhalfAlpha(const Settings& settings);
 // The two-sided normal quantile of a confidence level in percent, as getZhalfAlpha computes
 // it: 0 at 0 or below; above 10 at 100 or more.
 double normalQuantile(double confidence);
+// The same quantile, computed to double precision by bisection on the normal tail (quick, for
+// reporting an interval): 0 at 0 or below, infinite at 100 or more.
+double intervalQuantile(double confidence);
 // Adds one observation to a series; 1 when the series has converged.
 bool Monte_Carlo(const Settings& settings, double halfAlpha, double value, int n, double sum, double& sumSq,
                  int& required);

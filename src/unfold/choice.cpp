@@ -91,14 +91,29 @@ bool current(const RunState& s, const ScoredEntry& e) {
   return ts.enabled && ts.appendOrder == e.appendOrder && scoreOf(ts) == e.score;
 }
 
+// A list this short is walked; a longer one starts the heap.
+constexpr int kWalkedList = 32;
+
+void startHeap(Unfolder& u) {
+  RunState& s = u.state;
+  s.scoreHeap.clear();
+  s.heapActive = true;
+  for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.trans[t].enabledNext)
+    if (u.net.transById[t]->lowPriority) rankForStageChoice(s, u.net.transById[t]);
+}
+
 // What the walk along the list returns, from the heap of ranked transitions: at a stage's
 // opening every enabled transition is low priority and ranked. The walk keeps its best score
 // in single precision; while every score is an integer that single precision holds exactly,
 // that is the first transition of the lowest score.
 const Trans* bestScoredEnabled(Unfolder& u) {
   RunState& s = u.state;
+  if (!s.heapActive) {
+    if (s.numEnabled <= kWalkedList || s.hugeScores) return bestScoredByWalk(u);
+    startHeap(u);
+  }
   std::vector<ScoredEntry>& heap = s.scoreHeap;
-  if (heap.size() > 2 * static_cast<std::size_t>(s.numEnabled) + 64) {
+  if (heap.size() > 4 * static_cast<std::size_t>(s.numEnabled) + 256) {
     heap.erase(std::remove_if(heap.begin(), heap.end(), [&](const ScoredEntry& e) { return !current(s, e); }),
                heap.end());
     std::make_heap(heap.begin(), heap.end(), laterInChoice);
@@ -125,6 +140,7 @@ void rankForStageChoice(RunState& s, const Trans* trans) {
 
 void clearStageChoice(RunState& s) {
   s.scoreHeap.clear();
+  s.heapActive = false;
   s.appends = 0;
 }
 

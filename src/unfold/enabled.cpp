@@ -238,7 +238,7 @@ void AppendTransToEnabledList(Unfolder& u, const Trans* trans) {
     linkHigh(s, t);
   } else {
     ts.appendOrder = ++s.appends;
-    rankForStageChoice(s, trans);
+    if (s.heapActive) rankForStageChoice(s, trans);
   }
   ++s.numEnabled;
 }

@@ -65,8 +65,10 @@ struct RunState {
   int strayMarkedPlaces = 0;
   bool resetOnce = false;  // the model has been put back to its initial marking once
   // The stage choice: the enabled low-priority transitions by (score, append order), the
-  // order the walk along the list compares them in (see choice.cpp).
+  // order the walk along the list compares them in (see choice.cpp). Kept from the first
+  // stage of an unfolding that finds the list long, until the list is emptied.
   std::vector<ScoredEntry> scoreHeap;
+  bool heapActive = false;
   std::uint32_t appends = 0;
   bool hugeScores = false;  // a score beyond single precision's integers: walk the list instead
 

@@ -127,7 +127,8 @@ void createSegment(Unfolder& u) {
     int emptied = 0;
     dumpMarking(u, emptied);
     openingState.selectionScore = wrapAdd(openingState.selectionScore, emptied);
-    if (openingState.enabled && opening->lowPriority) rankForStageChoice(u.state, opening);  // a new score
+    if (openingState.enabled && opening->lowPriority && u.state.heapActive)
+      rankForStageChoice(u.state, opening);  // a new score
   } while (!returningToInitMarking(u));
   if (settings.verbose > 1) {
     fprintf(settings.log, "\n\tReturned to the initial marking. A segment created.");
