@@ -55,10 +55,11 @@ void clear_gNet(Unfolder& u) {
   else resetWhatTheUnfoldingTouched(u);
   RunState& s = u.state;
   for (std::int32_t t = s.enabledHead; t != kNoTrans;) {
-    TransState& ts = s.trans[t];
-    t = ts.enabledNext;
-    ts.enabled = 0;
-    ts.enabledPrev = ts.enabledNext = ts.highPrev = ts.highNext = kNoTrans;
+    const std::int32_t next = s.enabledLinks[t].next;
+    s.trans[t].enabled = 0;
+    s.enabledLinks[t] = ListLinks{};
+    s.highLinks[t] = ListLinks{};
+    t = next;
   }
   s.enabledHead = s.enabledTail = kNoTrans;
   s.highHead = s.highTail = kNoTrans;

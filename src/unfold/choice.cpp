@@ -58,7 +58,7 @@ const Trans* randomEnabled(Unfolder& u) {
   if (k != n) ++k;
   std::int32_t t = s.enabledHead;
   for (int step = 0; step < k; ++step) {
-    const std::int32_t next = s.trans[t].enabledNext;
+    const std::int32_t next = s.enabledLinks[t].next;
     t = next != kNoTrans ? next : s.enabledHead;
   }
   return u.net.transById[t];
@@ -70,7 +70,7 @@ const Trans* bestScoredByWalk(const Unfolder& u) {
   const RunState& s = u.state;
   std::int32_t best = s.enabledHead;
   float bestScore = static_cast<float>(GetPriority(s.trans[best]));
-  for (std::int32_t t = s.trans[best].enabledNext; t != kNoTrans; t = s.trans[t].enabledNext) {
+  for (std::int32_t t = s.enabledLinks[best].next; t != kNoTrans; t = s.enabledLinks[t].next) {
     const double score = GetPriority(s.trans[t]);
     if (score < bestScore) {
       best = t;
@@ -98,7 +98,7 @@ void startHeap(Unfolder& u) {
   RunState& s = u.state;
   s.scoreHeap.clear();
   s.heapActive = true;
-  for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.trans[t].enabledNext)
+  for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next)
     if (u.net.transById[t]->lowPriority) rankForStageChoice(s, u.net.transById[t]);
 }
 

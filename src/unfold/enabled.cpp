@@ -18,25 +18,25 @@ namespace zelbo {
 
 namespace {
 
-bool onEnabledList(const RunState& s, std::int32_t t) { return s.enabledHead == t || s.trans[t].enabledPrev != kNoTrans; }
-bool onHighList(const RunState& s, std::int32_t t) { return s.highHead == t || s.trans[t].highPrev != kNoTrans; }
+bool onEnabledList(const RunState& s, std::int32_t t) { return s.enabledHead == t || s.enabledLinks[t].prev != kNoTrans; }
+bool onHighList(const RunState& s, std::int32_t t) { return s.highHead == t || s.highLinks[t].prev != kNoTrans; }
 
 void linkHigh(RunState& s, std::int32_t t) {
-  TransState& ts = s.trans[t];
-  ts.highPrev = s.highTail;
-  ts.highNext = kNoTrans;
-  if (s.highTail != kNoTrans) s.trans[s.highTail].highNext = t;
+  ListLinks& ts = s.highLinks[t];
+  ts.prev = s.highTail;
+  ts.next = kNoTrans;
+  if (s.highTail != kNoTrans) s.highLinks[s.highTail].next = t;
   else s.highHead = t;
   s.highTail = t;
 }
 
 void unlinkHigh(RunState& s, std::int32_t t) {
-  TransState& ts = s.trans[t];
-  if (ts.highPrev != kNoTrans) s.trans[ts.highPrev].highNext = ts.highNext;
-  else s.highHead = ts.highNext;
-  if (ts.highNext != kNoTrans) s.trans[ts.highNext].highPrev = ts.highPrev;
-  else s.highTail = ts.highPrev;
-  ts.highPrev = ts.highNext = kNoTrans;
+  ListLinks& ts = s.highLinks[t];
+  if (ts.prev != kNoTrans) s.highLinks[ts.prev].next = ts.next;
+  else s.highHead = ts.next;
+  if (ts.next != kNoTrans) s.highLinks[ts.next].prev = ts.prev;
+  else s.highTail = ts.prev;
+  ts.prev = ts.next = kNoTrans;
 }
 
 bool allInputsMarked(const RunState& s, const Trans* t) {
@@ -197,6 +197,8 @@ void initRunState(Unfolder& u) {
   RunState& s = u.state;
   s.places.assign(u.net.numPlaces, PlaceState{});
   s.trans.assign(u.net.numTrans, TransState{});
+  s.enabledLinks.assign(u.net.numTrans, ListLinks{});
+  s.highLinks.assign(u.net.numTrans, ListLinks{});
   for (const Place* p : u.net.placeById) s.at(p).tokens = p->initTokens;
   s.enabledHead = s.enabledTail = s.highHead = s.highTail = kNoTrans;
   s.numEnabled = 0;
@@ -228,16 +230,16 @@ void setTokens(Unfolder& u, const Place* place, int tokens) {
 void AppendTransToEnabledList(Unfolder& u, const Trans* trans) {
   RunState& s = u.state;
   const std::int32_t t = trans->id;
-  TransState& ts = s.trans[t];
-  ts.enabledPrev = s.enabledTail;
-  ts.enabledNext = kNoTrans;
-  if (s.enabledTail != kNoTrans) s.trans[s.enabledTail].enabledNext = t;
+  ListLinks& links = s.enabledLinks[t];
+  links.prev = s.enabledTail;
+  links.next = kNoTrans;
+  if (s.enabledTail != kNoTrans) s.enabledLinks[s.enabledTail].next = t;
   else s.enabledHead = t;
   s.enabledTail = t;
   if (!trans->lowPriority) {
     linkHigh(s, t);
   } else {
-    ts.appendOrder = ++s.appends;
+    s.trans[t].appendOrder = ++s.appends;
     if (s.heapActive) rankForStageChoice(s, trans);
   }
   ++s.numEnabled;
@@ -248,12 +250,12 @@ void deleteFromEnabledList(Unfolder& u, const Trans* trans) {
   const std::int32_t t = trans->id;
   if (s.enabledHead == kNoTrans) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
   if (!onEnabledList(s, t)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
-  TransState& ts = s.trans[t];
-  if (ts.enabledPrev != kNoTrans) s.trans[ts.enabledPrev].enabledNext = ts.enabledNext;
-  else s.enabledHead = ts.enabledNext;
-  if (ts.enabledNext != kNoTrans) s.trans[ts.enabledNext].enabledPrev = ts.enabledPrev;
-  else s.enabledTail = ts.enabledPrev;
-  ts.enabledPrev = ts.enabledNext = kNoTrans;
+  ListLinks& links = s.enabledLinks[t];
+  if (links.prev != kNoTrans) s.enabledLinks[links.prev].next = links.next;
+  else s.enabledHead = links.next;
+  if (links.next != kNoTrans) s.enabledLinks[links.next].prev = links.prev;
+  else s.enabledTail = links.prev;
+  links.prev = links.next = kNoTrans;
   if (onHighList(s, t)) unlinkHigh(s, t);
   --s.numEnabled;
 }

@@ -29,12 +29,6 @@ struct TransState {
   int enabled = 0;            // 1 while on the enabled list
   int markedInputs = 0;       // marked input places, kept by firing for big presets
   unsigned candidateStamp = 0;  // the firing that last examined this transition
-  // Links of the enabled list, and of its high-priority sublist (same order), by transition
-  // number (kNoTrans for none): a walk along the list stays inside the run state.
-  std::int32_t enabledPrev = kNoTrans;
-  std::int32_t enabledNext = kNoTrans;
-  std::int32_t highPrev = kNoTrans;
-  std::int32_t highNext = kNoTrans;
   int selectionScore = 0;     // empty initially marked places after the stages it opened
   int selectionCount = 0;     // stages it opened
   std::uint32_t appendOrder = 0;  // when it was last appended to the enabled list
@@ -49,9 +43,19 @@ struct ScoredEntry {
   std::int32_t trans;
 };
 
+// A transition's neighbours on a list, by transition number (kNoTrans for none).
+struct ListLinks {
+  std::int32_t prev = kNoTrans;
+  std::int32_t next = kNoTrans;
+};
+
 struct RunState {
   std::vector<PlaceState> places;  // by Place::id
   std::vector<TransState> trans;   // by Trans::id
+  // The links of the enabled list and of its high-priority sublist (same order), by Trans::id,
+  // apart from the rest of the state so that a walk along the list loads nothing else.
+  std::vector<ListLinks> enabledLinks;
+  std::vector<ListLinks> highLinks;
   // The enabled list: first in, first out; linked through the transitions' states.
   std::int32_t enabledHead = kNoTrans;
   std::int32_t enabledTail = kNoTrans;
