@@ -1,0 +1,170 @@
+// Listing a model, and changed copies of it built through the construction calls of the reader.
+#include "zelbo/edit.h"
+
+#include <cmath>
+#include <unordered_map>
+
+#include "base/wrap.h"
+#include "convert/build.h"
+#include "delay/delay.h"
+#include "spec/net.h"
+#include "spec/read.h"
+#include "spec/statements.h"
+
+namespace zelbo {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& message) {
+  throw Error("\n\tError: " + message + "\n", 1, Error::Kind::model);
+}
+
+// The net of `from` again: the same records in the same order on every list, the same delays
+// (shared where they were shared) and target.
+std::shared_ptr<Net> copyNet(const Net& from) {
+  auto net = std::make_shared<Net>();
+  Net& to = *net;
+  to.name = from.name;
+  for (const Place* p : from.placeById) MustGetPlace(&to, p->name.c_str());
+  for (const Trans* t : from.transById) MustGetTrans(&to, t->name.c_str());
+  if (to.numPlaces != from.numPlaces || to.numTrans != from.numTrans)
+    fail("The model " + std::string(modelName(from)) + " has names that cannot be copied.");
+  auto place = [&](const Place* p) { return to.placeById[p->id]; };
+  auto trans = [&](const Trans* t) { return to.transById[t->id]; };
+  auto places = [&](const PlaceList& list) {
+    std::vector<Place*> out;
+    for (const Place* p : list) out.push_back(place(p));
+    return out;
+  };
+  auto nodes = [&](const TransList& list) {
+    std::vector<TransNode> out;
+    for (const TransNode& node : list) out.push_back(TransNode{node.prob, trans(node.trans)});
+    return out;
+  };
+
+  std::vector<Trans*> transitions;
+  for (const Trans* t : from.transList) transitions.push_back(trans(t));
+  to.transList.assign(transitions);
+  to.placeList.assign(places(from.placeList));
+  to.initMarking.assign(places(from.initMarking));
+  std::unordered_map<const DelaySpec*, DelaySpec*> copied;
+  for (const Place* p : from.placeById) {
+    Place* q = place(p);
+    q->preset.assign(nodes(p->preset));
+    q->poset.assign(nodes(p->poset));
+    q->initTokens = p->initTokens;
+    q->initMarked = p->initMarked;
+    if (const DelaySpec* spec = p->delaySpec) {
+      if (auto found = copied.find(spec); found != copied.end()) {
+        shareDelaySpec(&to, q, found->second);
+      } else {
+        std::unique_ptr<DelaySpec> copy = copyDelaySpec(*spec);
+        copied[spec] = copy.get();
+        attachDelaySpec(&to, q, std::move(copy));
+      }
+    }
+    q->delayType = p->delayType;
+  }
+  for (const Trans* t : from.transById) {
+    Trans* u = trans(t);
+    u->preset.assign(places(t->preset));
+    u->poset.assign(places(t->poset));
+  }
+  if (const TransPair* target = from.target) {
+    addTargetPair(&to, TransPair{target->source ? trans(target->source) : nullptr,
+                                 target->destination ? trans(target->destination) : nullptr, target->separation,
+                                 target->lowerBound});
+  }
+  ++to.revision;
+  return net;
+}
+
+Place* placeNamed(Net& net, const std::string& name) {
+  Place* p = net.placeByName.find(name);
+  if (!p) fail("The model " + std::string(modelName(net)) + " has no place " + name + ".");
+  return p;
+}
+
+Trans* transitionNamed(Net& net, const std::string& name) {
+  Trans* t = net.transByName.find(name);
+  if (!t) fail("The model " + std::string(modelName(net)) + " has no transition " + name + ".");
+  return t;
+}
+
+// A probability as the reader stores it: through single precision.
+double storedProbability(const std::string& place, const Branch& branch) {
+  if (!(branch.probability >= 0 && branch.probability <= 1))
+    fail("Place " + place + ": the probability of the branch to " + branch.transition + " must lie in [0, 1].");
+  return static_cast<double>(static_cast<float>(branch.probability));
+}
+
+void setBranches(Net& net, const BranchChange& change) {
+  Place* p = placeNamed(net, change.place);
+  std::vector<TransNode> nodes(p->poset.begin(), p->poset.end());
+  std::vector<char> given(nodes.size(), 0);
+  for (const Branch& branch : change.branches) {
+    const Trans* t = transitionNamed(net, branch.transition);
+    std::size_t k = 0;
+    while (k < nodes.size() && nodes[k].trans != t) ++k;
+    if (k == nodes.size()) fail("Transition " + t->name + " is not a branch of place " + p->name + ".");
+    if (given[k]) fail("Place " + p->name + ": the branch to " + t->name + " is given twice.");
+    nodes[k].prob = storedProbability(p->name, branch);
+    given[k] = 1;
+  }
+  for (std::size_t k = 0; k < nodes.size(); ++k)
+    if (!given[k])
+      fail("Place " + p->name + ": the branch to " + nodes[k].trans->name +
+           " has no probability; give every branch of the place.");
+  p->poset.assign(nodes);
+  ++net.revision;
+}
+
+// ".tse (source destination separation)", with ".lb" for a lower bound, which the model holds
+// mirrored as the reader does.
+void setTarget(Net& net, const Target& target) {
+  TransPair pair{transitionNamed(net, target.source), transitionNamed(net, target.destination), target.separation, 0};
+  if (target.lowerBound) {
+    pair.lowerBound = 1;
+    pair.separation = wrapNeg(pair.separation);
+    std::swap(pair.source, pair.destination);
+  }
+  net.target = addTargetPair(&net, pair);
+}
+
+}  // namespace
+
+ModelView describe(const Model& model) {
+  const Net& net = model.net();
+  ModelView view;
+  view.name = net.name;
+  for (const Place* p : net.placeById) {
+    PlaceView& v = view.places.emplace_back();
+    v.name = p->name;
+    for (const TransNode& node : p->preset) v.preset.push_back(node.trans->name);
+    for (const TransNode& node : p->poset) v.poset.push_back(Branch{node.trans->name, node.prob});
+    v.tokens = p->initTokens;
+    if (p->delaySpec) v.delay = delayText(*p->delaySpec);
+  }
+  for (const Trans* t : net.transById) {
+    TransitionView& v = view.transitions.emplace_back();
+    v.name = t->name;
+    for (const Place* p : t->preset) v.preset.push_back(p->name);
+    for (const Place* p : t->poset) v.poset.push_back(p->name);
+  }
+  if (model.hasTarget()) view.target = model.target();
+  return view;
+}
+
+Model edit(const Model& model, const ModelChanges& changes) {
+  std::shared_ptr<Net> net = copyNet(model.net());
+  for (const DelayChange& change : changes.delays) {
+    Place* p = placeNamed(*net, change.place);
+    attachDelaySpec(net.get(), p, parseDelay(change.delay, "Place " + p->name + ": delay"));
+  }
+  for (const BranchChange& change : changes.branches) setBranches(*net, change);
+  if (changes.target) setTarget(*net, *changes.target);
+  prepareFiring(*net);
+  return Model(std::move(net));
+}
+
+}  // namespace zelbo
