@@ -1,0 +1,580 @@
+// The Python module: zelbo's public header in Python's conventions.
+//
+// Models are read (zelbo.read, zelbo.parse), listed, and changed by replacing the model an
+// object holds with a changed copy (zelbo/edit.h): a run keeps the model it started with.
+// zelbo.estimate checks the model and estimates it with the command line's defaults, without
+// the interpreter lock; it takes the lock back only to call on_report and, on the main
+// thread, to look for a pending signal (Ctrl-C) between batches of unfoldings.
+#include <pybind11/eval.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zelbo/edit.h"
+#include "zelbo/zelbo.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// The exception classes, made once by the module and kept for its lifetime.
+struct Exceptions {
+  PyObject* modelError = nullptr;
+  PyObject* runError = nullptr;
+  PyObject* modelWarning = nullptr;
+};
+Exceptions exceptions;
+
+const char* const kExceptionCode = R"py(
+class Error(Exception):
+    """A failure of zelbo.
+
+    message:     the text the command line writes to standard error for it
+    status:      the exit status the command line ends with
+    detail:      why the checks rejected the model ('' otherwise)
+    diagnostics: what the model reader wrote while reading ('' when it wrote nothing)
+    """
+
+    def __init__(self, message, status=1, detail="", diagnostics=""):
+        super().__init__(message, status, detail, diagnostics)
+        self.message = message
+        self.status = status
+        self.detail = detail
+        self.diagnostics = diagnostics
+
+    def __str__(self):
+        text = " ".join(line.strip() for line in self.message.splitlines() if line.strip())
+        if self.detail:
+            text += " (" + self.detail + ")"
+        diagnostics = self.diagnostics.strip()
+        if diagnostics:
+            text += "\n" + diagnostics
+        return text
+
+
+class ModelError(Error):
+    """The model cannot be read, a change names what it does not have, or it fails its checks."""
+
+
+class RunError(Error):
+    """A fatal condition of a run: a net that is not 1-safe, a deadlock, a bad delay sample, ..."""
+
+
+class ModelWarning(UserWarning):
+    """The model reader warned about the model it read."""
+)py";
+
+// Raises the Python exception of a library error.
+[[noreturn]] void raise(const zelbo::Error& error, const std::string& diagnostics = {}) {
+  PyObject* type = error.kind() == zelbo::Error::Kind::model ? exceptions.modelError : exceptions.runError;
+  py::object value =
+      py::reinterpret_borrow<py::object>(type)(error.what(), error.status(), error.detail(), diagnostics);
+  PyErr_SetObject(type, value.ptr());
+  throw py::error_already_set();
+}
+
+// A stream whose text is kept in memory: what the model reader writes.
+class Capture {
+ public:
+  Capture() : file_(open_memstream(&buffer_, &size_)) {
+    if (!file_) throw std::bad_alloc();
+  }
+  ~Capture() {
+    fclose(file_);
+    free(buffer_);
+  }
+  Capture(const Capture&) = delete;
+  Capture& operator=(const Capture&) = delete;
+  FILE* file() const { return file_; }
+  std::string text() {
+    fflush(file_);
+    return std::string(buffer_, size_);
+  }
+
+ private:
+  char* buffer_ = nullptr;
+  size_t size_ = 0;
+  FILE* file_;
+};
+
+// A stream that discards what is written to it.
+class Quiet {
+ public:
+  Quiet() : file_(fopen("/dev/null", "w")) {
+    if (!file_) throw std::runtime_error("zelbo: /dev/null cannot be opened");
+  }
+  ~Quiet() { fclose(file_); }
+  Quiet(const Quiet&) = delete;
+  Quiet& operator=(const Quiet&) = delete;
+  FILE* file() const { return file_; }
+
+ private:
+  FILE* file_;
+};
+
+struct PyModel {
+  zelbo::Model model;
+  std::string source;  // the file it was read from, or the name given to its text
+};
+
+// Reads with the reader's diagnostics kept: they are the error's when the read fails and a
+// ModelWarning when it succeeds.
+template <class Read>
+PyModel readModel(const std::string& source, Read read) {
+  Capture diagnostics;
+  std::optional<zelbo::Model> model;
+  std::optional<zelbo::Error> failure;
+  {
+    py::gil_scoped_release release;
+    try {
+      model.emplace(read(diagnostics.file()));
+    } catch (const zelbo::Error& error) {
+      failure = error;
+    }
+  }
+  if (failure) raise(*failure, diagnostics.text());
+  const std::string warnings = diagnostics.text();
+  if (warnings.find_first_not_of(" \t\n") != std::string::npos &&
+      PyErr_WarnEx(exceptions.modelWarning, warnings.c_str(), 2) != 0)
+    throw py::error_already_set();
+  return PyModel{std::move(*model), source};
+}
+
+PyModel readFile(const py::object& path) {
+  const std::string file = py::str(py::module_::import("os").attr("fspath")(path));
+  return readModel(file, [&](FILE* diagnostics) { return zelbo::Model::readFile(file, diagnostics); });
+}
+
+PyModel parseText(const std::string& text, const std::string& name) {
+  return readModel(name, [&](FILE* diagnostics) { return zelbo::Model::readText(text, name, diagnostics); });
+}
+
+void change(PyModel& m, const zelbo::ModelChanges& changes) {
+  try {
+    m.model = zelbo::edit(m.model, changes);
+  } catch (const zelbo::Error& error) {
+    raise(error);
+  }
+}
+
+std::string targetText(const zelbo::Target& t) {
+  return std::string(t.lowerBound ? "lower" : "upper") + " bound TSE(" + t.source + ", " + t.destination + ", " +
+         std::to_string(t.separation) + ")";
+}
+
+std::string quoted(const std::string& text) { return py::repr(py::str(text)); }
+
+std::string namesRepr(const std::vector<std::string>& names) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < names.size(); ++i) out += (i ? ", " : "") + quoted(names[i]);
+  return out + "]";
+}
+
+// An intermediate report, with the sums for the target as asked.
+struct Report {
+  int samples;
+  int instances;
+  double groupSums;
+  std::optional<int> required;
+  int segments;
+  double bound() const { return groupSums / instances; }
+};
+
+struct PyResult {
+  std::optional<double> bound;  // None when the target events could not be paired
+  std::optional<double> halfWidth;
+  int samples = 0;
+  int instances = 0;
+  double groupSums = 0;
+  int segments = 0;
+  int discarded = 0;
+  bool unpaired = false;
+  long seed = 0;
+  int jobs = 1;
+  double cpuSeconds = 0;
+  double wallSeconds = 0;
+  py::object groups = py::none();
+};
+
+// What a run asks of the interpreter, from the thread that merges the samplers' outcomes.
+struct RunHooks {
+  py::object onReport;
+  bool lowerBound = false;
+  bool mainThread = false;
+  std::atomic<bool> stopped{false};
+  std::optional<py::error_already_set> pending;  // raised by on_report or a signal handler
+  std::chrono::steady_clock::time_point lastSignalCheck{};
+
+  // Ctrl-C on the main thread: its handler raises KeyboardInterrupt when signals are checked.
+  // Checking takes the interpreter lock, so it is done at most every 20 ms.
+  bool stopRequested() {
+    if (stopped) return true;
+    if (!mainThread) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastSignalCheck < std::chrono::milliseconds(20)) return false;
+    lastSignalCheck = now;
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() == 0) return false;
+    pending.emplace();
+    stopped = true;
+    return true;
+  }
+
+  void report(const zelbo::Progress& p) {
+    if (stopped) return;
+    py::gil_scoped_acquire gil;
+    const double sums = lowerBound ? -p.groupSums : p.groupSums;
+    try {
+      onReport(Report{p.samples, p.instances, sums, p.required < 0 ? std::nullopt : std::optional<int>(p.required),
+                      p.segments});
+    } catch (py::error_already_set& error) {
+      pending.emplace(std::move(error));
+      stopped = true;
+    }
+  }
+};
+
+bool onMainThread() {
+  py::module_ threading = py::module_::import("threading");
+  const py::object main = threading.attr("main_thread")().attr("ident");
+  return main.equal(threading.attr("get_ident")());
+}
+
+double processSeconds() { return static_cast<double>(clock()) / CLOCKS_PER_SEC; }
+
+PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optional<double> error,
+                  std::optional<double> relativeError, double confidence, long long skip, std::optional<long> seed,
+                  long long jobs, const py::object& onReport, long long reportEvery, bool groups) {
+  zelbo::Settings settings;  // the command line's defaults
+  if (samples) {
+    if (*samples < 1 || *samples > INT_MAX)
+      throw py::value_error("samples must be a whole number from 1 to 2147483647");
+    settings.stop = 1;
+    settings.sampleSize = static_cast<int>(*samples);
+  }
+  if (error && relativeError) throw py::value_error("give error or relative_error, not both");
+  if (error) {
+    if (!(*error > 0) || !std::isfinite(*error)) throw py::value_error("error must be a positive number");
+    settings.tolerance = 1;
+    settings.absoluteError = *error;
+  }
+  if (relativeError) {
+    if (!(*relativeError > 0) || !std::isfinite(*relativeError))
+      throw py::value_error("relative_error must be a positive number of percent");
+    settings.relativeError = *relativeError;
+  }
+  if (!(confidence > 0 && confidence <= 100))
+    throw py::value_error("confidence must be a percentage above 0 and at most 100");
+  settings.confidence = confidence;
+  if (skip < 0 || skip > INT_MAX) throw py::value_error("skip must be a whole number from 0 to 2147483647");
+  settings.requiredHeadingTSE = static_cast<int>(skip);
+  if (jobs < 0 || jobs > 4096) throw py::value_error("jobs must be a whole number from 0 to 4096");
+  settings.jobs = static_cast<int>(jobs);
+  settings.printPeriod = static_cast<int>(std::clamp<long long>(reportEvery, 0, INT_MAX));
+  if (!onReport.is_none() && !PyCallable_Check(onReport.ptr())) throw py::type_error("on_report must be callable");
+  Quiet quiet;
+  settings.log = quiet.file();
+  settings.diagnostics = quiet.file();
+  const long runSeed = seed ? *seed : static_cast<long>(time(nullptr));
+
+  const zelbo::Model model = m.model;  // the run's own reference: changes to m do not reach it
+  RunHooks hooks;
+  hooks.onReport = onReport;
+  hooks.lowerBound = model.hasTarget() && model.target().lowerBound;
+  hooks.mainThread = onMainThread();
+  zelbo::ReportCallback report;
+  if (!onReport.is_none()) report = [&](const zelbo::Progress& p) { hooks.report(p); };
+  zelbo::RunControl control;
+  control.stopRequested = [&] { return hooks.stopRequested(); };
+  std::vector<double> sums;
+  std::vector<int> sizes;
+  if (groups)
+    control.onSample = [&](double sum, int size) {
+      sums.push_back(sum);
+      sizes.push_back(size);
+    };
+
+  zelbo::Result result;
+  std::optional<zelbo::Error> failure;
+  PyResult out;
+  {
+    py::gil_scoped_release release;
+    const double cpuStart = processSeconds();
+    const auto wallStart = std::chrono::steady_clock::now();
+    try {
+      zelbo::check(model, settings);
+      result = zelbo::estimate(model, settings, runSeed, report, control);
+    } catch (const zelbo::Error& e) {
+      failure = e;
+    }
+    out.cpuSeconds = processSeconds() - cpuStart;
+    out.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  }
+  if (hooks.pending) throw std::move(*hooks.pending);
+  if (failure) raise(*failure);
+
+  out.unpaired = result.unpaired;
+  if (!result.unpaired) {
+    out.bound = result.bound;
+    out.halfWidth = result.halfWidth;
+  }
+  out.samples = result.samples;
+  out.instances = result.instances;
+  out.groupSums = hooks.lowerBound ? -result.groupSums : result.groupSums;
+  out.segments = result.segments;
+  out.discarded = result.discarded;
+  out.seed = result.seed;
+  out.jobs = result.jobs;
+  if (groups)
+    out.groups = py::make_tuple(py::array_t<double>(static_cast<py::ssize_t>(sums.size()), sums.data()),
+                                py::array_t<int>(static_cast<py::ssize_t>(sizes.size()), sizes.data()));
+  return out;
+}
+
+std::string numberRepr(const std::optional<double>& value) {
+  return value ? std::string(py::repr(py::float_(*value))) : "None";
+}
+
+}  // namespace
+
+PYBIND11_MODULE(zelbo, m) {
+  m.doc() = R"doc(Monte Carlo timing analysis of 1-safe stochastic timed Petri nets.
+
+    model = zelbo.read("examples/forkjoin.stpn")
+    model.set_delay("a", ".uni 2 1")
+    result = zelbo.estimate(model, samples=2000, seed=7)
+    print(result.bound, result.half_width)
+
+The same model, settings and seed give exactly the numbers of the command line.)doc";
+
+  py::exec(kExceptionCode, m.attr("__dict__"));
+  for (const char* name : {"Error", "ModelError", "RunError", "ModelWarning"})
+    m.attr(name).attr("__module__") = "zelbo";
+  exceptions.modelError = py::object(m.attr("ModelError")).release().ptr();
+  exceptions.runError = py::object(m.attr("RunError")).release().ptr();
+  exceptions.modelWarning = py::object(m.attr("ModelWarning")).release().ptr();
+
+  py::class_<zelbo::Target>(m, "Target",
+                            "The target: occurrence i of source against occurrence i + separation of "
+                            "destination, as an upper or a lower bound.")
+      .def_readonly("source", &zelbo::Target::source)
+      .def_readonly("destination", &zelbo::Target::destination)
+      .def_readonly("separation", &zelbo::Target::separation)
+      .def_readonly("lower_bound", &zelbo::Target::lowerBound)
+      .def("__eq__",
+           [](const zelbo::Target& a, const zelbo::Target& b) {
+             return a.source == b.source && a.destination == b.destination && a.separation == b.separation &&
+                    a.lowerBound == b.lowerBound;
+           })
+      .def("__repr__", [](const zelbo::Target& t) {
+        return "Target(" + quoted(t.source) + ", " + quoted(t.destination) + ", " + std::to_string(t.separation) +
+               ", lower_bound=" + (t.lowerBound ? "True" : "False") + ")";
+      });
+
+  py::class_<zelbo::PlaceView>(m, "Place", "A place of a model: its arcs, initial tokens and delay.")
+      .def_readonly("name", &zelbo::PlaceView::name)
+      .def_readonly("preset", &zelbo::PlaceView::preset, "Transitions that put tokens into the place, in list order.")
+      .def_property_readonly(
+          "poset",
+          [](const zelbo::PlaceView& p) {
+            std::vector<std::string> names;
+            for (const zelbo::Branch& b : p.poset) names.push_back(b.transition);
+            return names;
+          },
+          "Transitions that take its tokens, in list order.")
+      .def_property_readonly(
+          "branches",
+          [](const zelbo::PlaceView& p) {
+            py::dict branches;
+            for (const zelbo::Branch& b : p.poset) branches[py::str(b.transition)] = b.probability;
+            return branches;
+          },
+          "The probability of each transition of the poset (1 unless the place is a choice place).")
+      .def_readonly("tokens", &zelbo::PlaceView::tokens, "Tokens of the initial marking.")
+      .def_property_readonly(
+          "delay",
+          [](const zelbo::PlaceView& p) { return p.delay.empty() ? py::none() : py::object(py::str(p.delay)); },
+          "The delay in the model language ('.uni 1 2'), or None.")
+      .def("__repr__", [](const zelbo::PlaceView& p) {
+        std::string poset;
+        for (const zelbo::Branch& b : p.poset)
+          poset += (poset.empty() ? "" : ", ") + quoted(b.transition) + ": " +
+                   std::string(py::repr(py::float_(b.probability)));
+        return "Place(" + quoted(p.name) + ", preset=" + namesRepr(p.preset) + ", poset={" + poset +
+               "}, tokens=" + std::to_string(p.tokens) + ", delay=" + (p.delay.empty() ? "None" : quoted(p.delay)) +
+               ")";
+      });
+
+  py::class_<zelbo::TransitionView>(m, "Transition", "A transition of a model and its arcs.")
+      .def_readonly("name", &zelbo::TransitionView::name)
+      .def_readonly("preset", &zelbo::TransitionView::preset, "Input places, in list order.")
+      .def_readonly("poset", &zelbo::TransitionView::poset, "Output places, in list order.")
+      .def("__repr__", [](const zelbo::TransitionView& t) {
+        return "Transition(" + quoted(t.name) + ", preset=" + namesRepr(t.preset) + ", poset=" + namesRepr(t.poset) +
+               ")";
+      });
+
+  py::class_<PyModel>(m, "Model",
+                      "A model read by zelbo.read or zelbo.parse. Changes replace the model the object holds by a "
+                      "changed copy; a run that started keeps the model it started with.")
+      .def_property_readonly(
+          "name",
+          [](const PyModel& p) { return p.model.name().empty() ? py::none() : py::object(py::str(p.model.name())); })
+      .def_readonly("source", &PyModel::source, "The file the model was read from, or the name given to its text.")
+      .def_property_readonly(
+          "places", [](const PyModel& p) { return zelbo::describe(p.model).places; },
+          "The places, in the order the model created them.")
+      .def_property_readonly(
+          "transitions", [](const PyModel& p) { return zelbo::describe(p.model).transitions; },
+          "The transitions, in the order the model created them.")
+      .def(
+          "place",
+          [](const PyModel& p, const std::string& name) {
+            for (zelbo::PlaceView& place : zelbo::describe(p.model).places)
+              if (place.name == name) return place;
+            throw py::key_error(name);
+          },
+          py::arg("name"), "The place of that name (KeyError when there is none).")
+      .def_property_readonly(
+          "initial_marking",
+          [](const PyModel& p) {
+            py::dict marking;
+            for (const zelbo::PlaceView& place : zelbo::describe(p.model).places)
+              if (place.tokens > 0) marking[py::str(place.name)] = place.tokens;
+            return marking;
+          },
+          "Tokens by place, for the marked places.")
+      .def_property_readonly(
+          "target", [](const PyModel& p) { return p.model.hasTarget() ? py::cast(p.model.target()) : py::none(); },
+          "The target as the model asks it, or None.")
+      .def(
+          "set_delay",
+          [](PyModel& p, const std::string& place, const std::string& delay) {
+            zelbo::ModelChanges changes;
+            changes.delays.push_back({place, delay});
+            change(p, changes);
+          },
+          py::arg("place"), py::arg("delay"),
+          "Gives the place a delay in the model language's syntax: model.set_delay('a', '.uni 1 2').")
+      .def(
+          "set_branches",
+          [](PyModel& p, const std::string& place, const py::dict& probabilities) {
+            zelbo::BranchChange branches{place, {}};
+            for (auto [name, probability] : probabilities) {
+              PyObject* number = py::isinstance<py::str>(name) && !py::isinstance<py::str>(probability)
+                                     ? PyNumber_Float(probability.ptr())
+                                     : nullptr;
+              if (!number) {
+                PyErr_Clear();
+                throw py::type_error("set_branches takes {transition: probability}");
+              }
+              branches.branches.push_back({py::cast<std::string>(name), PyFloat_AsDouble(number)});
+              Py_DECREF(number);
+            }
+            zelbo::ModelChanges changes;
+            changes.branches.push_back(std::move(branches));
+            change(p, changes);
+          },
+          py::arg("place"), py::arg("probabilities"),
+          "Sets the branch probabilities of a choice place, one for each transition of its poset: "
+          "model.set_branches('p', {'ack': 0.9, 'retry': 0.1}).")
+      .def(
+          "set_target",
+          [](PyModel& p, const std::string& source, const std::string& destination, int separation, bool lowerBound) {
+            zelbo::ModelChanges changes;
+            changes.target = zelbo::Target{source, destination, separation, lowerBound};
+            change(p, changes);
+          },
+          py::arg("source"), py::arg("destination"), py::arg("separation") = 0, py::kw_only(),
+          py::arg("lower_bound") = false,
+          "Sets the target, as '.tse (source destination separation)' would, with '.lb' for lower_bound=True.")
+      .def(
+          "copy", [](const PyModel& p) { return p; }, "A model that changes apart from this one.")
+      .def("__copy__", [](const PyModel& p) { return p; })
+      .def(
+          "__deepcopy__", [](const PyModel& p, const py::object&) { return p; }, py::arg("memo"))
+      .def("__repr__", [](const PyModel& p) {
+        std::string text = "<zelbo.Model " + (p.model.name().empty() ? std::string("(none)") : p.model.name()) +
+                           " from " + quoted(p.source) + ": " + std::to_string(p.model.places()) + " places, " +
+                           std::to_string(p.model.transitions()) + " transitions";
+        text += p.model.hasTarget() ? ", " + targetText(p.model.target()) : ", no target";
+        return text + ">";
+      });
+
+  py::class_<Report>(m, "Progress", "An intermediate report of a run.")
+      .def_readonly("samples", &Report::samples, "Accepted samples (groups) so far.")
+      .def_readonly("instances", &Report::instances, "TSE instances in them.")
+      .def_readonly("group_sums", &Report::groupSums, "The sum of their separations, for the target as asked.")
+      .def_readonly("required", &Report::required, "The samples the stopping rule asks for, or None while unknown.")
+      .def_readonly("segments", &Report::segments, "Unfoldings so far.")
+      .def_property_readonly("bound", &Report::bound, "The estimate so far: group_sums / instances.")
+      .def("__repr__", [](const Report& r) {
+        return "Progress(samples=" + std::to_string(r.samples) + ", instances=" + std::to_string(r.instances) +
+               ", bound=" + std::string(py::repr(py::float_(r.bound()))) + ", segments=" + std::to_string(r.segments) +
+               ")";
+      });
+
+  py::class_<PyResult>(m, "Result", "The outcome of a run.")
+      .def_readonly("bound", &PyResult::bound,
+                    "The estimated average TSE, or None when the target events could not be paired.")
+      .def_readonly("half_width", &PyResult::halfWidth,
+                    "Of the bound's confidence interval at the run's confidence level.")
+      .def_readonly("samples", &PyResult::samples)
+      .def_readonly("instances", &PyResult::instances)
+      .def_readonly("group_sums", &PyResult::groupSums,
+                    "The sum of every group's separations: bound = group_sums / instances.")
+      .def_readonly("segments", &PyResult::segments, "Unfoldings built.")
+      .def_readonly("discarded", &PyResult::discarded, "Unfoldings discarded (a reference missed a target event).")
+      .def_readonly("unpaired", &PyResult::unpaired, "True when the target events could not be paired: no bound.")
+      .def_readonly("seed", &PyResult::seed, "The seed used.")
+      .def_readonly("jobs", &PyResult::jobs, "The samplers that ran.")
+      .def_readonly("cpu_seconds", &PyResult::cpuSeconds, "Processor time of the process during the run, all threads.")
+      .def_readonly("wall_seconds", &PyResult::wallSeconds)
+      .def_readonly("groups", &PyResult::groups,
+                    "With groups=True, (sums, sizes): NumPy arrays of each sample's summed separations and its "
+                    "number of instances, in the run's order; None otherwise.")
+      .def("__repr__", [](const PyResult& r) {
+        if (r.unpaired) return "Result(unpaired=True, segments=" + std::to_string(r.segments) + ")";
+        return "Result(bound=" + numberRepr(r.bound) + ", half_width=" + numberRepr(r.halfWidth) +
+               ", samples=" + std::to_string(r.samples) + ", instances=" + std::to_string(r.instances) +
+               ", segments=" + std::to_string(r.segments) + ", discarded=" + std::to_string(r.discarded) +
+               ", seed=" + std::to_string(r.seed) + ", jobs=" + std::to_string(r.jobs) + ")";
+      });
+
+  m.def("read", &readFile, py::arg("path"),
+        "Reads a model file (the model language, a .g signal transition graph or a PNML net). Raises ModelError "
+        "when it cannot be read; the reader's warnings come as ModelWarning.");
+  m.def("parse", &parseText, py::arg("text"), py::arg("name") = "<text>",
+        "Reads a model from its text; name stands for the file in messages.");
+  m.def("estimate", &estimate, py::arg("model"), py::kw_only(), py::arg("samples") = py::none(),
+        py::arg("error") = py::none(), py::arg("relative_error") = py::none(), py::arg("confidence") = 97.0,
+        py::arg("skip") = 0, py::arg("seed") = py::none(), py::arg("jobs") = 1, py::arg("on_report") = py::none(),
+        py::arg("report_every") = 100, py::arg("groups") = false,
+        R"doc(Checks the model and estimates the average TSE of its target.
+
+samples:        take exactly this many samples (-ss); None: stop by the confidence interval
+error:          absolute error interval (-e); relative_error: in percent (-e%, default 3)
+confidence:     confidence level in percent (-c)
+skip:           leading TSE instances of every unfolding to skip (-ts)
+seed:           seed of the random stream (-seed); None: the clock's current second
+jobs:           samplers in threads (-j); 0: one per hardware thread
+on_report:      called with a Progress every report_every samples (-pp)
+groups:         keep every sample: Result.groups is then (sums, sizes) as NumPy arrays
+
+The defaults are the command line's. The model summary and the checks are not written
+anywhere; a rejected model raises ModelError (its detail says why), a fatal condition of the
+run RunError, both with the command line's message and status. The interpreter lock is
+released while the run goes on; Ctrl-C ends it with KeyboardInterrupt.)doc");
+}
