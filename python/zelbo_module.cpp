@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "base/capture.h"
 #include "zelbo/edit.h"
 #include "zelbo/zelbo.h"
 
@@ -85,30 +86,6 @@ class ModelWarning(UserWarning):
   throw py::error_already_set();
 }
 
-// A stream whose text is kept in memory: what the model reader writes.
-class Capture {
- public:
-  Capture() : file_(open_memstream(&buffer_, &size_)) {
-    if (!file_) throw std::bad_alloc();
-  }
-  ~Capture() {
-    fclose(file_);
-    free(buffer_);
-  }
-  Capture(const Capture&) = delete;
-  Capture& operator=(const Capture&) = delete;
-  FILE* file() const { return file_; }
-  std::string text() {
-    fflush(file_);
-    return std::string(buffer_, size_);
-  }
-
- private:
-  char* buffer_ = nullptr;
-  size_t size_ = 0;
-  FILE* file_;
-};
-
 // A stream that discards what is written to it.
 class Quiet {
  public:
@@ -133,7 +110,7 @@ struct PyModel {
 // ModelWarning when it succeeds.
 template <class Read>
 PyModel readModel(const std::string& source, Read read) {
-  Capture diagnostics;
+  zelbo::Capture diagnostics;
   std::optional<zelbo::Model> model;
   std::optional<zelbo::Error> failure;
   {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/capture.h"
 #include "estimate/bounds.h"
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
@@ -30,35 +31,6 @@ namespace {
 constexpr std::size_t kBatch = 256;
 // Batches a sampler may draw ahead of the merge.
 constexpr std::size_t kQueuedBatches = 4;
-
-// A stream that collects what is written to it, taken piece by piece.
-class Capture {
- public:
-  Capture() : file_(open_memstream(&buffer_, &size_)) {
-    if (!file_) throw std::bad_alloc();
-  }
-  ~Capture() {
-    fclose(file_);
-    free(buffer_);
-  }
-  Capture(const Capture&) = delete;
-  Capture& operator=(const Capture&) = delete;
-
-  FILE* file() const { return file_; }
-  // What was written since the last take.
-  std::string take() {
-    if (ftell(file_) == 0) return {};  // the common case: nothing was written
-    fflush(file_);
-    std::string text(buffer_, size_);
-    fseek(file_, 0, SEEK_SET);
-    return text;
-  }
-
- private:
-  char* buffer_ = nullptr;
-  std::size_t size_ = 0;
-  FILE* file_;
-};
 
 // What a sampler wrote to the run's two streams.
 struct Written {

@@ -14,6 +14,7 @@
 #include "estimate/sampler.h"
 #include "estimate/time.h"
 #include "netbuild.h"
+#include "thrown.h"
 #include "zelbo/error.h"
 #include "zelbo/zelbo.h"
 
@@ -23,24 +24,6 @@
 using namespace testnet;
 
 namespace {
-
-// What a call threw: the library's error text and exit status.
-struct Thrown {
-  std::string message;
-  int status = 0;
-  bool operator==(const Thrown&) const = default;
-};
-void PrintTo(const Thrown& t, std::ostream* os) { *os << "status " << t.status << ", " << ::testing::PrintToString(t.message); }
-
-template <class F>
-Thrown thrown(F&& f) {
-  try {
-    f();
-  } catch (const zelbo::Error& e) {
-    return {e.what(), e.status()};
-  }
-  return {"(nothing thrown)", 0};
-}
 
 std::string readAll(FILE* f) {
   rewind(f);

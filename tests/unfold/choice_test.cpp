@@ -9,6 +9,7 @@
 #include "base/random.h"
 #include "netbuild.h"
 #include "spec/util.h"
+#include "thrown.h"
 #include "unfold/choice.h"
 #include "unfold/enabled.h"
 #include "estimate/bounds.h"
@@ -18,24 +19,6 @@
 using namespace testnet;
 
 namespace {
-
-// What a call threw: the library's error text and exit status.
-struct Thrown {
-  std::string message;
-  int status = 0;
-  bool operator==(const Thrown&) const = default;
-};
-void PrintTo(const Thrown& t, std::ostream* os) { *os << "status " << t.status << ", " << ::testing::PrintToString(t.message); }
-
-template <class F>
-Thrown thrown(F&& f) {
-  try {
-    f();
-  } catch (const zelbo::Error& e) {
-    return {e.what(), e.status()};
-  }
-  return {"(nothing thrown)", 0};
-}
 
 // The first value of a stream seeded with `seed`.
 double firstDraw(long seed) { return Random48(seed).next(); }
