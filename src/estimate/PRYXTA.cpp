@@ -5,52 +5,31 @@
 
 namespace zelbo {
 
-namespace {
-
-// Firing time from the producers' times; false while some producer has no time yet. Tokens
-// of the initial marking have no producer and do not count.
-bool tryComputeTime(UnfoldNet& graph, Event& e) {
-  double time = 0.0;
-  for (CondId c : inConds(graph, e)) {
-    if (c == kNone) continue;
-    const Cond& cond = graph.conds[c];
-    if (cond.producer == kNone) continue;
-    const Event& producer = graph.events[cond.producer];
-    if (!producer.timeComputed) return false;
-    const double arrival = cond.delay + producer.firingTime;
-    if (arrival > time) time = arrival;
-  }
-  e.firingTime = time;
-  e.timeComputed = 1;
-  return true;
-}
-
-}  // namespace
-
 void PRYXComputeEventFiringTimeRecur(Sampler& s, EventId event) {
+  // A consumer fires after the producers of its tokens, so computing the times in firing
+  // order up to `event` finds every producer's time known: no walk back, no stack. Tokens
+  // of the initial marking have no producer and do not count.
   UnfoldNet& graph = s.graph;
-  if (graph.events[event].timeComputed) return;
-  std::vector<EventId>& pending = s.pending;
-  pending.clear();
-  pending.push_back(event);
-  while (!pending.empty()) {
-    Event& e = graph.events[pending.back()];
-    if (e.timeComputed || tryComputeTime(graph, e)) {
-      pending.pop_back();
-      continue;
+  const CondId* refs = graph.inCondRefs.data();
+  const Cond* conds = graph.conds.data();
+  Event* events = graph.events.data();
+  for (EventId id = graph.timedEvents; id <= event; ++id) {
+    Event& e = events[id];
+    double time = 0.0;
+    for (const CondId* c = refs + e.inBegin, *end = c + e.numIn; c != end; ++c) {
+      if (*c == kNone) continue;
+      const Cond& cond = conds[*c];
+      if (cond.producer == kNone) continue;
+      const double arrival = cond.delay + events[cond.producer].firingTime;
+      if (arrival > time) time = arrival;
     }
-    for (CondId c : inConds(graph, e)) {
-      if (c == kNone) continue;
-      const EventId producer = graph.conds[c].producer;
-      if (producer != kNone && !graph.events[producer].timeComputed) pending.push_back(producer);
-    }
+    e.firingTime = time;
   }
+  if (event >= graph.timedEvents) graph.timedEvents = event + 1;
 }
 
 void PRYXComputeEventFiringTime(Sampler& s) {
-  // Producers fire before their consumers, so walking the events in firing order finds every
-  // producer's time already known: each event is computed once, without a deep walk.
-  for (EventId id = 0; id < static_cast<EventId>(s.graph.events.size()); ++id) PRYXComputeEventFiringTimeRecur(s, id);
+  if (!s.graph.events.empty()) PRYXComputeEventFiringTimeRecur(s, static_cast<EventId>(s.graph.events.size() - 1));
 }
 
 // Reachability from the reference events, 64 references at a time: one word per event whose

@@ -8,7 +8,7 @@ namespace zelbo {
 // Gives every event of the sampler's graph its firing time: the latest arrival over its
 // produced input tokens.
 void PRYXComputeEventFiringTime(Sampler& s);
-// Computes the firing time of `event` and, first, of every event it depends on.
+// Computes the firing time of `event` and, first, of every event fired before it.
 void PRYXComputeEventFiringTimeRecur(Sampler& s, EventId event);
 // Raises refCounter to refIndex on the target events in the fan-out cone of `event`.
 void PRYXUpdateRefCounterForFanoutCone(Sampler& s, EventId event, int refIndex);

@@ -29,6 +29,28 @@ void resetAllPlacesAndTransitions(Unfolder& u) {
   u.state.resetOnce = true;
 }
 
+void resetPlace(Unfolder& u, const Place* p) { setTokens(u, p, p->initMarked ? 1 : 0); }
+
+// Puts back the tokens the unfolding moved. An unfolding ends where a segment ends, in the
+// initial marking, which the marking summary tells at once (a place holds at most one token,
+// as the firings check), or after a tail of firings that starts there: then only the places
+// of the tail's events can differ.
+void resetTokens(Unfolder& u) {
+  const RunState& s = u.state;
+  if (s.emptyInitPlaces == 0 && s.strayMarkedPlaces == 0) return;
+  const UnfoldNet& graph = u.graph;
+  if (graph.tailStart == kNone) {
+    for (const Cond& cond : graph.conds) resetPlace(u, cond.place);
+    return;
+  }
+  for (EventId id = graph.tailStart; id < static_cast<EventId>(graph.events.size()); ++id) {
+    const Event& e = graph.events[id];
+    for (const CondId c : inConds(graph, e))
+      if (c != kNone) resetPlace(u, graph.conds[c].place);
+    forEachOutCond(e, [&](CondId c) { resetPlace(u, graph.conds[c].place); });
+  }
+}
+
 // Once the model has been reset, only what the unfolding touched can differ from the
 // initial marking: the transitions of its events and the places of its conditions.
 void resetWhatTheUnfoldingTouched(Unfolder& u) {
@@ -42,10 +64,9 @@ void resetWhatTheUnfoldingTouched(Unfolder& u) {
   }
   for (std::size_t i = 0; i < conds; ++i) {
     if (i + kAhead < conds) __builtin_prefetch(graph.conds[i + kAhead].place);
-    const Place* p = graph.conds[i].place;
-    u.state.at(p).condCount = 0;
-    setTokens(u, p, p->initMarked ? 1 : 0);
+    u.state.at(graph.conds[i].place).condCount = 0;
   }
+  resetTokens(u);
 }
 
 }  // namespace

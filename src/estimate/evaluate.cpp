@@ -84,7 +84,11 @@ double upperBound2(Sampler& s, int& incomplete) {
   UnfoldNet& graph = s.graph;
   s.instanceValue.assign(s.targetEventPair.size(), 0.0);
   s.instanceEvaluated.assign(s.targetEventPair.size(), 0);
-  for (Event& e : graph.events) e.refCounter = -1;
+  // Only the target events' counters are read.
+  for (const EventPair& pair : s.targetEventPair) {
+    graph.events[pair.source].refCounter = -1;
+    graph.events[pair.destination].refCounter = -1;
+  }
   PRYXComputeEventFiringTime(s);
   resetReferenceCones(s);
 

@@ -21,7 +21,6 @@ struct Sampler : Unfolder {
   std::vector<EventPair> targetEventPair;  // the paired events of the current unfolding
 
   // Scratch of the evaluation, reused from sample to sample.
-  std::vector<EventId> pending;            // explicit stack of the backward firing-time walk
   std::vector<std::uint64_t> coneWords;    // reachability of 64 references per event
   int coneChunk = -1;                      // the references coneWords holds, or -1
   std::vector<double> instanceValue;

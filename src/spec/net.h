@@ -152,6 +152,37 @@ struct Trans {
   std::string name;
 };
 
+// What a firing reads of the net, derived by prepareFiring, in flat arrays by the places' and
+// transitions' numbers: every list of numbers in one array, each record naming its ranges.
+// A firing then walks arrays of small records instead of following pointers from record to
+// record.
+struct FiringIndex {
+  struct TransEntry {
+    std::uint32_t preset, presetEnd;  // input places in `ids`, list order
+    std::uint32_t poset, posetEnd;    // output places in `ids`, list order
+    std::uint32_t slots, slotsEnd;    // in `slots`: the transition's posetSlots
+    std::int32_t choicePlace;         // its first input place when that is a free choice of
+                                      // several outputs, else -1
+    bool countsInputs;
+    bool slotsAreInputs;
+    bool lowPriority;
+  };
+  struct PlaceEntry {
+    std::uint32_t poset, posetEnd;    // transitions in `ids`, list order
+    std::uint32_t consumers, countedEnd, consumersEnd;  // transitions in `ids`; counted ones first
+    bool initMarked;
+  };
+  struct Slot {
+    std::int32_t place;
+    int listPos;
+    int index;
+  };
+  std::vector<TransEntry> trans;      // by Trans::id
+  std::vector<PlaceEntry> places;     // by Place::id
+  std::vector<std::int32_t> ids;
+  std::vector<Slot> slots;
+};
+
 // The target TSE: occurrence i of `source` against occurrence i + separation of `destination`.
 // After ".lb" the pair is stored mirrored (swapped, separation negated) with lowerBound 1.
 struct TransPair {
@@ -179,6 +210,7 @@ struct Net {
   // Derived: the enabled list of the initial marking, in the order a scan of the marked
   // places gives it; the same for every unfolding of the model.
   std::vector<Trans*> initiallyEnabled;
+  FiringIndex firing;              // derived
 
   // Ownership and name lookup.
   RecordPool<Place> places;

@@ -1,4 +1,6 @@
 // The firing information derived from a finished model.
+#include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "spec/read.h"
@@ -61,6 +63,49 @@ void deriveInitiallyEnabled(Net& net) {
   }
 }
 
+template <class List, class Id>
+std::uint32_t appendIds(std::vector<std::int32_t>& ids, const List& list, Id id) {
+  for (const auto& item : list) ids.push_back(id(item));
+  return static_cast<std::uint32_t>(ids.size());
+}
+
+void buildFiringIndex(Net& net) {
+  FiringIndex& index = net.firing;
+  index.ids.clear();
+  index.slots.clear();
+  index.trans.assign(net.transById.size(), {});
+  index.places.assign(net.placeById.size(), {});
+  auto placeId = [](const Place* p) { return p->id; };
+  auto transId = [](const auto& item) {
+    if constexpr (std::is_same_v<std::decay_t<decltype(item)>, TransNode>) return item.trans->id;
+    else return item->id;
+  };
+  for (const Trans* t : net.transById) {
+    FiringIndex::TransEntry& e = index.trans[t->id];
+    e.preset = static_cast<std::uint32_t>(index.ids.size());
+    e.presetEnd = appendIds(index.ids, t->preset, placeId);
+    e.poset = e.presetEnd;
+    e.posetEnd = appendIds(index.ids, t->poset, placeId);
+    e.slots = static_cast<std::uint32_t>(index.slots.size());
+    for (const PosetSlot& slot : t->posetSlots) index.slots.push_back({slot.place->id, slot.place->listPos, slot.index});
+    e.slotsEnd = static_cast<std::uint32_t>(index.slots.size());
+    const Place* first = t->preset.empty() ? nullptr : t->preset.front();
+    e.choicePlace = first && first->poset.size() >= 2 && IsFreeChoice(first) ? first->id : -1;
+    e.countsInputs = countsInputs(t);
+    e.slotsAreInputs = t->slotsAreInputs;
+    e.lowPriority = t->lowPriority;
+  }
+  for (const Place* p : net.placeById) {
+    FiringIndex::PlaceEntry& e = index.places[p->id];
+    e.poset = static_cast<std::uint32_t>(index.ids.size());
+    e.posetEnd = appendIds(index.ids, p->poset, transId);
+    e.consumers = e.posetEnd;
+    e.consumersEnd = appendIds(index.ids, p->consumers, transId);
+    e.countedEnd = e.consumers + static_cast<std::uint32_t>(p->countedConsumers);
+    e.initMarked = p->initMarked != 0;
+  }
+}
+
 }  // namespace
 
 void prepareFiring(Net& net) {
@@ -68,6 +113,7 @@ void prepareFiring(Net& net) {
   numberPlacesAndCollectConsumers(net);
   collectPosetSlots(net);
   deriveInitiallyEnabled(net);
+  buildFiringIndex(net);
   net.derivedRevision = net.revision;
 }
 

@@ -12,6 +12,12 @@ int IsLowPriority(const Trans* trans) {
   return 0;
 }
 
+int IsFreeChoice(const Place* place) {
+  for (const TransNode& node : place->poset)
+    if (node.trans->preset.size() != 1) return 0;
+  return 1;
+}
+
 Place* const* findPlaceOnList(const PlaceList& list, const Place* place) {
   for (Place* const& node : list)
     if (node == place) return &node;

@@ -20,6 +20,8 @@ std::string PRYXDupStr(const char* text);
 
 // 1 when some input place of the transition is initially marked.
 int IsLowPriority(const Trans* trans);
+// 1 when every output transition of the place has exactly one input place.
+int IsFreeChoice(const Place* place);
 
 // The first node holding exactly that record, or none.
 Place* const* findPlaceOnList(const PlaceList& list, const Place* place);

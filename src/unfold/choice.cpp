@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "unfold/enabled.h"
+#include "unfold/positions.h"
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -18,12 +19,6 @@ int scoreOf(const TransState& trans) {
 
 double GetPriority(const TransState& trans) { return static_cast<double>(scoreOf(trans)); }
 
-int IsFreeChoice(const Place* place) {
-  for (const TransNode& node : place->poset)
-    if (node.trans->preset.size() != 1) return 0;
-  return 1;
-}
-
 const Trans* makeDecision(Unfolder& u, const Place* place) {
   double draw = uniform(u);
   const Trans* chosen = nullptr;
@@ -37,13 +32,16 @@ const Trans* makeDecision(Unfolder& u, const Place* place) {
 
 namespace {
 
+// A list this short is walked; a longer one starts the heap or the positions.
+constexpr int kWalkedList = 32;
+
 // Where the chosen transition's first input place is a free choice among several outputs,
 // the place's branch probabilities decide instead. `error` is the chooser's message for a
 // drawn transition that is not enabled.
 const Trans* applyFreeChoice(Unfolder& u, const Trans* chosen, const char* error) {
-  if (chosen->preset.empty()) return chosen;
-  const Place* first = chosen->preset.front();
-  if (first->poset.size() < 2 || !IsFreeChoice(first)) return chosen;
+  const std::int32_t choice = u.net.firing.trans[chosen->id].choicePlace;
+  if (choice < 0) return chosen;
+  const Place* first = u.net.placeById[choice];
   const Trans* drawn = makeDecision(u, first);
   if (drawn == chosen) return chosen;
   if (!u.state.at(drawn).enabled) fatal("%s", error);
@@ -52,10 +50,15 @@ const Trans* applyFreeChoice(Unfolder& u, const Trans* chosen, const char* error
 
 const Trans* randomEnabled(Unfolder& u) {
   const double draw = uniform(u);
-  const RunState& s = u.state;
+  RunState& s = u.state;
   const int n = s.numEnabled;
   int k = static_cast<int>(draw * n);
   if (k != n) ++k;
+  // k steps from the head, the last one wrapping round to the head.
+  if (s.positions.active || n > kWalkedList) {
+    if (!s.positions.active) startPositions(s);
+    return u.net.transById[transAtPosition(s, k % n)];
+  }
   std::int32_t t = s.enabledHead;
   for (int step = 0; step < k; ++step) {
     const std::int32_t next = s.enabledLinks[t].next;
@@ -91,8 +94,6 @@ bool current(const RunState& s, const ScoredEntry& e) {
   return ts.enabled && ts.appendOrder == e.appendOrder && scoreOf(ts) == e.score;
 }
 
-// A list this short is walked; a longer one starts the heap.
-constexpr int kWalkedList = 32;
 
 void startHeap(Unfolder& u) {
   RunState& s = u.state;
@@ -139,6 +140,7 @@ void rankForStageChoice(RunState& s, const Trans* trans) {
 }
 
 void clearStageChoice(RunState& s) {
+  clearPositions(s.positions);
   s.scoreHeap.clear();
   s.heapActive = false;
   s.appends = 0;

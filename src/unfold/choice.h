@@ -11,8 +11,6 @@ namespace zelbo {
 double uniform(Unfolder& u);
 // selectionScore / selectionCount in integer division; 0 before any stage. Lower is better.
 double GetPriority(const TransState& trans);
-// 1 when every output transition of the place has exactly one input place.
-int IsFreeChoice(const Place* place);
 // One output transition of the place, drawn by the branch probabilities.
 const Trans* makeDecision(Unfolder& u, const Place* place);
 // The transition that opens a stage: mode 1 uniformly random, mode 0 lowest score.

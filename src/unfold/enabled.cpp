@@ -18,10 +18,13 @@ namespace zelbo {
 
 namespace {
 
+// The steps of a firing, inlined into it.
+#define ZELBO_HOT [[gnu::always_inline]] inline
+
 bool onEnabledList(const RunState& s, std::int32_t t) { return s.enabledHead == t || s.enabledLinks[t].prev != kNoTrans; }
 bool onHighList(const RunState& s, std::int32_t t) { return s.highHead == t || s.highLinks[t].prev != kNoTrans; }
 
-void linkHigh(RunState& s, std::int32_t t) {
+ZELBO_HOT void linkHigh(RunState& s, std::int32_t t) {
   ListLinks& ts = s.highLinks[t];
   ts.prev = s.highTail;
   ts.next = kNoTrans;
@@ -30,7 +33,7 @@ void linkHigh(RunState& s, std::int32_t t) {
   s.highTail = t;
 }
 
-void unlinkHigh(RunState& s, std::int32_t t) {
+ZELBO_HOT void unlinkHigh(RunState& s, std::int32_t t) {
   ListLinks& ts = s.highLinks[t];
   if (ts.prev != kNoTrans) s.highLinks[ts.prev].next = ts.next;
   else s.highHead = ts.next;
@@ -39,64 +42,107 @@ void unlinkHigh(RunState& s, std::int32_t t) {
   ts.prev = ts.next = kNoTrans;
 }
 
-bool allInputsMarked(const RunState& s, const Trans* t) {
-  for (const Place* p : t->preset)
-    if (s.at(p).tokens <= 0) return false;
+using TransId = std::int32_t;
+using PlaceId = std::int32_t;
+
+ZELBO_HOT bool allInputsMarked(const RunState& s, const FiringIndex& index, TransId t) {
+  const FiringIndex::TransEntry& e = index.trans[t];
+  for (std::uint32_t i = e.preset; i < e.presetEnd; ++i)
+    if (s.places[index.ids[i]].tokens <= 0) return false;
   return true;
 }
 
 // The marking summary and the transitions' counts of marked inputs follow every change of a
 // place between holding no token and holding some.
-void changeTokens(RunState& s, const Place* p, int delta) {
-  PlaceState& ps = s.at(p);
+ZELBO_HOT void changeTokens(RunState& s, const FiringIndex& index, PlaceId p, int delta) {
+  PlaceState& ps = s.places[p];
   const int before = ps.tokens;
   const int after = wrapAdd(before, delta);
   ps.tokens = after;
-  if (p->initMarked) s.emptyInitPlaces += (after <= 0) - (before <= 0);
+  const FiringIndex::PlaceEntry& e = index.places[p];
+  if (e.initMarked) s.emptyInitPlaces += (after <= 0) - (before <= 0);
   else s.strayMarkedPlaces += (after > 0) - (before > 0);
   const int markedChange = (after > 0) - (before > 0);
   if (markedChange != 0)
-    for (int i = 0; i < p->countedConsumers; ++i) s.at(p->consumers.begin()[i]).markedInputs += markedChange;
+    for (std::uint32_t i = e.consumers; i < e.countedEnd; ++i) s.trans[index.ids[i]].markedInputs += markedChange;
 }
 
-// Calls f on each place of `list` in list order, asking for the records a few places ahead:
-// a transition with thousands of inputs or outputs would otherwise wait on each of them.
+// Calls f on each place of a transition's list [begin, end) of `index.ids`, in list order,
+// asking for the places' records a few places ahead: a transition with thousands of inputs
+// or outputs would otherwise wait on each of them.
 template <class F>
-void forEachPlace(const PlaceList& list, F&& f) {
-  constexpr std::ptrdiff_t kAhead = 8;
-  const auto first = list.begin();
-  const std::ptrdiff_t count = list.end() - first;
-  for (std::ptrdiff_t i = 0; i < count; ++i) {
-    if (i + kAhead < count) __builtin_prefetch(first[i + kAhead]);
-    f(first[i]);
+void forEachPlace(const RunState& s, const FiringIndex& index, std::uint32_t begin, std::uint32_t end, F&& f) {
+  constexpr std::uint32_t kAhead = 8;
+  for (std::uint32_t i = begin; i < end; ++i) {
+    if (i + kAhead < end) {
+      __builtin_prefetch(&s.places[index.ids[i + kAhead]]);
+      __builtin_prefetch(&index.places[index.ids[i + kAhead]]);
+    }
+    f(index.ids[i]);
   }
 }
 
 [[noreturn]] void notSafe() { fatal("\n\tError: Net is not 1-safe.\n"); }
 [[noreturn]] void negativeTokens() { fatal("\n\tError: Negative token counter during unfolding.\n"); }
 
-bool inputsMarked(const RunState& s, const Trans* t) {
-  return countsInputs(t) ? s.at(t).markedInputs == static_cast<int>(t->preset.size()) : allInputsMarked(s, t);
+ZELBO_HOT bool inputsMarked(const RunState& s, const FiringIndex& index, TransId t) {
+  const FiringIndex::TransEntry& e = index.trans[t];
+  return e.countsInputs ? s.trans[t].markedInputs == static_cast<int>(e.presetEnd - e.preset)
+                        : allInputsMarked(s, index, t);
 }
 
 // Where the full scan would append `t`: its first slot on the poset of a marked place.
-const PosetSlot* firstMarkedSlot(const RunState& s, const Trans* t) {
-  for (const PosetSlot& slot : t->posetSlots)
-    if (s.at(slot.place).tokens > 0) return &slot;
+ZELBO_HOT const FiringIndex::Slot* firstMarkedSlot(const RunState& s, const FiringIndex& index, TransId t) {
+  const FiringIndex::TransEntry& e = index.trans[t];
+  for (std::uint32_t i = e.slots; i < e.slotsEnd; ++i)
+    if (s.places[index.slots[i].place].tokens > 0) return &index.slots[i];
   return nullptr;
 }
 
-void enable(Unfolder& u, const Trans* t) {
-  AppendTransToEnabledList(u, t);
-  u.state.at(t).enabled = 1;
+ZELBO_HOT void appendToList(Unfolder& u, TransId t) {
+  RunState& s = u.state;
+  ListLinks& links = s.enabledLinks[t];
+  links.prev = s.enabledTail;
+  links.next = kNoTrans;
+  if (s.enabledTail != kNoTrans) s.enabledLinks[s.enabledTail].next = t;
+  else s.enabledHead = t;
+  s.enabledTail = t;
+  if (!u.net.firing.trans[t].lowPriority) {
+    linkHigh(s, t);
+  } else {
+    s.trans[t].appendOrder = ++s.appends;
+    if (s.heapActive) rankForStageChoice(s, u.net.transById[t]);
+  }
+  if (s.positions.active) positionAppended(s.positions, t);
+  ++s.numEnabled;
+}
+
+ZELBO_HOT void removeFromList(Unfolder& u, TransId t) {
+  RunState& s = u.state;
+  if (s.enabledHead == kNoTrans) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
+  if (!onEnabledList(s, t)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
+  ListLinks& links = s.enabledLinks[t];
+  if (links.prev != kNoTrans) s.enabledLinks[links.prev].next = links.next;
+  else s.enabledHead = links.next;
+  if (links.next != kNoTrans) s.enabledLinks[links.next].prev = links.prev;
+  else s.enabledTail = links.prev;
+  links.prev = links.next = kNoTrans;
+  if (onHighList(s, t)) unlinkHigh(s, t);
+  if (s.positions.active) positionRemoved(s.positions, t);
+  --s.numEnabled;
+}
+
+ZELBO_HOT void enable(Unfolder& u, TransId t) {
+  appendToList(u, t);
+  u.state.trans[t].enabled = 1;
 }
 
 // Newly enabled transitions are appended as they are found while they come in the scan's
 // order, which is the common case (a transition's outputs tend to stand in place-list
 // order); the first one out of order sends them all through a sort instead.
-void record(Unfolder& u, const Trans* t, const PosetSlot& slot) {
+ZELBO_HOT void record(Unfolder& u, TransId t, const FiringIndex::Slot& slot) {
   FiringScratch& f = u.firing;
-  const Candidate found{slot.place->listPos, slot.index, t};
+  const Candidate found{slot.listPos, slot.index, t};
   f.inScanOrder = f.inScanOrder && (f.newlyEnabled.empty() || f.newlyEnabled.back() < found);
   f.newlyEnabled.push_back(found);
   if (f.inScanOrder) {
@@ -107,12 +153,13 @@ void record(Unfolder& u, const Trans* t, const PosetSlot& slot) {
 
 // Looks at `t` once the firing's tokens are all in place: if the scan would append it now,
 // records where.
-void examine(Unfolder& u, const Trans* t) {
-  TransState& ts = u.state.at(t);
+ZELBO_HOT void examine(Unfolder& u, TransId t) {
+  TransState& ts = u.state.trans[t];
   if (ts.candidateStamp == u.firing.stamp) return;
   ts.candidateStamp = u.firing.stamp;
-  if (ts.enabled || !inputsMarked(u.state, t)) return;
-  if (const PosetSlot* slot = firstMarkedSlot(u.state, t)) record(u, t, *slot);
+  const FiringIndex& index = u.net.firing;
+  if (ts.enabled || !inputsMarked(u.state, index, t)) return;
+  if (const FiringIndex::Slot* slot = firstMarkedSlot(u.state, index, t)) record(u, t, *slot);
 }
 
 // Looks at `t` as soon as an output place of the firing that leads to it is marked, saving a
@@ -120,15 +167,16 @@ void examine(Unfolder& u, const Trans* t) {
 // stands on a poset do (when they are inputs too, as the model reader makes them), so its
 // place in the scan is final. Otherwise it is looked at again when a later output leads to
 // it, or, standing on the poset of a place that is not its input, after the last output.
-void examineEarly(Unfolder& u, const Trans* t) {
-  TransState& ts = u.state.at(t);
+ZELBO_HOT void examineEarly(Unfolder& u, TransId t) {
+  TransState& ts = u.state.trans[t];
   if (ts.candidateStamp == u.firing.stamp) return;
-  if (!t->slotsAreInputs) {
+  const FiringIndex& index = u.net.firing;
+  if (!index.trans[t].slotsAreInputs) {
     ts.candidateStamp = u.firing.stamp;
     u.firing.deferred.push_back(t);
     return;
   }
-  if (!ts.enabled && !inputsMarked(u.state, t)) return;
+  if (!ts.enabled && !inputsMarked(u.state, index, t)) return;
   examine(u, t);
 }
 
@@ -145,15 +193,15 @@ void startExamining(FiringScratch& f) {
 // were marked). Any other transition that is enabled now was enabled, and flagged, before.
 void finishExamining(Unfolder& u) {
   FiringScratch& f = u.firing;
-  for (const Trans* t : f.removed) examine(u, t);
-  for (const Trans* t : f.deferred) {
-    u.state.at(t).candidateStamp = f.stamp - 1;
+  for (const TransId t : f.removed) examine(u, t);
+  for (const TransId t : f.deferred) {
+    u.state.trans[t].candidateStamp = f.stamp - 1;
     examine(u, t);
   }
   if (f.inScanOrder) return;
   for (std::size_t i = 0; i < f.appendedEarly; ++i) {
-    deleteFromEnabledList(u, f.newlyEnabled[i].trans);
-    u.state.at(f.newlyEnabled[i].trans).enabled = 0;
+    removeFromList(u, f.newlyEnabled[i].trans);
+    u.state.trans[f.newlyEnabled[i].trans].enabled = 0;
   }
   std::sort(f.newlyEnabled.begin(), f.newlyEnabled.end());
   for (const Candidate& c : f.newlyEnabled) enable(u, c.trans);
@@ -166,29 +214,30 @@ void traceFiring(const Unfolder& u, const Trans* trans, int index) {
 }
 
 // The token of `p` goes to the firing event `id`: its condition, if it has one.
-CondId consumeToken(Unfolder& u, const Place* p, EventId id) {
-  PlaceState& ps = u.state.at(p);
+ZELBO_HOT CondId consumeToken(Unfolder& u, PlaceId p, EventId id) {
+  PlaceState& ps = u.state.places[p];
   // A place without a token has no condition to give; its count stops the run below.
   const CondId c = ps.tokens > 0 ? ps.lastCond : kNone;
   if (c != kNone) u.graph.conds[c].consumer = id;
-  changeTokens(u.state, p, -1);
+  changeTokens(u.state, u.net.firing, p, -1);
   if (ps.tokens > 0) notSafe();
   if (ps.tokens < 0) negativeTokens();
   return c;
 }
 
-void produceToken(Unfolder& u, const Place* p, EventId id) {
-  changeTokens(u.state, p, +1);
-  PlaceState& ps = u.state.at(p);
+ZELBO_HOT void produceToken(Unfolder& u, PlaceId p, EventId id) {
+  changeTokens(u.state, u.net.firing, p, +1);
+  PlaceState& ps = u.state.places[p];
   if (ps.tokens > 1) notSafe();
   if (ps.tokens <= 0) negativeTokens();
-  Cond cond;
-  cond.place = p;
+  ps.lastCond = static_cast<CondId>(u.graph.conds.size());
+  // Filled in place: a record built aside and copied in is read back in wide loads before
+  // its narrow stores have landed, which stalls every firing.
+  Cond& cond = u.graph.conds.emplace_back();
+  cond.place = u.net.placeById[p];
   cond.index = ps.condCount;
   ps.condCount = wrapAdd(ps.condCount, 1);
   cond.producer = id;
-  ps.lastCond = static_cast<CondId>(u.graph.conds.size());
-  u.graph.conds.push_back(cond);
 }
 
 }  // namespace
@@ -224,49 +273,20 @@ void recountMarking(Unfolder& u) {
 }
 
 void setTokens(Unfolder& u, const Place* place, int tokens) {
-  changeTokens(u.state, place, wrapAdd(tokens, wrapNeg(u.state.at(place).tokens)));
+  changeTokens(u.state, u.net.firing, place->id, wrapAdd(tokens, wrapNeg(u.state.at(place).tokens)));
 }
 
-void AppendTransToEnabledList(Unfolder& u, const Trans* trans) {
-  RunState& s = u.state;
-  const std::int32_t t = trans->id;
-  ListLinks& links = s.enabledLinks[t];
-  links.prev = s.enabledTail;
-  links.next = kNoTrans;
-  if (s.enabledTail != kNoTrans) s.enabledLinks[s.enabledTail].next = t;
-  else s.enabledHead = t;
-  s.enabledTail = t;
-  if (!trans->lowPriority) {
-    linkHigh(s, t);
-  } else {
-    s.trans[t].appendOrder = ++s.appends;
-    if (s.heapActive) rankForStageChoice(s, trans);
-  }
-  ++s.numEnabled;
-}
+void AppendTransToEnabledList(Unfolder& u, const Trans* trans) { appendToList(u, trans->id); }
 
-void deleteFromEnabledList(Unfolder& u, const Trans* trans) {
-  RunState& s = u.state;
-  const std::int32_t t = trans->id;
-  if (s.enabledHead == kNoTrans) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
-  if (!onEnabledList(s, t)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
-  ListLinks& links = s.enabledLinks[t];
-  if (links.prev != kNoTrans) s.enabledLinks[links.prev].next = links.next;
-  else s.enabledHead = links.next;
-  if (links.next != kNoTrans) s.enabledLinks[links.next].prev = links.prev;
-  else s.enabledTail = links.prev;
-  links.prev = links.next = kNoTrans;
-  if (onHighList(s, t)) unlinkHigh(s, t);
-  --s.numEnabled;
-}
+void deleteFromEnabledList(Unfolder& u, const Trans* trans) { removeFromList(u, trans->id); }
 
 void updateEnabledList(Unfolder& u) {
   RunState& s = u.state;
   for (const Place* p : u.net.placeList) {
     if (s.at(p).tokens <= 0) continue;
     for (const TransNode& node : p->poset) {
-      const Trans* t = node.trans;
-      if (!s.at(t).enabled && allInputsMarked(s, t)) enable(u, t);
+      const TransId t = node.trans->id;
+      if (!s.trans[t].enabled && allInputsMarked(s, u.net.firing, t)) enable(u, t);
     }
   }
 }
@@ -280,21 +300,27 @@ void enableInitialTransitions(Unfolder& u) {
     updateEnabledList(u);
     return;
   }
-  for (const Trans* t : u.net.initiallyEnabled) enable(u, t);
+  for (const Trans* t : u.net.initiallyEnabled) enable(u, t->id);
 }
 
 void instance(Unfolder& u, const Trans* trans) {
   UnfoldNet& graph = u.graph;
+  const FiringIndex& index = u.net.firing;
+  const FiringIndex::TransEntry& entry = index.trans[trans->id];
   TransState& ts = u.state.at(trans);
   const EventId id = static_cast<EventId>(graph.events.size());
-  Event event;
-  event.trans = trans;
-  event.index = ts.occurrences;
-  event.numIn = static_cast<int>(trans->preset.size());
-  event.numOut = static_cast<int>(trans->poset.size());
-  event.inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  event.outBegin = static_cast<CondId>(graph.conds.size());
-  traceFiring(u, trans, event.index);
+  const int numIn = static_cast<int>(entry.presetEnd - entry.preset);
+  const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
+  {
+    Event& event = graph.events.emplace_back();  // in place, as a condition is
+    event.trans = trans;
+    event.index = ts.occurrences;
+    event.numIn = numIn;
+    event.numOut = static_cast<int>(entry.posetEnd - entry.poset);
+    event.inBegin = inBegin;
+    event.outBegin = static_cast<CondId>(graph.conds.size());
+  }
+  traceFiring(u, trans, ts.occurrences);
   ts.occurrences = wrapAdd(ts.occurrences, 1);
 
   // One walk over the inputs: each gives its token's condition (pushed at the front, so the
@@ -302,29 +328,30 @@ void instance(Unfolder& u, const Trans* trans) {
   // off the list (the fired one and those in conflict with it). The steps of different
   // places do not depend on each other, and a fatal count ends the run at the same place
   // and with the same message as separate walks would.
-  graph.inCondRefs.resize(graph.inCondRefs.size() + event.numIn);
-  graph.events.push_back(event);
+  graph.inCondRefs.resize(graph.inCondRefs.size() + numIn);
   FiringScratch& f = u.firing;
   ++f.stamp;
   f.removed.clear();
-  std::uint32_t slot = event.inBegin + event.numIn;
-  forEachPlace(trans->preset, [&](const Place* p) {
+  std::uint32_t slot = inBegin + numIn;
+  forEachPlace(u.state, index, entry.preset, entry.presetEnd, [&](PlaceId p) {
     graph.inCondRefs[--slot] = consumeToken(u, p, id);
-    for (const TransNode& node : p->poset) {
-      const Trans* t = node.trans;
-      TransState& other = u.state.at(t);
+    const FiringIndex::PlaceEntry& place = index.places[p];
+    for (std::uint32_t k = place.poset; k < place.posetEnd; ++k) {
+      const TransId t = index.ids[k];
+      TransState& other = u.state.trans[t];
       if (!other.enabled) continue;
-      deleteFromEnabledList(u, t);
+      removeFromList(u, t);
       other.enabled = 0;
       f.removed.push_back(t);
     }
   });
 
   startExamining(f);
-  forEachPlace(trans->poset, [&](const Place* p) {
+  forEachPlace(u.state, index, entry.poset, entry.posetEnd, [&](PlaceId p) {
     produceToken(u, p, id);
-    for (const TransNode& node : p->poset) examineEarly(u, node.trans);
-    for (const Trans* consumer : p->consumers) examineEarly(u, consumer);
+    const FiringIndex::PlaceEntry& place = index.places[p];
+    for (std::uint32_t k = place.poset; k < place.posetEnd; ++k) examineEarly(u, index.ids[k]);
+    for (std::uint32_t k = place.consumers; k < place.consumersEnd; ++k) examineEarly(u, index.ids[k]);
   });
   finishExamining(u);
 }

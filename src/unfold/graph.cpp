@@ -9,6 +9,7 @@ void clearUnfoldedGraph(UnfoldNet& graph) {
   graph.inCondRefs.clear();
   graph.segmentStarts.clear();
   graph.tailStart = kNone;
+  graph.timedEvents = 0;
 }
 
 }  // namespace zelbo

@@ -29,7 +29,6 @@ struct Event {
   int numOut = 0;
   double firingTime = -std::numeric_limits<double>::infinity();
   int refCounter = 0;
-  int timeComputed = 0;
 };
 
 struct Cond {
@@ -47,6 +46,7 @@ struct UnfoldNet {
   std::vector<CondId> inCondRefs;   // the consumed conditions of every event, in list order
   std::vector<EventId> segmentStarts;  // the first event of each segment, in order
   EventId tailStart = kNone;        // the first event fired after the last segment, if any
+  EventId timedEvents = 0;          // events [0, timedEvents) have their firing times
 };
 
 // An event's consumed conditions, in list order (the reverse of the transition's preset).

@@ -12,6 +12,7 @@
 #include "base/random.h"
 #include "spec/net.h"
 #include "unfold/graph.h"
+#include "unfold/positions.h"
 #include "zelbo/settings.h"
 
 namespace zelbo {
@@ -75,6 +76,7 @@ struct RunState {
   bool heapActive = false;
   std::uint32_t appends = 0;
   bool hugeScores = false;  // a score beyond single precision's integers: walk the list instead
+  ListPositions positions;  // for uniform draws on long lists (see positions.h)
 
   PlaceState& at(const Place* p) { return places[p->id]; }
   const PlaceState& at(const Place* p) const { return places[p->id]; }
@@ -87,7 +89,7 @@ struct RunState {
 struct Candidate {
   int placePos;
   int index;
-  const Trans* trans;
+  std::int32_t trans;
   bool operator<(const Candidate& other) const {
     return placePos != other.placePos ? placePos < other.placePos : index < other.index;
   }
@@ -96,9 +98,9 @@ struct Candidate {
 // Scratch of the firings, reused from firing to firing.
 struct FiringScratch {
   unsigned stamp = 0;                       // counts the firings
-  std::vector<const Trans*> removed;        // taken off the list by this firing
+  std::vector<std::int32_t> removed;        // taken off the list by this firing
   std::vector<Candidate> newlyEnabled;
-  std::vector<const Trans*> deferred;       // met while the outputs were marked; examined after
+  std::vector<std::int32_t> deferred;       // met while the outputs were marked; examined after
   std::size_t appendedEarly = 0;
   bool inScanOrder = true;
 };

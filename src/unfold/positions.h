@@ -1,0 +1,43 @@
+// Positions on the enabled list: the k-th transition of a long list without walking k links.
+//
+// A uniform draw opens some stages and chooses every firing of the destination's tail; on a
+// net with hundreds of concurrently enabled transitions, walking the list to the drawn one
+// cost more than the firing itself. Once a draw meets a long list, every transition on the
+// list holds a slot, given in append order; a slot's bit is set while its transition is on
+// the list. The list only grows at its tail, so list order is slot order and the k-th
+// transition is the k-th set bit. Slots of removed transitions are reclaimed by numbering the
+// list afresh once they outnumber the live ones.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace zelbo {
+
+struct RunState;
+
+struct ListPositions {
+  bool active = false;
+  std::uint32_t slots = 0;              // slots given since the list was last numbered
+  std::vector<std::uint64_t> present;   // one bit per slot
+  std::vector<std::int32_t> transAt;    // by slot
+  std::vector<std::int32_t> slotOf;     // by transition number, while on the list
+};
+
+// Numbers the transitions on the list from the head and keeps numbering those appended.
+void startPositions(RunState& s);
+// The list changed: `t` was appended at the tail, or taken off.
+void positionAppended(ListPositions& p, std::int32_t t);
+inline void positionRemoved(ListPositions& p, std::int32_t t) {
+  const std::uint32_t slot = static_cast<std::uint32_t>(p.slotOf[t]);
+  p.present[slot >> 6] &= ~(std::uint64_t{1} << (slot & 63));
+}
+// The transition at position `k` (0 = head) of the list; k is below the list's length.
+std::int32_t transAtPosition(RunState& s, int k);
+// Forgets the numbering (the list was emptied).
+inline void clearPositions(ListPositions& p) {
+  p.active = false;
+  p.slots = 0;
+}
+
+}  // namespace zelbo
