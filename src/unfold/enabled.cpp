@@ -18,148 +18,181 @@ namespace zelbo {
 
 namespace {
 
+using TransId = std::int32_t;
+using PlaceId = std::int32_t;
+
+// The arrays that the list and the firings read and write, taken once as plain pointers:
+// the compiler then keeps them in registers instead of reloading each vector's start after
+// every store. The arrays do not grow during a run (the graph's do, and are reached through
+// `graph`).
+struct View {
+  explicit View(Unfolder& u)
+      : u(u),
+        s(u.state),
+        graph(u.graph),
+        f(u.firing),
+        ids(u.net.firing.ids.data()),
+        transIx(u.net.firing.trans.data()),
+        placeIx(u.net.firing.places.data()),
+        slots(u.net.firing.slots.data()),
+        places(u.state.places.data()),
+        trans(u.state.trans.data()),
+        links(u.state.enabledLinks.data()),
+        high(u.state.highLinks.data()) {}
+
+  Unfolder& u;
+  RunState& s;
+  UnfoldNet& graph;
+  FiringScratch& f;
+  const std::int32_t* ids;
+  const FiringIndex::TransEntry* transIx;
+  const FiringIndex::PlaceEntry* placeIx;
+  const FiringIndex::Slot* slots;
+  PlaceState* places;
+  TransState* trans;
+  ListLinks* links;
+  ListLinks* high;
+};
+
 // The steps of a firing, inlined into it.
 #define ZELBO_HOT [[gnu::always_inline]] inline
 
-bool onEnabledList(const RunState& s, std::int32_t t) { return s.enabledHead == t || s.enabledLinks[t].prev != kNoTrans; }
-bool onHighList(const RunState& s, std::int32_t t) { return s.highHead == t || s.highLinks[t].prev != kNoTrans; }
+ZELBO_HOT bool onEnabledList(const View& v, TransId t) { return v.s.enabledHead == t || v.links[t].prev != kNoTrans; }
+ZELBO_HOT bool onHighList(const View& v, TransId t) { return v.s.highHead == t || v.high[t].prev != kNoTrans; }
 
-ZELBO_HOT void linkHigh(RunState& s, std::int32_t t) {
-  ListLinks& ts = s.highLinks[t];
+ZELBO_HOT void linkHigh(View& v, TransId t) {
+  RunState& s = v.s;
+  ListLinks& ts = v.high[t];
   ts.prev = s.highTail;
   ts.next = kNoTrans;
-  if (s.highTail != kNoTrans) s.highLinks[s.highTail].next = t;
+  if (s.highTail != kNoTrans) v.high[s.highTail].next = t;
   else s.highHead = t;
   s.highTail = t;
 }
 
-ZELBO_HOT void unlinkHigh(RunState& s, std::int32_t t) {
-  ListLinks& ts = s.highLinks[t];
-  if (ts.prev != kNoTrans) s.highLinks[ts.prev].next = ts.next;
+ZELBO_HOT void unlinkHigh(View& v, TransId t) {
+  RunState& s = v.s;
+  ListLinks& ts = v.high[t];
+  if (ts.prev != kNoTrans) v.high[ts.prev].next = ts.next;
   else s.highHead = ts.next;
-  if (ts.next != kNoTrans) s.highLinks[ts.next].prev = ts.prev;
+  if (ts.next != kNoTrans) v.high[ts.next].prev = ts.prev;
   else s.highTail = ts.prev;
   ts.prev = ts.next = kNoTrans;
 }
 
-using TransId = std::int32_t;
-using PlaceId = std::int32_t;
-
-ZELBO_HOT bool allInputsMarked(const RunState& s, const FiringIndex& index, TransId t) {
-  const FiringIndex::TransEntry& e = index.trans[t];
+ZELBO_HOT bool allInputsMarked(const View& v, TransId t) {
+  const FiringIndex::TransEntry& e = v.transIx[t];
   for (std::uint32_t i = e.preset; i < e.presetEnd; ++i)
-    if (s.places[index.ids[i]].tokens <= 0) return false;
+    if (v.places[v.ids[i]].tokens <= 0) return false;
   return true;
 }
 
 // The marking summary and the transitions' counts of marked inputs follow every change of a
 // place between holding no token and holding some.
-ZELBO_HOT void changeTokens(RunState& s, const FiringIndex& index, PlaceId p, int delta) {
-  PlaceState& ps = s.places[p];
+ZELBO_HOT void changeTokens(View& v, PlaceId p, int delta) {
+  PlaceState& ps = v.places[p];
   const int before = ps.tokens;
   const int after = wrapAdd(before, delta);
   ps.tokens = after;
-  const FiringIndex::PlaceEntry& e = index.places[p];
-  if (e.initMarked) s.emptyInitPlaces += (after <= 0) - (before <= 0);
-  else s.strayMarkedPlaces += (after > 0) - (before > 0);
+  const FiringIndex::PlaceEntry& e = v.placeIx[p];
   const int markedChange = (after > 0) - (before > 0);
+  if (e.initMarked) v.s.emptyInitPlaces -= markedChange;
+  else v.s.strayMarkedPlaces += markedChange;
   if (markedChange != 0)
-    for (std::uint32_t i = e.consumers; i < e.countedEnd; ++i) s.trans[index.ids[i]].markedInputs += markedChange;
+    for (std::uint32_t i = e.consumers; i < e.countedEnd; ++i) v.trans[v.ids[i]].markedInputs += markedChange;
 }
 
-// Calls f on each place of a transition's list [begin, end) of `index.ids`, in list order,
-// asking for the places' records a few places ahead: a transition with thousands of inputs
-// or outputs would otherwise wait on each of them.
+// Calls f on each place of a transition's list [begin, end) of the index's numbers, in list
+// order, asking for the places' records a few places ahead: a transition with thousands of
+// inputs or outputs would otherwise wait on each of them.
 template <class F>
-void forEachPlace(const RunState& s, const FiringIndex& index, std::uint32_t begin, std::uint32_t end, F&& f) {
+ZELBO_HOT void forEachPlace(const View& v, std::uint32_t begin, std::uint32_t end, F&& f) {
   constexpr std::uint32_t kAhead = 8;
   for (std::uint32_t i = begin; i < end; ++i) {
     if (i + kAhead < end) {
-      __builtin_prefetch(&s.places[index.ids[i + kAhead]]);
-      __builtin_prefetch(&index.places[index.ids[i + kAhead]]);
+      __builtin_prefetch(&v.places[v.ids[i + kAhead]]);
+      __builtin_prefetch(&v.placeIx[v.ids[i + kAhead]]);
     }
-    f(index.ids[i]);
+    f(v.ids[i]);
   }
 }
 
 [[noreturn]] void notSafe() { fatal("\n\tError: Net is not 1-safe.\n"); }
 [[noreturn]] void negativeTokens() { fatal("\n\tError: Negative token counter during unfolding.\n"); }
 
-ZELBO_HOT bool inputsMarked(const RunState& s, const FiringIndex& index, TransId t) {
-  const FiringIndex::TransEntry& e = index.trans[t];
-  return e.countsInputs ? s.trans[t].markedInputs == static_cast<int>(e.presetEnd - e.preset)
-                        : allInputsMarked(s, index, t);
+ZELBO_HOT bool inputsMarked(const View& v, TransId t) {
+  const FiringIndex::TransEntry& e = v.transIx[t];
+  return e.countsInputs ? v.trans[t].markedInputs == static_cast<int>(e.presetEnd - e.preset) : allInputsMarked(v, t);
 }
 
 // Where the full scan would append `t`: its first slot on the poset of a marked place.
-ZELBO_HOT const FiringIndex::Slot* firstMarkedSlot(const RunState& s, const FiringIndex& index, TransId t) {
-  const FiringIndex::TransEntry& e = index.trans[t];
+ZELBO_HOT const FiringIndex::Slot* firstMarkedSlot(const View& v, TransId t) {
+  const FiringIndex::TransEntry& e = v.transIx[t];
   for (std::uint32_t i = e.slots; i < e.slotsEnd; ++i)
-    if (s.places[index.slots[i].place].tokens > 0) return &index.slots[i];
+    if (v.places[v.slots[i].place].tokens > 0) return &v.slots[i];
   return nullptr;
 }
 
-ZELBO_HOT void appendToList(Unfolder& u, TransId t) {
-  RunState& s = u.state;
-  ListLinks& links = s.enabledLinks[t];
+ZELBO_HOT void appendToList(View& v, TransId t) {
+  RunState& s = v.s;
+  ListLinks& links = v.links[t];
   links.prev = s.enabledTail;
   links.next = kNoTrans;
-  if (s.enabledTail != kNoTrans) s.enabledLinks[s.enabledTail].next = t;
+  if (s.enabledTail != kNoTrans) v.links[s.enabledTail].next = t;
   else s.enabledHead = t;
   s.enabledTail = t;
-  if (!u.net.firing.trans[t].lowPriority) {
-    linkHigh(s, t);
+  if (!v.transIx[t].lowPriority) {
+    linkHigh(v, t);
   } else {
-    s.trans[t].appendOrder = ++s.appends;
-    if (s.heapActive) rankForStageChoice(s, u.net.transById[t]);
+    v.trans[t].appendOrder = ++s.appends;
+    if (s.heapActive) rankForStageChoice(s, v.u.net.transById[t]);
   }
   if (s.positions.active) positionAppended(s.positions, t);
   ++s.numEnabled;
 }
 
-ZELBO_HOT void removeFromList(Unfolder& u, TransId t) {
-  RunState& s = u.state;
+ZELBO_HOT void removeFromList(View& v, TransId t) {
+  RunState& s = v.s;
   if (s.enabledHead == kNoTrans) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
-  if (!onEnabledList(s, t)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
-  ListLinks& links = s.enabledLinks[t];
-  if (links.prev != kNoTrans) s.enabledLinks[links.prev].next = links.next;
+  if (!onEnabledList(v, t)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
+  ListLinks& links = v.links[t];
+  if (links.prev != kNoTrans) v.links[links.prev].next = links.next;
   else s.enabledHead = links.next;
-  if (links.next != kNoTrans) s.enabledLinks[links.next].prev = links.prev;
+  if (links.next != kNoTrans) v.links[links.next].prev = links.prev;
   else s.enabledTail = links.prev;
   links.prev = links.next = kNoTrans;
-  if (onHighList(s, t)) unlinkHigh(s, t);
+  if (onHighList(v, t)) unlinkHigh(v, t);
   if (s.positions.active) positionRemoved(s.positions, t);
   --s.numEnabled;
 }
 
-ZELBO_HOT void enable(Unfolder& u, TransId t) {
-  appendToList(u, t);
-  u.state.trans[t].enabled = 1;
+ZELBO_HOT void enable(View& v, TransId t) {
+  appendToList(v, t);
+  v.trans[t].enabled = 1;
 }
 
 // Newly enabled transitions are appended as they are found while they come in the scan's
 // order, which is the common case (a transition's outputs tend to stand in place-list
 // order); the first one out of order sends them all through a sort instead.
-ZELBO_HOT void record(Unfolder& u, TransId t, const FiringIndex::Slot& slot) {
-  FiringScratch& f = u.firing;
+ZELBO_HOT void record(View& v, TransId t, const FiringIndex::Slot& slot) {
+  FiringScratch& f = v.f;
   const Candidate found{slot.listPos, slot.index, t};
   f.inScanOrder = f.inScanOrder && (f.newlyEnabled.empty() || f.newlyEnabled.back() < found);
   f.newlyEnabled.push_back(found);
   if (f.inScanOrder) {
-    enable(u, t);
+    enable(v, t);
     ++f.appendedEarly;
   }
 }
 
 // Looks at `t` once the firing's tokens are all in place: if the scan would append it now,
 // records where.
-ZELBO_HOT void examine(Unfolder& u, TransId t) {
-  TransState& ts = u.state.trans[t];
-  if (ts.candidateStamp == u.firing.stamp) return;
-  ts.candidateStamp = u.firing.stamp;
-  const FiringIndex& index = u.net.firing;
-  if (ts.enabled || !inputsMarked(u.state, index, t)) return;
-  if (const FiringIndex::Slot* slot = firstMarkedSlot(u.state, index, t)) record(u, t, *slot);
+ZELBO_HOT void examine(View& v, TransId t) {
+  TransState& ts = v.trans[t];
+  if (ts.candidateStamp == v.f.stamp) return;
+  ts.candidateStamp = v.f.stamp;
+  if (ts.enabled || !inputsMarked(v, t)) return;
+  if (const FiringIndex::Slot* slot = firstMarkedSlot(v, t)) record(v, t, *slot);
 }
 
 // Looks at `t` as soon as an output place of the firing that leads to it is marked, saving a
@@ -167,17 +200,16 @@ ZELBO_HOT void examine(Unfolder& u, TransId t) {
 // stands on a poset do (when they are inputs too, as the model reader makes them), so its
 // place in the scan is final. Otherwise it is looked at again when a later output leads to
 // it, or, standing on the poset of a place that is not its input, after the last output.
-ZELBO_HOT void examineEarly(Unfolder& u, TransId t) {
-  TransState& ts = u.state.trans[t];
-  if (ts.candidateStamp == u.firing.stamp) return;
-  const FiringIndex& index = u.net.firing;
-  if (!index.trans[t].slotsAreInputs) {
-    ts.candidateStamp = u.firing.stamp;
-    u.firing.deferred.push_back(t);
+ZELBO_HOT void examineEarly(View& v, TransId t) {
+  TransState& ts = v.trans[t];
+  if (ts.candidateStamp == v.f.stamp) return;
+  if (!v.transIx[t].slotsAreInputs) {
+    ts.candidateStamp = v.f.stamp;
+    v.f.deferred.push_back(t);
     return;
   }
-  if (!ts.enabled && !inputsMarked(u.state, index, t)) return;
-  examine(u, t);
+  if (!ts.enabled && !inputsMarked(v, t)) return;
+  examine(v, t);
 }
 
 void startExamining(FiringScratch& f) {
@@ -187,54 +219,58 @@ void startExamining(FiringScratch& f) {
   f.inScanOrder = true;
 }
 
+// The firing's appends came out of the scan's order: they go again, sorted.
+void appendInScanOrder(View& v) {
+  FiringScratch& f = v.f;
+  for (std::size_t i = 0; i < f.appendedEarly; ++i) {
+    removeFromList(v, f.newlyEnabled[i].trans);
+    v.trans[f.newlyEnabled[i].trans].enabled = 0;
+  }
+  std::sort(f.newlyEnabled.begin(), f.newlyEnabled.end());
+  for (const Candidate& c : f.newlyEnabled) enable(v, c.trans);
+}
+
 // Appends what the full scan of updateEnabledList would append after the firing, looking only
 // at the transitions whose enabling can have changed: those the firing took off the list, and
 // those that read or list an output place of the fired transition (examined as the outputs
 // were marked). Any other transition that is enabled now was enabled, and flagged, before.
-void finishExamining(Unfolder& u) {
-  FiringScratch& f = u.firing;
-  for (const TransId t : f.removed) examine(u, t);
+ZELBO_HOT void finishExamining(View& v) {
+  FiringScratch& f = v.f;
+  for (const TransId t : f.removed) examine(v, t);
   for (const TransId t : f.deferred) {
-    u.state.trans[t].candidateStamp = f.stamp - 1;
-    examine(u, t);
+    v.trans[t].candidateStamp = f.stamp - 1;
+    examine(v, t);
   }
-  if (f.inScanOrder) return;
-  for (std::size_t i = 0; i < f.appendedEarly; ++i) {
-    removeFromList(u, f.newlyEnabled[i].trans);
-    u.state.trans[f.newlyEnabled[i].trans].enabled = 0;
-  }
-  std::sort(f.newlyEnabled.begin(), f.newlyEnabled.end());
-  for (const Candidate& c : f.newlyEnabled) enable(u, c.trans);
+  if (!f.inScanOrder) appendInScanOrder(v);
 }
 
 void traceFiring(const Unfolder& u, const Trans* trans, int index) {
-  if (u.settings.verbose > 1)
-    fprintf(u.settings.diagnostics, "\n\tInfo : Segment#%3d, firing %s w/ index %d\n", u.segmentNumber,
-            trans->name.c_str(), index);
+  fprintf(u.settings.diagnostics, "\n\tInfo : Segment#%3d, firing %s w/ index %d\n", u.segmentNumber,
+          trans->name.c_str(), index);
 }
 
 // The token of `p` goes to the firing event `id`: its condition, if it has one.
-ZELBO_HOT CondId consumeToken(Unfolder& u, PlaceId p, EventId id) {
-  PlaceState& ps = u.state.places[p];
+ZELBO_HOT CondId consumeToken(View& v, PlaceId p, EventId id) {
+  PlaceState& ps = v.places[p];
   // A place without a token has no condition to give; its count stops the run below.
   const CondId c = ps.tokens > 0 ? ps.lastCond : kNone;
-  if (c != kNone) u.graph.conds[c].consumer = id;
-  changeTokens(u.state, u.net.firing, p, -1);
+  if (c != kNone) v.graph.conds[c].consumer = id;
+  changeTokens(v, p, -1);
   if (ps.tokens > 0) notSafe();
   if (ps.tokens < 0) negativeTokens();
   return c;
 }
 
-ZELBO_HOT void produceToken(Unfolder& u, PlaceId p, EventId id) {
-  changeTokens(u.state, u.net.firing, p, +1);
-  PlaceState& ps = u.state.places[p];
+ZELBO_HOT void produceToken(View& v, PlaceId p, EventId id) {
+  changeTokens(v, p, +1);
+  PlaceState& ps = v.places[p];
   if (ps.tokens > 1) notSafe();
   if (ps.tokens <= 0) negativeTokens();
-  ps.lastCond = static_cast<CondId>(u.graph.conds.size());
+  ps.lastCond = static_cast<CondId>(v.graph.conds.size());
   // Filled in place: a record built aside and copied in is read back in wide loads before
   // its narrow stores have landed, which stalls every firing.
-  Cond& cond = u.graph.conds.emplace_back();
-  cond.place = u.net.placeById[p];
+  Cond& cond = v.graph.conds.emplace_back();
+  cond.place = v.u.net.placeById[p];
   cond.index = ps.condCount;
   ps.condCount = wrapAdd(ps.condCount, 1);
   cond.producer = id;
@@ -273,20 +309,27 @@ void recountMarking(Unfolder& u) {
 }
 
 void setTokens(Unfolder& u, const Place* place, int tokens) {
-  changeTokens(u.state, u.net.firing, place->id, wrapAdd(tokens, wrapNeg(u.state.at(place).tokens)));
+  View v(u);
+  changeTokens(v, place->id, wrapAdd(tokens, wrapNeg(u.state.at(place).tokens)));
 }
 
-void AppendTransToEnabledList(Unfolder& u, const Trans* trans) { appendToList(u, trans->id); }
+void AppendTransToEnabledList(Unfolder& u, const Trans* trans) {
+  View v(u);
+  appendToList(v, trans->id);
+}
 
-void deleteFromEnabledList(Unfolder& u, const Trans* trans) { removeFromList(u, trans->id); }
+void deleteFromEnabledList(Unfolder& u, const Trans* trans) {
+  View v(u);
+  removeFromList(v, trans->id);
+}
 
 void updateEnabledList(Unfolder& u) {
-  RunState& s = u.state;
+  View v(u);
   for (const Place* p : u.net.placeList) {
-    if (s.at(p).tokens <= 0) continue;
+    if (v.places[p->id].tokens <= 0) continue;
     for (const TransNode& node : p->poset) {
       const TransId t = node.trans->id;
-      if (!s.trans[t].enabled && allInputsMarked(s, u.net.firing, t)) enable(u, t);
+      if (!v.trans[t].enabled && allInputsMarked(v, t)) enable(v, t);
     }
   }
 }
@@ -300,14 +343,15 @@ void enableInitialTransitions(Unfolder& u) {
     updateEnabledList(u);
     return;
   }
-  for (const Trans* t : u.net.initiallyEnabled) enable(u, t->id);
+  View v(u);
+  for (const Trans* t : u.net.initiallyEnabled) enable(v, t->id);
 }
 
 void instance(Unfolder& u, const Trans* trans) {
+  View v(u);
   UnfoldNet& graph = u.graph;
-  const FiringIndex& index = u.net.firing;
-  const FiringIndex::TransEntry& entry = index.trans[trans->id];
-  TransState& ts = u.state.at(trans);
+  const FiringIndex::TransEntry& entry = v.transIx[trans->id];
+  TransState& ts = v.trans[trans->id];
   const EventId id = static_cast<EventId>(graph.events.size());
   const int numIn = static_cast<int>(entry.presetEnd - entry.preset);
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
@@ -320,7 +364,7 @@ void instance(Unfolder& u, const Trans* trans) {
     event.inBegin = inBegin;
     event.outBegin = static_cast<CondId>(graph.conds.size());
   }
-  traceFiring(u, trans, ts.occurrences);
+  if (u.settings.verbose > 1) traceFiring(u, trans, ts.occurrences);
   ts.occurrences = wrapAdd(ts.occurrences, 1);
 
   // One walk over the inputs: each gives its token's condition (pushed at the front, so the
@@ -333,27 +377,27 @@ void instance(Unfolder& u, const Trans* trans) {
   ++f.stamp;
   f.removed.clear();
   std::uint32_t slot = inBegin + numIn;
-  forEachPlace(u.state, index, entry.preset, entry.presetEnd, [&](PlaceId p) {
-    graph.inCondRefs[--slot] = consumeToken(u, p, id);
-    const FiringIndex::PlaceEntry& place = index.places[p];
+  forEachPlace(v, entry.preset, entry.presetEnd, [&](PlaceId p) {
+    graph.inCondRefs[--slot] = consumeToken(v, p, id);
+    const FiringIndex::PlaceEntry& place = v.placeIx[p];
     for (std::uint32_t k = place.poset; k < place.posetEnd; ++k) {
-      const TransId t = index.ids[k];
-      TransState& other = u.state.trans[t];
+      const TransId t = v.ids[k];
+      TransState& other = v.trans[t];
       if (!other.enabled) continue;
-      removeFromList(u, t);
+      removeFromList(v, t);
       other.enabled = 0;
       f.removed.push_back(t);
     }
   });
 
   startExamining(f);
-  forEachPlace(u.state, index, entry.poset, entry.posetEnd, [&](PlaceId p) {
-    produceToken(u, p, id);
-    const FiringIndex::PlaceEntry& place = index.places[p];
-    for (std::uint32_t k = place.poset; k < place.posetEnd; ++k) examineEarly(u, index.ids[k]);
-    for (std::uint32_t k = place.consumers; k < place.consumersEnd; ++k) examineEarly(u, index.ids[k]);
+  forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) {
+    produceToken(v, p, id);
+    const FiringIndex::PlaceEntry& place = v.placeIx[p];
+    for (std::uint32_t k = place.poset; k < place.posetEnd; ++k) examineEarly(v, v.ids[k]);
+    for (std::uint32_t k = place.consumers; k < place.consumersEnd; ++k) examineEarly(v, v.ids[k]);
   });
-  finishExamining(u);
+  finishExamining(v);
 }
 
 std::string markingListing(const Unfolder& u) {

@@ -12,21 +12,24 @@ void numberList(RunState& s) {
   ListPositions& p = s.positions;
   p.slots = 0;
   p.present.clear();
+  p.counts.clear();
   for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next) positionAppended(p, t);
 }
 
-// The position of the k-th set bit of `word` (k below its count).
+// The position of the k-th set bit of `word` (k below its count): the bytes' counts side by
+// side in one word, summed into running totals by a multiplication, give the byte; its bits
+// are then counted off one by one.
 int selectBit(std::uint64_t word, int k) {
-  int position = 0;
-  for (int width = 32; width > 0; width /= 2) {
-    const int low = std::popcount(word & ((std::uint64_t{1} << width) - 1));
-    if (k >= low) {
-      k -= low;
-      word >>= width;
-      position += width;
-    }
-  }
-  return position;
+  std::uint64_t x = word - ((word >> 1) & 0x5555555555555555ull);
+  x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
+  const std::uint64_t totals = x * 0x0101010101010101ull;  // byte i: set bits of bytes 0..i
+  int byte = 0;
+  while (static_cast<int>((totals >> (8 * byte)) & 0xff) <= k) ++byte;
+  if (byte > 0) k -= static_cast<int>((totals >> (8 * (byte - 1))) & 0xff);
+  unsigned bits = static_cast<unsigned>(word >> (8 * byte)) & 0xff;
+  for (; k > 0; --k) bits &= bits - 1;
+  return 8 * byte + std::countr_zero(bits);
 }
 
 }  // namespace
@@ -40,9 +43,13 @@ void startPositions(RunState& s) {
 
 void positionAppended(ListPositions& p, std::int32_t t) {
   const std::uint32_t slot = p.slots++;
-  if ((slot & 63) == 0) p.present.push_back(0);
+  if ((slot & 63) == 0) {
+    p.present.push_back(0);
+    p.counts.push_back(0);
+  }
   if (p.transAt.size() <= slot) p.transAt.resize(slot + 1 + slot / 2);
   p.present[slot >> 6] |= std::uint64_t{1} << (slot & 63);
+  ++p.counts[slot >> 6];
   p.transAt[slot] = t;
   p.slotOf[t] = static_cast<std::int32_t>(slot);
 }
@@ -50,11 +57,9 @@ void positionAppended(ListPositions& p, std::int32_t t) {
 std::int32_t transAtPosition(RunState& s, int k) {
   ListPositions& p = s.positions;
   if (p.slots > 4 * static_cast<std::uint32_t>(s.numEnabled) + 256) numberList(s);
-  for (std::size_t w = 0;; ++w) {
-    const int count = std::popcount(p.present[w]);
-    if (k < count) return p.transAt[w * 64 + static_cast<std::size_t>(selectBit(p.present[w], k))];
-    k -= count;
-  }
+  std::size_t w = 0;
+  for (; k >= p.counts[w]; ++w) k -= p.counts[w];
+  return p.transAt[w * 64 + static_cast<std::size_t>(selectBit(p.present[w], k))];
 }
 
 }  // namespace zelbo

@@ -20,6 +20,7 @@ struct ListPositions {
   bool active = false;
   std::uint32_t slots = 0;              // slots given since the list was last numbered
   std::vector<std::uint64_t> present;   // one bit per slot
+  std::vector<std::uint8_t> counts;     // set bits of each word of `present`
   std::vector<std::int32_t> transAt;    // by slot
   std::vector<std::int32_t> slotOf;     // by transition number, while on the list
 };
@@ -31,6 +32,7 @@ void positionAppended(ListPositions& p, std::int32_t t);
 inline void positionRemoved(ListPositions& p, std::int32_t t) {
   const std::uint32_t slot = static_cast<std::uint32_t>(p.slotOf[t]);
   p.present[slot >> 6] &= ~(std::uint64_t{1} << (slot & 63));
+  --p.counts[slot >> 6];
 }
 // The transition at position `k` (0 = head) of the list; k is below the list's length.
 std::int32_t transAtPosition(RunState& s, int k);

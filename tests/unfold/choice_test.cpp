@@ -93,6 +93,40 @@ TEST_F(Choice, RandomModeStepsToPositionKModuloN) {
   }
 }
 
+TEST_F(Choice, RandomModeOnALongListFindsPositionKAsTheWalkWouldAfterRemovalsAndAppends) {
+  // Past 32 transitions the draw finds its transition by slot numbers instead of a walk; the
+  // list loses transitions anywhere and gains them at its tail, and its slots are renumbered
+  // once the lost ones outnumber the rest.
+  const int n = 90;
+  for (int i = 0; i < n; ++i) {
+    in("p" + std::to_string(i), "t" + std::to_string(i));
+    mark("p" + std::to_string(i));
+  }
+  updateEnabledList(run());
+  auto expectWalkOrder = [&](const char* when) {
+    const std::vector<std::string> order = enabledNames();
+    const int size = static_cast<int>(order.size());
+    for (long seed = 0; seed < 60; ++seed) {
+      int k = static_cast<int>(firstDraw(seed) * size);
+      if (k != size) ++k;
+      ASSERT_EQ(getLowPriorityEnabled(seeded(seed), 1)->name, order[k % size]) << when << ", seed " << seed;
+    }
+  };
+  expectWalkOrder("all enabled");
+  for (int round = 0; round < 30; ++round) {
+    for (int i = 12 + round % 3; i < n; i += 3) {  // t0..t11 stay at the head
+      deleteFromEnabledList(run(), trans("t" + std::to_string(i)));
+      stateOf("t" + std::to_string(i)).enabled = 0;
+    }
+    expectWalkOrder("after removals");
+    for (int i = n - 3 + round % 3; i >= 12; i -= 3) {  // back at the tail, in another order
+      AppendTransToEnabledList(run(), trans("t" + std::to_string(i)));
+      stateOf("t" + std::to_string(i)).enabled = 1;
+    }
+    expectWalkOrder("after appends");
+  }
+}
+
 // The first seed whose first draw is at least 0.5: p's branches then choose b.
 long seedDrawingB() {
   long seed = 0;
