@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "draw/dot.h"
 #include "readback.h"
 
@@ -14,9 +16,10 @@ namespace {
 using namespace zelbo;
 using readback::read;
 
-// True when Graphviz renders the drawing without complaint.
+// True when Graphviz renders the drawing without complaint. The file is the process's own:
+// the test runner runs tests side by side.
 bool renders(const std::string& dot) {
-  const std::string path = testing::TempDir() + "drawing.dot";
+  const std::string path = testing::TempDir() + "drawing-" + std::to_string(getpid()) + ".dot";
   std::ofstream(path) << dot;
   const std::string command = "dot -Tsvg '" + path + "' -o /dev/null 2>'" + path + ".err'";
   if (std::system(command.c_str()) != 0) return false;
