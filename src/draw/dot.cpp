@@ -132,7 +132,7 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
   std::vector<double> time(events, 0.0);
   if (timed)
     for (std::size_t e = 0; e < events; ++e)
-      for (const CondId c : inConds(g, g.events[e])) {
+      for (const CondId c : inConds(g, static_cast<EventId>(e))) {
         if (c == kNone || g.conds[c].producer == kNone) continue;
         time[e] = std::max(time[e], time[g.conds[c].producer] + g.conds[c].delay);
       }
@@ -154,15 +154,17 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
   for (std::size_t c = 0; c < initial && nodes < limit; ++c, ++nodes) drawnCond[c] = 1;
   bool cut = nodes < initial;
   for (std::size_t e = 0; e < events && !cut; ++e) {
-    const Event& ev = g.events[e];
-    if (nodes + 1 + static_cast<std::size_t>(ev.numOut) > limit) {
+    const auto [firstOut, endOut] = outConds(g, static_cast<EventId>(e));
+    const std::size_t numOut = static_cast<std::size_t>(endOut - firstOut);
+    if (nodes + 1 + numOut > limit) {
       cut = true;
       break;
     }
     ++drawnEvents;
-    nodes += 1 + ev.numOut;
-    forEachOutCond(ev, [&](CondId c) { drawnCond[c] = 1; });
+    nodes += 1 + numOut;
+    for (CondId c = firstOut; c < endOut; ++c) drawnCond[c] = 1;
   }
+  const std::vector<int> condIndex = condIndices(g);
 
   std::string title = "model " + std::string(modelName(s.net)) + ": the first unfolding, " + std::to_string(events) +
                       " events and " + std::to_string(conds) + " conditions in " +
@@ -191,7 +193,7 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
 
   auto condNode = [&](std::size_t c) {
     const Cond& cond = g.conds[c];
-    std::string label = cond.place->name + " #" + std::to_string(cond.index);
+    std::string label = cond.place->name + " #" + std::to_string(condIndex[c]);
     if (cond.producer == kNone) label += "\ninitial";
     else if (timed) label += "\ndelay " + number(cond.delay);
     return "    c" + std::to_string(c) + " [shape=ellipse, label=" + dotString(label) + "];\n";
@@ -208,7 +210,7 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
       label += role[e] == 3 ? "\ntarget source and destination" : role[e] == 1 ? "\ntarget source" : "\ntarget destination";
     }
     std::string text = "    e" + std::to_string(e) + " [" + attributes + ", label=" + dotString(label) + "];\n";
-    forEachOutCond(ev, [&](CondId c) { text += condNode(static_cast<std::size_t>(c)); });
+    forEachOutCond(g, static_cast<EventId>(e), [&](CondId c) { text += condNode(static_cast<std::size_t>(c)); });
     return text;
   };
 
@@ -234,10 +236,10 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
     out += "  }\n";
   }
   for (std::size_t e = 0; e < drawnEvents; ++e) {
-    const Event& ev = g.events[e];
-    for (const CondId c : inConds(g, ev))
+    const EventId id = static_cast<EventId>(e);
+    for (const CondId c : inConds(g, id))
       if (c != kNone && drawnCond[c]) out += "  c" + std::to_string(c) + " -> e" + std::to_string(e) + ";\n";
-    forEachOutCond(ev, [&](CondId c) { out += "  e" + std::to_string(e) + " -> c" + std::to_string(c) + ";\n"; });
+    forEachOutCond(g, id, [&](CondId c) { out += "  e" + std::to_string(e) + " -> c" + std::to_string(c) + ";\n"; });
   }
   if (cut) {
     const std::size_t total = events + conds;

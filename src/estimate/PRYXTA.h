@@ -10,7 +10,8 @@ namespace zelbo {
 void PRYXComputeEventFiringTime(Sampler& s);
 // Computes the firing time of `event` and, first, of every event fired before it.
 void PRYXComputeEventFiringTimeRecur(Sampler& s, EventId event);
-// Raises refCounter to refIndex on the target events in the fan-out cone of `event`.
+// Raises the target events' reference counters to refIndex where the fan-out cone of `event`
+// holds them.
 void PRYXUpdateRefCounterForFanoutCone(Sampler& s, EventId event, int refIndex);
 // Forgets the reachability of the previous unfolding.
 void resetReferenceCones(Sampler& s);

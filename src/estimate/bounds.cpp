@@ -43,12 +43,11 @@ void resetTokens(Unfolder& u) {
     for (const Cond& cond : graph.conds) resetPlace(u, cond.place);
     return;
   }
-  for (EventId id = graph.tailStart; id < static_cast<EventId>(graph.events.size()); ++id) {
-    const Event& e = graph.events[id];
-    for (const CondId c : inConds(graph, e))
-      if (c != kNone) resetPlace(u, graph.conds[c].place);
-    forEachOutCond(e, [&](CondId c) { resetPlace(u, graph.conds[c].place); });
-  }
+  const std::uint32_t tailInputs = graph.events[graph.tailStart].inBegin;
+  for (std::size_t i = tailInputs; i < graph.inCondRefs.size(); ++i)
+    if (graph.inCondRefs[i] != kNone) resetPlace(u, graph.conds[graph.inCondRefs[i]].place);
+  for (std::size_t c = outConds(graph, graph.tailStart).first; c < graph.conds.size(); ++c)
+    resetPlace(u, graph.conds[c].place);
 }
 
 // Once the model has been reset, only what the unfolding touched can differ from the
@@ -57,14 +56,15 @@ void resetWhatTheUnfoldingTouched(Unfolder& u) {
   // The records are spread over memory; ask for them a few iterations ahead.
   constexpr std::size_t kAhead = 16;
   const UnfoldNet& graph = u.graph;
-  const std::size_t events = graph.events.size(), conds = graph.conds.size();
+  const std::size_t events = graph.events.size();
   for (std::size_t i = 0; i < events; ++i) {
     if (i + kAhead < events) __builtin_prefetch(graph.events[i + kAhead].trans);
     u.state.at(graph.events[i].trans).occurrences = 0;
   }
-  for (std::size_t i = 0; i < conds; ++i) {
-    if (i + kAhead < conds) __builtin_prefetch(graph.conds[i + kAhead].place);
-    u.state.at(graph.conds[i].place).condCount = 0;
+  // Only the initial marking's conditions, made first, are counted at their places.
+  for (const Cond& c : graph.conds) {
+    if (c.producer != kNone) break;
+    u.state.at(c.place).condCount = 0;
   }
   resetTokens(u);
 }

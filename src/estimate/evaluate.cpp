@@ -26,10 +26,11 @@ void assignDelay(Sampler& s) {
 
 namespace {
 
-void reportMissed(FILE* out, const Event& ref, int instance, const char* role, const Event& target, int refIndex) {
+void reportMissed(FILE* out, const Event& ref, int instance, const char* role, const Event& target, int refCounter,
+                  int refIndex) {
   fprintf(out, "\n\tInfo : Reference event %s (id=%d) does not lead to the %d-th TSE %s: %s (id=%d)",
           ref.trans->name.c_str(), ref.index, instance, role, target.trans->name.c_str(), target.index);
-  fprintf(out, "\n\tInfo : Its reference counter = %d, but the current counter = %d", target.refCounter, refIndex);
+  fprintf(out, "\n\tInfo : Its reference counter = %d, but the current counter = %d", refCounter, refIndex);
 }
 
 const char* infiniteBound(const Sampler& s, bool sourceSide) {
@@ -43,10 +44,11 @@ const char* infiniteBound(const Sampler& s, bool sourceSide) {
 void evaluateInstances(Sampler& s, int refIndex, bool firstReference) {
   const UnfoldNet& graph = s.graph;
   for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
-    const Event& source = graph.events[s.targetEventPair[j].source];
-    const Event& destination = graph.events[s.targetEventPair[j].destination];
-    const bool sourceReached = source.refCounter == refIndex;
-    const bool destinationReached = destination.refCounter == refIndex;
+    const EventPair& pair = s.targetEventPair[j];
+    const Event& source = graph.events[pair.source];
+    const Event& destination = graph.events[pair.destination];
+    const bool sourceReached = pair.sourceRefCounter == refIndex;
+    const bool destinationReached = pair.destinationRefCounter == refIndex;
     if (sourceReached && destinationReached) {
       const double separation = destination.firingTime - source.firingTime;
       if (firstReference || separation > s.instanceValue[j]) s.instanceValue[j] = separation;
@@ -66,14 +68,14 @@ void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete) {
   const Event& ref = graph.events[refEvent];
   FILE* out = s.settings.diagnostics;
   for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
-    const Event& source = graph.events[s.targetEventPair[j].source];
-    const Event& destination = graph.events[s.targetEventPair[j].destination];
-    if (source.refCounter != refIndex) {
-      reportMissed(out, ref, static_cast<int>(j), "source", source, refIndex);
+    const EventPair& pair = s.targetEventPair[j];
+    if (pair.sourceRefCounter != refIndex) {
+      reportMissed(out, ref, static_cast<int>(j), "source", graph.events[pair.source], pair.sourceRefCounter, refIndex);
       incomplete = 1;
     }
-    if (destination.refCounter != refIndex) {
-      reportMissed(out, ref, static_cast<int>(j), "destination", destination, refIndex);
+    if (pair.destinationRefCounter != refIndex) {
+      reportMissed(out, ref, static_cast<int>(j), "destination", graph.events[pair.destination],
+                   pair.destinationRefCounter, refIndex);
       incomplete = 1;
     }
   }
@@ -84,11 +86,7 @@ double upperBound2(Sampler& s, int& incomplete) {
   UnfoldNet& graph = s.graph;
   s.instanceValue.assign(s.targetEventPair.size(), 0.0);
   s.instanceEvaluated.assign(s.targetEventPair.size(), 0);
-  // Only the target events' counters are read.
-  for (const EventPair& pair : s.targetEventPair) {
-    graph.events[pair.source].refCounter = -1;
-    graph.events[pair.destination].refCounter = -1;
-  }
+  for (EventPair& pair : s.targetEventPair) pair.sourceRefCounter = pair.destinationRefCounter = -1;
   PRYXComputeEventFiringTime(s);
   resetReferenceCones(s);
 

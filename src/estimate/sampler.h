@@ -13,6 +13,10 @@ namespace zelbo {
 struct EventPair {
   EventId source = kNone;
   EventId destination = kNone;
+  // The last reference whose fan-out cone holds the event, -1 for none yet. An event that is
+  // the destination of one pair and the source of another has two counters that move alike.
+  int sourceRefCounter = -1;
+  int destinationRefCounter = -1;
 };
 
 struct Sampler : Unfolder {
@@ -22,6 +26,7 @@ struct Sampler : Unfolder {
 
   // Scratch of the evaluation, reused from sample to sample.
   std::vector<std::uint64_t> coneWords;    // reachability of 64 references per event
+  std::vector<std::uint8_t> coneBytes;     // the same for 8 references, when there are no more
   int coneChunk = -1;                      // the references coneWords holds, or -1
   std::vector<double> instanceValue;
   std::vector<char> instanceEvaluated;

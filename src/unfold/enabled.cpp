@@ -271,8 +271,6 @@ ZELBO_HOT void produceToken(View& v, PlaceId p, EventId id) {
   // its narrow stores have landed, which stalls every firing.
   Cond& cond = v.graph.conds.emplace_back();
   cond.place = v.u.net.placeById[p];
-  cond.index = ps.condCount;
-  ps.condCount = wrapAdd(ps.condCount, 1);
   cond.producer = id;
 }
 
@@ -359,10 +357,7 @@ void instance(Unfolder& u, const Trans* trans) {
     Event& event = graph.events.emplace_back();  // in place, as a condition is
     event.trans = trans;
     event.index = ts.occurrences;
-    event.numIn = numIn;
-    event.numOut = static_cast<int>(entry.posetEnd - entry.poset);
     event.inBegin = inBegin;
-    event.outBegin = static_cast<CondId>(graph.conds.size());
   }
   if (u.settings.verbose > 1) traceFiring(u, trans, ts.occurrences);
   ts.occurrences = wrapAdd(ts.occurrences, 1);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace zelbo {
@@ -20,20 +21,19 @@ using EventId = std::int32_t;
 using CondId = std::int32_t;
 constexpr std::int32_t kNone = -1;
 
+// Records hold what the hot passes read and nothing they can find otherwise, so that a deep
+// unfolding stays small: an event's consumed conditions end where the next event's begin,
+// and its produced ones are the conditions that name it as producer, which stand together
+// in firing order.
 struct Event {
   const Trans* trans = nullptr;
-  int index = 0;              // occurrence index of `trans` in this unfolding
-  std::uint32_t inBegin = 0;  // inConds: UnfoldNet::inCondRefs[inBegin, inBegin + numIn)
-  CondId outBegin = 0;        // outConds: UnfoldNet::conds[outBegin, outBegin + numOut)
-  int numIn = 0;
-  int numOut = 0;
   double firingTime = -std::numeric_limits<double>::infinity();
-  int refCounter = 0;
+  int index = 0;              // occurrence index of `trans` in this unfolding
+  std::uint32_t inBegin = 0;  // its consumed conditions start here in UnfoldNet::inCondRefs
 };
 
 struct Cond {
   const Place* place = nullptr;
-  int index = 0;              // occurrence index of the place's token
   double delay = 0.0;
   EventId producer = kNone;   // none for the initial marking
   EventId consumer = kNone;   // none while the token is in the place
@@ -49,17 +49,31 @@ struct UnfoldNet {
   EventId timedEvents = 0;          // events [0, timedEvents) have their firing times
 };
 
-// An event's consumed conditions, in list order (the reverse of the transition's preset).
-inline std::span<const CondId> inConds(const UnfoldNet& graph, const Event& e) {
-  return {graph.inCondRefs.data() + e.inBegin, static_cast<std::size_t>(e.numIn)};
+// Where event `id`'s consumed conditions end in UnfoldNet::inCondRefs.
+inline std::uint32_t inEnd(const UnfoldNet& graph, EventId id) {
+  const std::size_t next = static_cast<std::size_t>(id) + 1;
+  return next < graph.events.size() ? graph.events[next].inBegin : static_cast<std::uint32_t>(graph.inCondRefs.size());
 }
 
-// Calls f(condId) for each produced condition of `e`, in list order (the reverse of the
-// transition's poset).
-template <class F>
-void forEachOutCond(const Event& e, F&& f) {
-  for (CondId c = e.outBegin + e.numOut - 1; c >= e.outBegin; --c) f(c);
+// Event `id`'s consumed conditions, in list order (the reverse of the transition's preset).
+inline std::span<const CondId> inConds(const UnfoldNet& graph, EventId id) {
+  const std::uint32_t begin = graph.events[id].inBegin;
+  return {graph.inCondRefs.data() + begin, inEnd(graph, id) - begin};
 }
+
+// The conditions that event `id` produced: [first, second) of UnfoldNet::conds.
+std::pair<CondId, CondId> outConds(const UnfoldNet& graph, EventId id);
+
+// Calls f(condId) for each produced condition of event `id`, in list order (the reverse of
+// the transition's poset).
+template <class F>
+void forEachOutCond(const UnfoldNet& graph, EventId id, F&& f) {
+  const auto [first, last] = outConds(graph, id);
+  for (CondId c = last - 1; c >= first; --c) f(c);
+}
+
+// Each condition's occurrence index: how many conditions of its place came before it.
+std::vector<int> condIndices(const UnfoldNet& graph);
 
 // The reference index of the initConds node stored at `slot`: its position from the head.
 inline int referenceIndex(const UnfoldNet& graph, std::size_t slot) {

@@ -21,7 +21,7 @@ constexpr std::int32_t kNoTrans = -1;
 
 struct PlaceState {
   int tokens = 0;
-  int condCount = 0;          // index of the next Cond of this place
+  int condCount = 0;          // conditions of the initial marking made for this place
   CondId lastCond = kNone;    // the Cond most recently produced here
 };
 

@@ -22,12 +22,9 @@ void createInitialConditions(Unfolder& u) {
   UnfoldNet& graph = u.graph;
   for (const Place* p : u.net.initMarking) {
     PlaceState& ps = u.state.at(p);
-    Cond cond;
-    cond.place = p;
-    cond.index = ps.condCount;
     ps.condCount = wrapAdd(ps.condCount, 1);
     ps.lastCond = static_cast<CondId>(graph.conds.size());
-    graph.conds.push_back(cond);
+    graph.conds.emplace_back().place = p;
     if (ps.condCount == 1) graph.initConds.push_back(ps.lastCond);
   }
 }

@@ -176,7 +176,7 @@ TEST_F(TwoRings, UnconsumedInitialTokenGivesNoReferenceButKeepsItsNumber) {
   int incomplete = -1;
   EXPECT_EQ(upperBound2(run(), incomplete), 1.5);
   EXPECT_EQ(incomplete, 0);
-  EXPECT_EQ(graph().events[0].refCounter, 1);
+  EXPECT_EQ(run().targetEventPair[0].sourceRefCounter, 1);
 }
 
 TEST_F(TwoRings, PairingFollowsStartIndexAndSeparation) {

@@ -108,7 +108,8 @@ class NetTest : public ::testing::Test {
     for (const Place* p : net.initMarking) {
       PlaceState& ps = s.state.at(p);
       ps.lastCond = static_cast<CondId>(s.graph.conds.size());
-      s.graph.conds.push_back(Cond{p, ps.condCount++, 0.0, kNone, kNone});
+      ++ps.condCount;
+      s.graph.conds.push_back(Cond{p, 0.0, kNone, kNone});
       if (ps.condCount == 1) s.graph.initConds.push_back(ps.lastCond);
     }
   }
