@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +32,7 @@ namespace {
 constexpr std::size_t kBatch = 256;
 // Batches a sampler may draw ahead of the merge.
 constexpr std::size_t kQueuedBatches = 4;
+constexpr std::size_t kCacheLine = 64;
 
 // What a sampler wrote to the run's two streams.
 struct Written {
@@ -135,11 +137,14 @@ class Worker {
   const std::atomic<bool>& stop_;
   std::thread thread_;
 
-  std::mutex mutex_;
+  // What the sampler and the merge share, and what the merge alone writes at every outcome,
+  // each on cache lines of its own: the sampler reads its fields above at every outcome, and
+  // a line written by the other core would be fetched back each time.
+  alignas(kCacheLine) std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Batch> queue_;    // handed over, not yet taken by the merge
 
-  Batch current_;              // the merge's batch of this sampler
+  alignas(kCacheLine) Batch current_;  // the merge's batch of this sampler
   std::size_t position_ = 0;
 };
 
@@ -154,7 +159,7 @@ void write(const Written& written, const Settings& settings) {
 
 // Stops and joins the samplers however the merge ends.
 struct Crew {
-  std::atomic<bool> stop{false};
+  alignas(kCacheLine) std::atomic<bool> stop{false};  // apart from the merge's own state
   std::vector<std::unique_ptr<Worker>> workers;
   ~Crew() {
     stop = true;
@@ -172,10 +177,11 @@ double boundsInParallel(const Net& net, const Settings& settings, long seed, int
   for (auto& worker : crew.workers) worker->start();
 
   Estimation run(settings, halfAlpha, net.target->lowerBound != 0, onReport, result, control);
-  for (std::size_t k = 0; run.wantsMore(); ++k) {
-    Delivered& d = crew.workers[k % crew.workers.size()]->next();
+  const std::function<void()> nothing = [] {};
+  for (std::size_t k = 0; run.wantsMore(); k = k + 1 == crew.workers.size() ? 0 : k + 1) {
+    Delivered& d = crew.workers[k]->next();
     if (!d.extras) {
-      run.take(d.outcome, [] {});
+      run.take(d.outcome, nothing);
       continue;
     }
     write(d.extras->body, settings);
