@@ -38,8 +38,9 @@ constexpr int kWalkedList = 32;
 // Where the chosen transition's first input place is a free choice among several outputs,
 // the place's branch probabilities decide instead. `error` is the chooser's message for a
 // drawn transition that is not enabled.
-const Trans* applyFreeChoice(Unfolder& u, const Trans* chosen, const char* error) {
-  const std::int32_t choice = u.net.firing.trans[chosen->id].choicePlace;
+const Trans* applyFreeChoice(Unfolder& u, std::int32_t chosenId, const char* error) {
+  const Trans* chosen = u.net.transById[chosenId];
+  const std::int32_t choice = u.net.firing.trans[chosenId].choicePlace;
   if (choice < 0) return chosen;
   const Place* first = u.net.placeById[choice];
   const Trans* drawn = makeDecision(u, first);
@@ -153,14 +154,13 @@ const Trans* getLowPriorityEnabled(Unfolder& u, int mode) {
     throw Error(std::move(message), 1);
   }
   const Trans* chosen = mode == 1 ? randomEnabled(u) : bestScoredEnabled(u);
-  return applyFreeChoice(u, chosen,
+  return applyFreeChoice(u, chosen->id,
                          "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
 }
 
 const Trans* getHighPriorityEnabled(Unfolder& u) {
   if (u.state.highHead == kNoTrans) return nullptr;
-  const Trans* first = u.net.transById[u.state.highHead];
-  return applyFreeChoice(u, first,
+  return applyFreeChoice(u, u.state.highHead,
                          "\n\tError: A chosen high-priority transition happened to be not in the enabledList.\n");
 }
 
