@@ -82,8 +82,8 @@ ZELBO_HOT void unlinkHigh(View& v, TransId t) {
 
 ZELBO_HOT bool allInputsMarked(const View& v, TransId t) {
   const FiringIndex::TransEntry& e = v.transIx[t];
-  for (std::uint32_t i = e.preset; i < e.presetEnd; ++i)
-    if (v.places[v.ids[i]].tokens <= 0) return false;
+  for (const PlaceId* p = v.ids + e.preset, *end = v.ids + e.presetEnd; p != end; ++p)
+    if (v.places[*p].tokens <= 0) return false;
   return true;
 }
 
@@ -99,7 +99,8 @@ ZELBO_HOT void changeTokens(View& v, PlaceId p, int delta) {
   if (e.initMarked) v.s.emptyInitPlaces -= markedChange;
   else v.s.strayMarkedPlaces += markedChange;
   if (markedChange != 0)
-    for (std::uint32_t i = e.consumers; i < e.countedEnd; ++i) v.trans[v.ids[i]].markedInputs += markedChange;
+    for (const TransId* t = v.ids + e.consumers, *end = v.ids + e.countedEnd; t != end; ++t)
+      v.trans[*t].markedInputs += markedChange;
 }
 
 // Calls f on each place of a transition's list [begin, end) of the index's numbers, in list
@@ -107,13 +108,15 @@ ZELBO_HOT void changeTokens(View& v, PlaceId p, int delta) {
 // inputs or outputs would otherwise wait on each of them.
 template <class F>
 ZELBO_HOT void forEachPlace(const View& v, std::uint32_t begin, std::uint32_t end, F&& f) {
-  constexpr std::uint32_t kAhead = 8;
-  for (std::uint32_t i = begin; i < end; ++i) {
-    if (i + kAhead < end) {
-      __builtin_prefetch(&v.places[v.ids[i + kAhead]]);
-      __builtin_prefetch(&v.placeIx[v.ids[i + kAhead]]);
+  constexpr std::ptrdiff_t kAhead = 8;
+  const PlaceId* first = v.ids + begin;
+  const PlaceId* last = v.ids + end;
+  for (const PlaceId* p = first; p != last; ++p) {
+    if (last - p > kAhead) {
+      __builtin_prefetch(&v.places[p[kAhead]]);
+      __builtin_prefetch(&v.placeIx[p[kAhead]]);
     }
-    f(v.ids[i]);
+    f(*p);
   }
 }
 
@@ -128,8 +131,8 @@ ZELBO_HOT bool inputsMarked(const View& v, TransId t) {
 // Where the full scan would append `t`: its first slot on the poset of a marked place.
 ZELBO_HOT const FiringIndex::Slot* firstMarkedSlot(const View& v, TransId t) {
   const FiringIndex::TransEntry& e = v.transIx[t];
-  for (std::uint32_t i = e.slots; i < e.slotsEnd; ++i)
-    if (v.places[v.slots[i].place].tokens > 0) return &v.slots[i];
+  for (const FiringIndex::Slot* slot = v.slots + e.slots, *end = v.slots + e.slotsEnd; slot != end; ++slot)
+    if (v.places[slot->place].tokens > 0) return slot;
   return nullptr;
 }
 
@@ -208,8 +211,14 @@ ZELBO_HOT void examineEarly(View& v, TransId t) {
     v.f.deferred.push_back(t);
     return;
   }
-  if (!ts.enabled && !inputsMarked(v, t)) return;
-  examine(v, t);
+  // What examine would do, without asking twice whether the inputs are marked.
+  if (ts.enabled) {
+    ts.candidateStamp = v.f.stamp;
+    return;
+  }
+  if (!inputsMarked(v, t)) return;
+  ts.candidateStamp = v.f.stamp;
+  if (const FiringIndex::Slot* slot = firstMarkedSlot(v, t)) record(v, t, *slot);
 }
 
 void startExamining(FiringScratch& f) {
@@ -375,8 +384,8 @@ void instance(Unfolder& u, const Trans* trans) {
   forEachPlace(v, entry.preset, entry.presetEnd, [&](PlaceId p) {
     graph.inCondRefs[--slot] = consumeToken(v, p, id);
     const FiringIndex::PlaceEntry& place = v.placeIx[p];
-    for (std::uint32_t k = place.poset; k < place.posetEnd; ++k) {
-      const TransId t = v.ids[k];
+    for (const TransId* k = v.ids + place.poset, *end = v.ids + place.posetEnd; k != end; ++k) {
+      const TransId t = *k;
       TransState& other = v.trans[t];
       if (!other.enabled) continue;
       removeFromList(v, t);
@@ -389,8 +398,9 @@ void instance(Unfolder& u, const Trans* trans) {
   forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) {
     produceToken(v, p, id);
     const FiringIndex::PlaceEntry& place = v.placeIx[p];
-    for (std::uint32_t k = place.poset; k < place.posetEnd; ++k) examineEarly(v, v.ids[k]);
-    for (std::uint32_t k = place.consumers; k < place.consumersEnd; ++k) examineEarly(v, v.ids[k]);
+    for (const TransId* k = v.ids + place.poset, *end = v.ids + place.posetEnd; k != end; ++k) examineEarly(v, *k);
+    for (const TransId* k = v.ids + place.consumers, *end = v.ids + place.consumersEnd; k != end; ++k)
+      examineEarly(v, *k);
   });
   finishExamining(v);
 }
