@@ -4,6 +4,7 @@
 #include <ctime>
 #include <thread>
 
+#include "base/clock.h"
 #include "base/wrap.h"
 #include "estimate/evaluate.h"
 #include "estimate/pairs.h"
@@ -92,15 +93,15 @@ ProcessorClock::ProcessorClock() : cpus_(std::max(1u, std::thread::hardware_conc
 
 long ProcessorClock::seconds() {
   lastSeconds_ = static_cast<long>(::clock() / 1000000);
-  lastAsked_ = std::chrono::steady_clock::now();
+  lastAsked_ = coarseSeconds();
   return lastSeconds_;
 }
 
 bool ProcessorClock::mayExceed(long limit) const {
   // The process cannot use more processor time than its processors' share of the time that
   // has passed since it last asked.
-  const std::chrono::duration<double> passed = std::chrono::steady_clock::now() - lastAsked_;
-  return static_cast<double>(lastSeconds_) + 1 + passed.count() * cpus_ > static_cast<double>(limit);
+  const double passed = coarseSeconds() - lastAsked_ + 2 * kCoarseClockLag;
+  return static_cast<double>(lastSeconds_) + 1 + passed * cpus_ > static_cast<double>(limit);
 }
 
 Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {

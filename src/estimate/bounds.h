@@ -1,7 +1,6 @@
 // The estimation loop.
 #pragma once
 
-#include <chrono>
 #include <functional>
 
 #include "estimate/sampler.h"
@@ -45,7 +44,7 @@ class ProcessorClock {
 
  private:
   long lastSeconds_ = 0;
-  std::chrono::steady_clock::time_point lastAsked_;
+  double lastAsked_ = 0.0;  // wall seconds, by coarseSeconds()
   unsigned cpus_;
 };
 

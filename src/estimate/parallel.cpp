@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/capture.h"
+#include "base/clock.h"
 #include "estimate/bounds.h"
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
@@ -28,8 +29,11 @@ Random48 samplerStream(long seed, int i, int n) {
 
 namespace {
 
-// Outcomes handed over at once: the merge takes a lock per batch, not per outcome.
+// Outcomes handed over at once: the merge takes a lock per batch, not per outcome. A batch
+// also goes once it has taken this long to draw, so that outcomes of large unfoldings reach
+// the merge, and the run's end, without waiting for a full batch.
 constexpr std::size_t kBatch = 256;
+constexpr double kBatchSeconds = 0.005;
 // Batches a sampler may draw ahead of the merge.
 constexpr std::size_t kQueuedBatches = 4;
 constexpr std::size_t kCacheLine = 64;
@@ -106,7 +110,8 @@ class Worker {
     while (!last && !stop_) {
       Batch batch;
       batch.reserve(kBatch);
-      while (batch.size() < kBatch && !last && !stop_) {
+      const double started = coarseSeconds();
+      while (batch.size() < kBatch && !last && !stop_ && coarseSeconds() - started < kBatchSeconds) {
         Delivered& d = batch.emplace_back();
         try {
           d.outcome = drawOutcome(*sampler_);
