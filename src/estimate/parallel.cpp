@@ -57,19 +57,35 @@ struct Delivered {
 
 using Batch = std::vector<Delivered>;
 
-class Worker {
+// Whole cache lines of its own: what one sampler reads at every firing shares none with what
+// another core writes.
+class alignas(kCacheLine) Worker {
  public:
   Worker(const Net& net, const Settings& runSettings, Random48 stream, const std::atomic<bool>& stop)
-      : settings_(runSettings), stop_(stop) {
+      : net_(net), settings_(runSettings), stream_(stream), stop_(stop) {
     // One capture when the run writes both streams to one file keeps their interleaving.
     settings_.diagnostics = diagnostics_.file();
     settings_.log = runSettings.log == runSettings.diagnostics ? diagnostics_.file() : log_.file();
     sharedStream_ = runSettings.log == runSettings.diagnostics;
-    sampler_ = std::make_unique<Sampler>(net, settings_, 0);
-    sampler_->rng = stream;
   }
 
-  void start() { thread_ = std::thread([this] { draw(); }); }
+  // The sampler and its run state are made in its own thread, so that their memory comes from
+  // that thread's allocation arena and lies apart from the other samplers'.
+  void start() {
+    thread_ = std::thread([this] {
+      try {
+        sampler_ = std::make_unique<Sampler>(net_, settings_, 0);
+      } catch (...) {  // no memory for it: the run ends when the merge reaches this sampler
+        Batch failed(1);
+        failed[0].extras = std::make_unique<Extras>();
+        failed[0].extras->error = std::current_exception();
+        handOver(std::move(failed));
+        return;
+      }
+      sampler_->rng = stream_;
+      draw();
+    });
+  }
 
   void join() {
     wake();
@@ -128,14 +144,21 @@ class Worker {
           last = true;
         }
       }
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return queue_.size() < kQueuedBatches || stop_; });
-      queue_.push_back(std::move(batch));
-      changed_.notify_all();
+      handOver(std::move(batch));
     }
   }
 
+  // Queues a batch for the merge, waiting while the queue is full.
+  void handOver(Batch batch) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return queue_.size() < kQueuedBatches || stop_; });
+    queue_.push_back(std::move(batch));
+    changed_.notify_all();
+  }
+
+  const Net& net_;
   Settings settings_;
+  Random48 stream_;
   Capture diagnostics_, log_;
   bool sharedStream_ = false;
   std::unique_ptr<Sampler> sampler_;
