@@ -150,8 +150,11 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
     v.trans[t].appendOrder = ++s.appends;
     if (s.heapActive) rankForStageChoice(s, v.u.net.transById[t]);
   }
-  if (s.positions.active) positionAppended(s.positions, t);
   ++s.numEnabled;
+  if (s.positions.active) {
+    positionAppended(s.positions, t);
+    renumberIfSparse(s);
+  }
 }
 
 ZELBO_HOT void removeFromList(View& v, TransId t) {

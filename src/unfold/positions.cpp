@@ -54,9 +54,13 @@ void positionAppended(ListPositions& p, std::int32_t t) {
   p.slotOf[t] = static_cast<std::int32_t>(slot);
 }
 
+void renumberIfSparse(RunState& s) {
+  if (s.positions.slots > 4 * static_cast<std::uint32_t>(s.numEnabled) + 256) numberList(s);
+}
+
 std::int32_t transAtPosition(RunState& s, int k) {
   ListPositions& p = s.positions;
-  if (p.slots > 4 * static_cast<std::uint32_t>(s.numEnabled) + 256) numberList(s);
+  renumberIfSparse(s);
   std::size_t w = 0;
   for (; k >= p.counts[w]; ++w) k -= p.counts[w];
   return p.transAt[w * 64 + static_cast<std::size_t>(selectBit(p.present[w], k))];

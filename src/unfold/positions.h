@@ -27,6 +27,9 @@ struct ListPositions {
 
 // Numbers the transitions on the list from the head and keeps numbering those appended.
 void startPositions(RunState& s);
+// Numbers the list afresh once the slots of transitions no longer on it outnumber the live
+// ones 4 to 1, so that the slots stay in proportion to the list between draws too.
+void renumberIfSparse(RunState& s);
 // The list changed: `t` was appended at the tail, or taken off.
 void positionAppended(ListPositions& p, std::int32_t t);
 inline void positionRemoved(ListPositions& p, std::int32_t t) {
