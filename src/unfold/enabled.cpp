@@ -60,24 +60,22 @@ struct View {
 ZELBO_HOT bool onEnabledList(const View& v, TransId t) { return v.s.enabledHead == t || v.links[t].prev != kNoTrans; }
 ZELBO_HOT bool onHighList(const View& v, TransId t) { return v.s.highHead == t || v.high[t].prev != kNoTrans; }
 
-ZELBO_HOT void linkHigh(View& v, TransId t) {
-  RunState& s = v.s;
-  ListLinks& ts = v.high[t];
-  ts.prev = s.highTail;
-  ts.next = kNoTrans;
-  if (s.highTail != kNoTrans) v.high[s.highTail].next = t;
-  else s.highHead = t;
-  s.highTail = t;
+// A list linked through `links` by transition number: appends at the tail, takes out anywhere.
+ZELBO_HOT void linkAtTail(ListLinks* links, std::int32_t& head, std::int32_t& tail, TransId t) {
+  const std::int32_t last = tail;
+  links[t] = {last, kNoTrans};
+  if (last != kNoTrans) links[last].next = t;
+  else head = t;
+  tail = t;
 }
 
-ZELBO_HOT void unlinkHigh(View& v, TransId t) {
-  RunState& s = v.s;
-  ListLinks& ts = v.high[t];
-  if (ts.prev != kNoTrans) v.high[ts.prev].next = ts.next;
-  else s.highHead = ts.next;
-  if (ts.next != kNoTrans) v.high[ts.next].prev = ts.prev;
-  else s.highTail = ts.prev;
-  ts.prev = ts.next = kNoTrans;
+ZELBO_HOT void unlink(ListLinks* links, std::int32_t& head, std::int32_t& tail, TransId t) {
+  const ListLinks l = links[t];
+  if (l.prev != kNoTrans) links[l.prev].next = l.next;
+  else head = l.next;
+  if (l.next != kNoTrans) links[l.next].prev = l.prev;
+  else tail = l.prev;
+  links[t] = {kNoTrans, kNoTrans};
 }
 
 ZELBO_HOT bool allInputsMarked(const View& v, TransId t) {
@@ -138,14 +136,9 @@ ZELBO_HOT const FiringIndex::Slot* firstMarkedSlot(const View& v, TransId t) {
 
 ZELBO_HOT void appendToList(View& v, TransId t) {
   RunState& s = v.s;
-  ListLinks& links = v.links[t];
-  links.prev = s.enabledTail;
-  links.next = kNoTrans;
-  if (s.enabledTail != kNoTrans) v.links[s.enabledTail].next = t;
-  else s.enabledHead = t;
-  s.enabledTail = t;
+  linkAtTail(v.links, s.enabledHead, s.enabledTail, t);
   if (!v.transIx[t].lowPriority) {
-    linkHigh(v, t);
+    linkAtTail(v.high, s.highHead, s.highTail, t);
   } else {
     v.trans[t].appendOrder = ++s.appends;
     if (s.heapActive) rankForStageChoice(s, v.u.net.transById[t]);
@@ -161,13 +154,8 @@ ZELBO_HOT void removeFromList(View& v, TransId t) {
   RunState& s = v.s;
   if (s.enabledHead == kNoTrans) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
   if (!onEnabledList(v, t)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
-  ListLinks& links = v.links[t];
-  if (links.prev != kNoTrans) v.links[links.prev].next = links.next;
-  else s.enabledHead = links.next;
-  if (links.next != kNoTrans) v.links[links.next].prev = links.prev;
-  else s.enabledTail = links.prev;
-  links.prev = links.next = kNoTrans;
-  if (onHighList(v, t)) unlinkHigh(v, t);
+  unlink(v.links, s.enabledHead, s.enabledTail, t);
+  if (onHighList(v, t)) unlink(v.high, s.highHead, s.highTail, t);
   if (s.positions.active) positionRemoved(s.positions, t);
   --s.numEnabled;
 }
