@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "readback.h"
 #include "spec/write.h"
 #include "zelbo/edit.h"
 #include "zelbo/formats.h"
@@ -14,17 +15,7 @@ namespace {
 
 using namespace zelbo;
 
-struct Quiet {
-  Quiet() : file(fopen("/dev/null", "w")) {
-    settings.log = file;
-    settings.diagnostics = file;
-    settings.stop = 1;
-    settings.sampleSize = 300;
-  }
-  ~Quiet() { fclose(file); }
-  FILE* file;
-  Settings settings;
-};
+using readback::Quiet;
 
 Model read(const std::string& text, const std::string& name = "model.stpn") {
   Quiet quiet;
@@ -33,6 +24,7 @@ Model read(const std::string& text, const std::string& name = "model.stpn") {
 
 std::string runOf(const Model& model, long seed) {
   Quiet quiet;
+  quiet.settings.sampleSize = 300;
   check(model, quiet.settings);
   const Result r = estimate(model, quiet.settings, seed);
   char text[160];
