@@ -145,8 +145,10 @@ def test_interrupts_end_the_run_and_the_interpreter_goes_on():
     def interrupt(progress):
         signal.raise_signal(signal.SIGINT)
 
-    with pytest.raises(KeyboardInterrupt):
-        zelbo.estimate(m, samples=10**9, seed=1, on_report=interrupt)
+    # With jobs, reports come from the samplers' threads; Ctrl-C is still seen on the main one.
+    for jobs in (1, 2):
+        with pytest.raises(KeyboardInterrupt):
+            zelbo.estimate(m, samples=10**9, seed=1, jobs=jobs, on_report=interrupt)
 
     def fail(progress):
         raise ValueError("stop here")

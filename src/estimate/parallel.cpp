@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -37,6 +38,8 @@ constexpr double kBatchSeconds = 0.005;
 // Batches a sampler may draw ahead of the merge.
 constexpr std::size_t kQueuedBatches = 4;
 constexpr std::size_t kCacheLine = 64;
+// How often the thread that started the run asks the caller's stop request while it waits.
+constexpr auto kStopRequestPeriod = std::chrono::milliseconds(20);
 
 // What a sampler wrote to the run's two streams.
 struct Written {
@@ -57,6 +60,57 @@ struct Delivered {
 
 using Batch = std::vector<Delivered>;
 
+class Worker;
+
+// The samplers' threads, stopped and joined however the run ends.
+struct Crew {
+  alignas(kCacheLine) std::atomic<bool> stop{false};  // apart from the merge's own state
+  std::vector<std::unique_ptr<Worker>> workers;
+  void stopAll();
+  ~Crew() { stopAll(); }
+};
+
+// The merged sequence. There is no merging thread: a sampler that hands over a batch merges
+// what it can, so that no thread has to be woken per batch (on a virtual machine each wake-up
+// of a sleeping thread costs the waker an interrupt to the other core). Of two samplers that
+// hand over at once, one merges and the other goes back to drawing; `offers_` tells the
+// merging one that there is more to take before it lets go.
+class alignas(kCacheLine) Merge {
+ public:
+  Merge(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport, Result& result,
+        const RunControl& control)
+      : settings_(settings), caller_(control), run_(settings, halfAlpha, lowerBound, onReport, result, runControl_) {
+    runControl_.onSample = control.onSample;
+    if (control.stopRequested) runControl_.stopRequested = [this] { return interrupted_.load(); };
+  }
+
+  // Called by a sampler after it has handed over a batch.
+  void offer();
+
+  // Runs the samplers to the run's end; returns the average TSE of the pair as stored or
+  // throws what ended the run fatally.
+  double run(const Net& net, long seed, int jobs);
+
+ private:
+  void awaitEnd();
+  void takeAvailable();
+  void end(std::exception_ptr failure);
+
+  const Settings& settings_;
+  const RunControl& caller_;
+  RunControl runControl_;
+  Estimation run_;
+  std::size_t next_ = 0;  // the sampler of the next outcome
+  std::mutex merging_;
+  alignas(kCacheLine) std::atomic<unsigned> offers_{0};
+  std::atomic<bool> interrupted_{false};
+  std::mutex endMutex_;
+  std::condition_variable ended_;
+  bool done_ = false;
+  std::exception_ptr failure_;
+  Crew crew_;  // last, so that the threads are joined before the rest goes
+};
+
 // Whole cache lines of its own: what one sampler reads at every firing shares none with what
 // another core writes.
 class alignas(kCacheLine) Worker {
@@ -71,19 +125,19 @@ class alignas(kCacheLine) Worker {
 
   // The sampler and its run state are made in its own thread, so that their memory comes from
   // that thread's allocation arena and lies apart from the other samplers'.
-  void start() {
-    thread_ = std::thread([this] {
+  void start(Merge& merge) {
+    thread_ = std::thread([this, &merge] {
       try {
         sampler_ = std::make_unique<Sampler>(net_, settings_, 0);
       } catch (...) {  // no memory for it: the run ends when the merge reaches this sampler
         Batch failed(1);
         failed[0].extras = std::make_unique<Extras>();
         failed[0].extras->error = std::current_exception();
-        handOver(std::move(failed));
+        handOver(std::move(failed), merge);
         return;
       }
       sampler_->rng = stream_;
-      draw();
+      draw(merge);
     });
   }
 
@@ -97,17 +151,18 @@ class alignas(kCacheLine) Worker {
     changed_.notify_all();
   }
 
-  // The next outcome of this sampler; waits for it.
-  Delivered& next() {
+  // The next outcome of this sampler, or null when it has not been handed over yet. Called
+  // by the merge only.
+  Delivered* next() {
     if (position_ == current_.size()) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [&] { return !queue_.empty(); });
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.empty()) return nullptr;
       current_ = std::move(queue_.front());
       queue_.pop_front();
       position_ = 0;
-      changed_.notify_all();
+      if (waiting_) changed_.notify_all();
     }
-    return current_[position_++];
+    return &current_[position_++];
   }
 
  private:
@@ -121,7 +176,7 @@ class alignas(kCacheLine) Worker {
   }
 
   // Draws outcomes in batches until the run stops or this sampler ends fatally.
-  void draw() {
+  void draw(Merge& merge) {
     bool last = false;
     while (!last && !stop_) {
       Batch batch;
@@ -144,16 +199,21 @@ class alignas(kCacheLine) Worker {
           last = true;
         }
       }
-      handOver(std::move(batch));
+      handOver(std::move(batch), merge);
     }
   }
 
-  // Queues a batch for the merge, waiting while the queue is full.
-  void handOver(Batch batch) {
+  // Queues a batch, merges what can be merged, and waits while this sampler is too far ahead.
+  void handOver(Batch batch, Merge& merge) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back(std::move(batch));
+    }
+    merge.offer();
     std::unique_lock<std::mutex> lock(mutex_);
+    waiting_ = true;
     changed_.wait(lock, [&] { return queue_.size() < kQueuedBatches || stop_; });
-    queue_.push_back(std::move(batch));
-    changed_.notify_all();
+    waiting_ = false;
   }
 
   const Net& net_;
@@ -170,7 +230,8 @@ class alignas(kCacheLine) Worker {
   // a line written by the other core would be fetched back each time.
   alignas(kCacheLine) std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<Batch> queue_;    // handed over, not yet taken by the merge
+  std::deque<Batch> queue_;  // handed over, not yet taken by the merge
+  bool waiting_ = false;     // the sampler waits for the merge to take a batch
 
   alignas(kCacheLine) Batch current_;  // the merge's batch of this sampler
   std::size_t position_ = 0;
@@ -185,38 +246,82 @@ void write(const Written& written, const Settings& settings) {
   write(written.log, settings.log);
 }
 
-// Stops and joins the samplers however the merge ends.
-struct Crew {
-  alignas(kCacheLine) std::atomic<bool> stop{false};  // apart from the merge's own state
-  std::vector<std::unique_ptr<Worker>> workers;
-  ~Crew() {
-    stop = true;
-    for (auto& worker : workers) worker->join();
+void Merge::offer() {
+  // A sampler that finds the merge busy leaves its batch to the merging one, which sees the
+  // raised count when it lets go and takes another turn.
+  offers_.fetch_add(1);
+  while (merging_.try_lock()) {
+    const unsigned seen = offers_.load();
+    takeAvailable();
+    merging_.unlock();
+    if (offers_.load() == seen) return;
   }
-};
+}
+
+// Takes outcomes in the fixed order while the next one has been handed over. Holds merging_.
+void Merge::takeAvailable() {
+  static const std::function<void()> nothing = [] {};
+  try {
+    while (!done_) {
+      if (!run_.wantsMore()) return end(nullptr);
+      Delivered* d = crew_.workers[next_]->next();
+      if (!d) return;
+      next_ = next_ + 1 == crew_.workers.size() ? 0 : next_ + 1;
+      if (!d->extras) {
+        run_.take(d->outcome, nothing);
+        continue;
+      }
+      write(d->extras->body, settings_);
+      if (d->extras->error) return end(d->extras->error);
+      run_.take(d->outcome, [&] { write(d->extras->trailer, settings_); });
+    }
+  } catch (...) {
+    end(std::current_exception());
+  }
+}
+
+void Merge::end(std::exception_ptr failure) {
+  crew_.stop = true;
+  std::lock_guard<std::mutex> lock(endMutex_);
+  done_ = true;
+  failure_ = failure;
+  ended_.notify_all();
+}
+
+void Merge::awaitEnd() {
+  std::unique_lock<std::mutex> lock(endMutex_);
+  if (!caller_.stopRequested) {
+    ended_.wait(lock, [&] { return done_; });
+  } else {
+    while (!ended_.wait_for(lock, kStopRequestPeriod, [&] { return done_; })) {
+      lock.unlock();
+      if (caller_.stopRequested()) interrupted_ = true;
+      lock.lock();
+    }
+  }
+}
+
+double Merge::run(const Net& net, long seed, int jobs) {
+  for (int i = 0; i < jobs; ++i)
+    crew_.workers.push_back(std::make_unique<Worker>(net, settings_, samplerStream(seed, i, jobs), crew_.stop));
+  for (auto& worker : crew_.workers) worker->start(*this);
+  awaitEnd();
+  crew_.stopAll();
+  if (failure_) std::rethrow_exception(failure_);
+  return run_.finish();
+}
+
+void Crew::stopAll() {
+  stop = true;
+  for (auto& worker : workers) worker->join();
+}
 
 }  // namespace
 
 double boundsInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
                         const ReportCallback& onReport, Result& result, const RunControl& control) {
-  Crew crew;
-  for (int i = 0; i < jobs; ++i)
-    crew.workers.push_back(std::make_unique<Worker>(net, settings, samplerStream(seed, i, jobs), crew.stop));
-  for (auto& worker : crew.workers) worker->start();
-
-  Estimation run(settings, halfAlpha, net.target->lowerBound != 0, onReport, result, control);
-  const std::function<void()> nothing = [] {};
-  for (std::size_t k = 0; run.wantsMore(); k = k + 1 == crew.workers.size() ? 0 : k + 1) {
-    Delivered& d = crew.workers[k]->next();
-    if (!d.extras) {
-      run.take(d.outcome, nothing);
-      continue;
-    }
-    write(d.extras->body, settings);
-    if (d.extras->error) std::rethrow_exception(d.extras->error);
-    run.take(d.outcome, [&] { write(d.extras->trailer, settings); });
-  }
-  return run.finish();
+  Merge merge(settings, halfAlpha, net.target->lowerBound != 0, onReport, result, control);
+  return merge.run(net, seed, jobs);
 }
 
 }  // namespace zelbo
