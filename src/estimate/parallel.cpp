@@ -35,8 +35,11 @@ namespace {
 // the merge, and the run's end, without waiting for a full batch.
 constexpr std::size_t kBatch = 256;
 constexpr double kBatchSeconds = 0.005;
-// Batches a sampler may draw ahead of the merge.
-constexpr std::size_t kQueuedBatches = 4;
+// How far a sampler may draw ahead of the merge: enough drawing time that a core held up by
+// other work for a while does not stall the other samplers, in few enough batches to keep
+// the outcomes' memory small.
+constexpr double kAheadSeconds = 0.05;
+constexpr std::size_t kQueuedBatches = 128;
 constexpr std::size_t kCacheLine = 64;
 // How often the thread that started the run asks the caller's stop request while it waits.
 constexpr auto kStopRequestPeriod = std::chrono::milliseconds(20);
@@ -58,7 +61,10 @@ struct Delivered {
   std::unique_ptr<Extras> extras;  // none when the drawing wrote nothing and ended well
 };
 
-using Batch = std::vector<Delivered>;
+struct Batch {
+  std::vector<Delivered> outcomes;
+  double seconds = 0.0;  // the time it took to draw them
+};
 
 class Worker;
 
@@ -130,9 +136,10 @@ class alignas(kCacheLine) Worker {
       try {
         sampler_ = std::make_unique<Sampler>(net_, settings_, 0);
       } catch (...) {  // no memory for it: the run ends when the merge reaches this sampler
-        Batch failed(1);
-        failed[0].extras = std::make_unique<Extras>();
-        failed[0].extras->error = std::current_exception();
+        Batch failed;
+        Delivered& d = failed.outcomes.emplace_back();
+        d.extras = std::make_unique<Extras>();
+        d.extras->error = std::current_exception();
         handOver(std::move(failed), merge);
         return;
       }
@@ -154,15 +161,16 @@ class alignas(kCacheLine) Worker {
   // The next outcome of this sampler, or null when it has not been handed over yet. Called
   // by the merge only.
   Delivered* next() {
-    if (position_ == current_.size()) {
+    if (position_ == current_.outcomes.size()) {
       std::lock_guard<std::mutex> lock(mutex_);
       if (queue_.empty()) return nullptr;
       current_ = std::move(queue_.front());
       queue_.pop_front();
+      queuedSeconds_ -= current_.seconds;
       position_ = 0;
       if (waiting_) changed_.notify_all();
     }
-    return &current_[position_++];
+    return &current_.outcomes[position_++];
   }
 
  private:
@@ -180,10 +188,11 @@ class alignas(kCacheLine) Worker {
     bool last = false;
     while (!last && !stop_) {
       Batch batch;
-      batch.reserve(kBatch);
+      batch.outcomes.reserve(kBatch);
       const double started = coarseSeconds();
-      while (batch.size() < kBatch && !last && !stop_ && coarseSeconds() - started < kBatchSeconds) {
-        Delivered& d = batch.emplace_back();
+      while (batch.outcomes.size() < kBatch && !last && !stop_ &&
+             (batch.seconds = coarseSeconds() - started) < kBatchSeconds) {
+        Delivered& d = batch.outcomes.emplace_back();
         try {
           d.outcome = drawOutcome(*sampler_);
           keepWritten(d, &Extras::body);
@@ -207,12 +216,15 @@ class alignas(kCacheLine) Worker {
   void handOver(Batch batch, Merge& merge) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      queuedSeconds_ += batch.seconds;
       queue_.push_back(std::move(batch));
     }
     merge.offer();
     std::unique_lock<std::mutex> lock(mutex_);
     waiting_ = true;
-    changed_.wait(lock, [&] { return queue_.size() < kQueuedBatches || stop_; });
+    changed_.wait(lock, [&] {
+      return (queuedSeconds_ < kAheadSeconds && queue_.size() < kQueuedBatches) || stop_;
+    });
     waiting_ = false;
   }
 
@@ -231,6 +243,7 @@ class alignas(kCacheLine) Worker {
   alignas(kCacheLine) std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Batch> queue_;  // handed over, not yet taken by the merge
+  double queuedSeconds_ = 0.0;
   bool waiting_ = false;     // the sampler waits for the merge to take a batch
 
   alignas(kCacheLine) Batch current_;  // the merge's batch of this sampler
