@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,12 +130,13 @@ class alignas(kCacheLine) Worker {
     sharedStream_ = runSettings.log == runSettings.diagnostics;
   }
 
-  // The sampler and its run state are made in its own thread, so that their memory comes from
-  // that thread's allocation arena and lies apart from the other samplers'.
+  // The sampler and its run state are made in its own thread, on its stack, so that their
+  // memory comes from that thread and lies apart from the other samplers'.
   void start(Merge& merge) {
     thread_ = std::thread([this, &merge] {
+      std::optional<Sampler> sampler;
       try {
-        sampler_ = std::make_unique<Sampler>(net_, settings_, 0);
+        sampler.emplace(net_, settings_, 0);
       } catch (...) {  // no memory for it: the run ends when the merge reaches this sampler
         Batch failed;
         Delivered& d = failed.outcomes.emplace_back();
@@ -143,8 +145,8 @@ class alignas(kCacheLine) Worker {
         handOver(std::move(failed), merge);
         return;
       }
-      sampler_->rng = stream_;
-      draw(merge);
+      sampler->rng = stream_;
+      draw(*sampler, merge);
     });
   }
 
@@ -184,7 +186,7 @@ class alignas(kCacheLine) Worker {
   }
 
   // Draws outcomes in batches until the run stops or this sampler ends fatally.
-  void draw(Merge& merge) {
+  void draw(Sampler& sampler, Merge& merge) {
     bool last = false;
     while (!last && !stop_) {
       Batch batch;
@@ -194,10 +196,10 @@ class alignas(kCacheLine) Worker {
              (batch.seconds = coarseSeconds() - started) < kBatchSeconds) {
         Delivered& d = batch.outcomes.emplace_back();
         try {
-          d.outcome = drawOutcome(*sampler_);
+          d.outcome = drawOutcome(sampler);
           keepWritten(d, &Extras::body);
           if (d.outcome.kind == Outcome::Kind::discarded) {
-            PRYXIncreaseSegmentHistory(*sampler_);
+            PRYXIncreaseSegmentHistory(sampler);
             keepWritten(d, &Extras::trailer);
           }
           last = d.outcome.kind == Outcome::Kind::unpaired;
@@ -233,7 +235,6 @@ class alignas(kCacheLine) Worker {
   Random48 stream_;
   Capture diagnostics_, log_;
   bool sharedStream_ = false;
-  std::unique_ptr<Sampler> sampler_;
   const std::atomic<bool>& stop_;
   std::thread thread_;
 
