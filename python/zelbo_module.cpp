@@ -185,7 +185,8 @@ struct PyResult {
   py::object groups = py::none();
 };
 
-// What a run asks of the interpreter, from the thread that merges the samplers' outcomes.
+// What a run asks of the interpreter: reports from the thread that merges the samplers'
+// outcomes (a sampler's, with several), the stop request from the thread that started the run.
 struct RunHooks {
   py::object onReport;
   bool lowerBound = false;

@@ -89,6 +89,8 @@ using ReportCallback = std::function<void(const Progress&)>;
 // What a caller that embeds runs may add to one.
 struct RunControl {
   // Asked every 64 unfoldings; true ends the run with the Error "Interrupted." (status 130).
+  // With several samplers it is asked every 20 ms instead, always on the thread that called
+  // estimate().
   std::function<bool()> stopRequested;
   // Receives every accepted sample in the run's order: the sum of its instances' separations
   // (for the target as asked) and their number.
@@ -99,8 +101,9 @@ struct RunControl {
 // settings.jobs samplers in threads, sampler 0 on the seed's stream and sampler i on that
 // stream advanced by i * floor(2^48 / jobs) draws; their samples are taken in turn, so the
 // result depends only on the model, the settings and the seed. Intermediate reports are
-// passed to `onReport` at the settings' print period. A fatal condition of the run is thrown
-// as an Error.
+// passed to `onReport` at the settings' print period; with several samplers, `onReport` and
+// `onSample` are called on the samplers' threads, one call at a time. A fatal condition of the
+// run is thrown as an Error.
 Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport = {},
                 const RunControl& control = {});
 
