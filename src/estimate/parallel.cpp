@@ -107,6 +107,7 @@ class alignas(kCacheLine) Merge {
   const RunControl& caller_;
   RunControl runControl_;
   Estimation run_;
+  const std::function<void()> afterNoDiscard_ = [] {};  // made once, not per outcome
   std::size_t next_ = 0;  // the sampler of the next outcome
   std::mutex merging_;
   alignas(kCacheLine) std::atomic<unsigned> offers_{0};
@@ -274,7 +275,6 @@ void Merge::offer() {
 
 // Takes outcomes in the fixed order while the next one has been handed over. Holds merging_.
 void Merge::takeAvailable() {
-  static const std::function<void()> nothing = [] {};
   try {
     while (!done_) {
       if (!run_.wantsMore()) return end(nullptr);
@@ -282,7 +282,7 @@ void Merge::takeAvailable() {
       if (!d) return;
       next_ = next_ + 1 == crew_.workers.size() ? 0 : next_ + 1;
       if (!d->extras) {
-        run_.take(d->outcome, nothing);
+        run_.take(d->outcome, afterNoDiscard_);
         continue;
       }
       write(d->extras->body, settings_);
