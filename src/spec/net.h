@@ -163,6 +163,13 @@ struct FiringIndex {
     std::uint32_t slots, slotsEnd;    // in `slots`: the transition's posetSlots
     std::int32_t choicePlace;         // its first input place when that is a free choice of
                                       // several outputs, else -1
+    // The transitions its firing may enable, in `ids`, each once, in the order the scan of
+    // the marked places meets them: their first slot. Kept only when that order cannot depend
+    // on the marking (`fixedCandidates`): every transition the firing takes off the list or
+    // may enable stands on posets of its own inputs only, so once enabled its first marked
+    // slot is its first slot.
+    std::uint32_t candidates, candidatesEnd;
+    bool fixedCandidates;
     bool countsInputs;
     bool slotsAreInputs;
     bool lowPriority;

@@ -1,4 +1,5 @@
 // The firing information derived from a finished model.
+#include <algorithm>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
@@ -106,6 +107,51 @@ void buildFiringIndex(Net& net) {
   }
 }
 
+// The transitions a firing of each transition may enable (see FiringIndex::TransEntry): those
+// on the posets and consumer lists of its outputs. A transition on no poset is never appended
+// by the scan, so it is left out.
+void listFiringCandidates(Net& net) {
+  FiringIndex& index = net.firing;
+  std::vector<unsigned> seen(net.transById.size(), 0);
+  std::vector<std::int32_t> found;
+  unsigned stamp = 0;
+  for (const Trans* t : net.transById) {
+    FiringIndex::TransEntry& e = index.trans[t->id];
+    ++stamp;
+    found.clear();
+    bool fixed = true;
+    auto take = [&](std::uint32_t begin, std::uint32_t end) {
+      for (std::uint32_t i = begin; i != end; ++i) {
+        const std::int32_t c = index.ids[i];
+        if (seen[c] == stamp) continue;
+        seen[c] = stamp;
+        const FiringIndex::TransEntry& candidate = index.trans[c];
+        fixed = fixed && candidate.slotsAreInputs;
+        if (candidate.slots != candidate.slotsEnd) found.push_back(c);
+      }
+    };
+    for (std::uint32_t i = e.poset; i != e.posetEnd; ++i) {
+      const FiringIndex::PlaceEntry& output = index.places[index.ids[i]];
+      take(output.poset, output.posetEnd);
+      take(output.consumers, output.consumersEnd);
+    }
+    for (std::uint32_t i = e.preset; i != e.presetEnd; ++i) {
+      const FiringIndex::PlaceEntry& input = index.places[index.ids[i]];
+      for (std::uint32_t k = input.poset; k != input.posetEnd; ++k)
+        fixed = fixed && index.trans[index.ids[k]].slotsAreInputs;
+    }
+    auto firstSlot = [&](std::int32_t c) { return index.slots[index.trans[c].slots]; };
+    std::sort(found.begin(), found.end(), [&](std::int32_t a, std::int32_t b) {
+      const FiringIndex::Slot sa = firstSlot(a), sb = firstSlot(b);
+      return sa.listPos != sb.listPos ? sa.listPos < sb.listPos : sa.index < sb.index;
+    });
+    e.candidates = static_cast<std::uint32_t>(index.ids.size());
+    index.ids.insert(index.ids.end(), found.begin(), found.end());
+    e.candidatesEnd = static_cast<std::uint32_t>(index.ids.size());
+    e.fixedCandidates = fixed;
+  }
+}
+
 }  // namespace
 
 void prepareFiring(Net& net) {
@@ -114,6 +160,7 @@ void prepareFiring(Net& net) {
   collectPosetSlots(net);
   deriveInitiallyEnabled(net);
   buildFiringIndex(net);
+  listFiringCandidates(net);
   net.derivedRevision = net.revision;
 }
 

@@ -244,6 +244,15 @@ ZELBO_HOT void finishExamining(View& v) {
   if (!f.inScanOrder) appendInScanOrder(v);
 }
 
+// The firing's candidates come in the scan's order already: those now enabled are appended as
+// they come. The ones it took off the list are among them when they can be enabled again.
+ZELBO_HOT void appendFixedCandidates(View& v, const FiringIndex::TransEntry& entry) {
+  for (const TransId* k = v.ids + entry.candidates, *end = v.ids + entry.candidatesEnd; k != end; ++k) {
+    const TransId t = *k;
+    if (!v.trans[t].enabled && inputsMarked(v, t)) enable(v, t);
+  }
+}
+
 void traceFiring(const Unfolder& u, const Trans* trans, int index) {
   fprintf(u.settings.diagnostics, "\n\tInfo : Segment#%3d, firing %s w/ index %d\n", u.segmentNumber,
           trans->name.c_str(), index);
@@ -369,7 +378,7 @@ void instance(Unfolder& u, const Trans* trans) {
   // and with the same message as separate walks would.
   graph.inCondRefs.resize(graph.inCondRefs.size() + numIn);
   FiringScratch& f = u.firing;
-  ++f.stamp;
+  const bool fixed = entry.fixedCandidates;
   f.removed.clear();
   std::uint32_t slot = inBegin + numIn;
   forEachPlace(v, entry.preset, entry.presetEnd, [&](PlaceId p) {
@@ -381,10 +390,16 @@ void instance(Unfolder& u, const Trans* trans) {
       if (!other.enabled) continue;
       removeFromList(v, t);
       other.enabled = 0;
-      f.removed.push_back(t);
+      if (!fixed) f.removed.push_back(t);
     }
   });
 
+  if (fixed) {
+    forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) { produceToken(v, p, id); });
+    appendFixedCandidates(v, entry);
+    return;
+  }
+  ++f.stamp;
   startExamining(f);
   forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) {
     produceToken(v, p, id);
