@@ -76,11 +76,6 @@ int customChoice(const DelaySpec* spec, double u, bool& ranOut) {
 
 }  // namespace
 
-double uniformDelay(const DelaySpec* spec, Random48& rng) {
-  if (spec->scale == 0.0) return spec->location;
-  return spec->location + spec->scale * rng.next();
-}
-
 double expDelay(const DelaySpec* spec, Random48& rng) {
   double u = rng.next();
   double standard = -std::log(u) / spec->lambda;

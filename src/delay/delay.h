@@ -46,7 +46,10 @@ std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta, FILE* dia
 double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics = stderr);
 
 // The samplers; each draws at most one value from `rng` and allocates nothing.
-double uniformDelay(const DelaySpec* spec, Random48& rng);
+inline double uniformDelay(const DelaySpec* spec, Random48& rng) {  // inline: drawn once per token
+  if (spec->scale == 0.0) return spec->location;
+  return spec->location + spec->scale * rng.next();
+}
 double expDelay(const DelaySpec* spec, Random48& rng);
 double betaDelay(const DelaySpec* spec, Random48& rng);
 double binDelay(const DelaySpec* spec, Random48& rng);

@@ -1,5 +1,6 @@
 #include "estimate/evaluate.h"
 
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -10,12 +11,26 @@
 
 namespace zelbo {
 
+namespace {
+
+// delaySample, with the uniform delay, the most common one, drawn here without the call.
+inline double placeDelay(const Place* place, int& errorFlag, Random48& rng, FILE* diagnostics) {
+  const DelaySpec* spec = place->delaySpec;
+  if (place->delayType != UNI || !spec)
+    return delaySample(place->delayType, spec, errorFlag, rng, diagnostics);
+  const double sample = uniformDelay(spec, rng);
+  errorFlag = std::isfinite(sample) ? 0 : 1;
+  return sample;
+}
+
+}  // namespace
+
 void assignDelay(Sampler& s) {
   // Newest condition first: the order fixes which draw of the random stream goes to which token.
   for (auto cond = s.graph.conds.rbegin(); cond != s.graph.conds.rend(); ++cond) {
     const Place* place = cond->place;
     int errorFlag = 0;
-    cond->delay = delaySample(place->delayType, place->delaySpec, errorFlag, s.rng, s.settings.diagnostics);
+    cond->delay = placeDelay(place, errorFlag, s.rng, s.settings.diagnostics);
     if (cond->delay < 0)
       fatal("\n\tError: Place %s sampled a delay of %g.\n\tError: Please check its delay spec.\n", place->name.c_str(),
             cond->delay);
@@ -87,8 +102,7 @@ double upperBound2(Sampler& s, int& incomplete) {
   s.instanceValue.assign(s.targetEventPair.size(), 0.0);
   s.instanceEvaluated.assign(s.targetEventPair.size(), 0);
   for (EventPair& pair : s.targetEventPair) pair.sourceRefCounter = pair.destinationRefCounter = -1;
-  PRYXComputeEventFiringTime(s);
-  resetReferenceCones(s);
+  PRYXComputeFiringTimesAndCones(s);
 
   // The references in list order; a condition whose token is never consumed gives none but
   // keeps its place in the numbering.
