@@ -1,5 +1,6 @@
 #include "estimate/PRYXTA.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -32,63 +33,130 @@ void PRYXComputeEventFiringTime(Sampler& s) {
   if (!s.graph.events.empty()) PRYXComputeEventFiringTimeRecur(s, static_cast<EventId>(s.graph.events.size() - 1));
 }
 
-// Reachability from the reference events, 64 references at a time: one word per event whose
-// bit r says that reference 64 * chunk + r is the event or causally precedes it. A chunk is
-// built by one pass over the events in firing order, when its first reference is checked,
-// so that checking all references costs one pass per 64 of them instead of one walk of the
-// fan-out cone per reference. A net of at most 8 references (initially marked places) takes
-// a byte per event instead of a word: a deep unfolding then needs 7 bytes less per event.
+// Reachability from the reference events, 64 references to a word: bit r of an event's word
+// says that reference 64 * chunk + r is the event or causally precedes it. Up to four chunks
+// (256 references) are built by one pass over the events in firing order, when the first of
+// their references is checked, so that checking all references costs one pass per 256 of
+// them instead of one walk of the fan-out cone per reference. A net of at most 8 references
+// (initially marked places) takes a byte per event instead of a word: a deep unfolding then
+// needs 7 bytes less per event.
 namespace {
 
 constexpr std::size_t kByteCone = 8;
+constexpr int kChunksPerPass = 4;
 
 bool byteCone(const UnfoldNet& graph) { return graph.initConds.size() <= kByteCone; }
 
+// Each reference event of the chunks [firstChunk, firstChunk + width) holds its own bit; the
+// pass adds its producers' bits. An event's `width` words stand together.
 template <class Word>
-void buildConeChunk(const UnfoldNet& graph, std::vector<Word>& words, int chunk) {
-  constexpr int kWidth = 8 * sizeof(Word);
-  words.assign(graph.events.size(), 0);
-  const int first = chunk * kWidth;
+void seedConeChunks(const UnfoldNet& graph, std::vector<Word>& words, int firstChunk, int width) {
+  constexpr int kBits = 8 * sizeof(Word);
+  words.assign(graph.events.size() * width, 0);
+  const int first = firstChunk * kBits;
   for (std::size_t slot = 0; slot < graph.initConds.size(); ++slot) {
-    const int ref = referenceIndex(graph, slot);
-    if (ref < first || ref >= first + kWidth) continue;
+    const int ref = referenceIndex(graph, slot) - first;
+    if (ref < 0 || ref >= width * kBits) continue;
     const EventId consumer = graph.conds[graph.initConds[slot]].consumer;
-    if (consumer != kNone) words[consumer] |= static_cast<Word>(Word{1} << (ref - first));
+    if (consumer != kNone)
+      words[static_cast<std::size_t>(consumer) * width + ref / kBits] |= static_cast<Word>(Word{1} << (ref % kBits));
   }
+}
+
+template <int kWidth, class Word>
+void spreadCones(const UnfoldNet& graph, Word* words) {
   const CondId* refs = graph.inCondRefs.data();
   const Cond* conds = graph.conds.data();
   const EventId events = static_cast<EventId>(graph.events.size());
   for (EventId id = 0; id < events; ++id) {
-    Word word = words[id];
+    Word* own = words + static_cast<std::size_t>(id) * kWidth;
     for (const CondId* c = refs + graph.events[id].inBegin, *end = refs + inEnd(graph, id); c != end; ++c) {
       if (*c == kNone) continue;
       const EventId producer = conds[*c].producer;
-      if (producer != kNone) word |= words[producer];
+      if (producer == kNone) continue;
+      const Word* theirs = words + static_cast<std::size_t>(producer) * kWidth;
+      for (int j = 0; j < kWidth; ++j) own[j] |= theirs[j];
     }
-    words[id] = word;
   }
+}
+
+void buildConeWords(Sampler& s, int firstChunk) {
+  const int chunks = static_cast<int>((s.graph.initConds.size() + 63) / 64);
+  const int width = std::min(kChunksPerPass, chunks - firstChunk);
+  seedConeChunks(s.graph, s.coneWords, firstChunk, width);
+  switch (width) {
+    case 1: spreadCones<1>(s.graph, s.coneWords.data()); break;
+    case 2: spreadCones<2>(s.graph, s.coneWords.data()); break;
+    case 3: spreadCones<3>(s.graph, s.coneWords.data()); break;
+    default: spreadCones<kChunksPerPass>(s.graph, s.coneWords.data()); break;
+  }
+  s.coneChunk = firstChunk;
+  s.coneWidth = width;
 }
 
 bool inCone(const Sampler& s, EventId id, int refIndex) {
   if (byteCone(s.graph)) return (s.coneBytes[id] >> refIndex) & 1;
-  return (s.coneWords[id] >> (refIndex % 64)) & 1;
+  const std::size_t word = static_cast<std::size_t>(id) * s.coneWidth + (refIndex / 64 - s.coneChunk);
+  return (s.coneWords[word] >> (refIndex % 64)) & 1;
 }
 
 void raise(const Sampler& s, int& refCounter, EventId id, int refIndex) {
   if (refCounter < refIndex && inCone(s, id, refIndex)) refCounter = refIndex;
 }
 
+bool coneBuilt(const Sampler& s, int refIndex) {
+  const int chunk = refIndex / 64;
+  return s.coneChunk >= 0 && chunk >= s.coneChunk && chunk < s.coneChunk + s.coneWidth;
+}
+
 }  // namespace
 
 void resetReferenceCones(Sampler& s) { s.coneChunk = -1; }
 
+void PRYXComputeFiringTimesAndCones(Sampler& s) {
+  resetReferenceCones(s);
+  UnfoldNet& graph = s.graph;
+  if (!byteCone(graph) || graph.timedEvents != 0) {
+    PRYXComputeEventFiringTime(s);
+    return;
+  }
+  seedConeChunks(graph, s.coneBytes, 0, 1);
+  std::uint8_t* cones = s.coneBytes.data();
+  const CondId* refs = graph.inCondRefs.data();
+  const Cond* conds = graph.conds.data();
+  Event* events = graph.events.data();
+  const EventId count = static_cast<EventId>(graph.events.size());
+  for (EventId id = 0; id < count; ++id) {
+    double time = 0.0;
+    std::uint8_t cone = cones[id];
+    for (const CondId* c = refs + events[id].inBegin, *end = refs + inEnd(graph, id); c != end; ++c) {
+      if (*c == kNone) continue;
+      const EventId producer = conds[*c].producer;
+      if (producer == kNone) continue;
+      const double arrival = conds[*c].delay + events[producer].firingTime;
+      if (arrival > time) time = arrival;
+      cone |= cones[producer];
+    }
+    events[id].firingTime = time;
+    cones[id] = cone;
+  }
+  graph.timedEvents = count;
+  s.coneChunk = 0;
+  s.coneWidth = 1;
+}
+
 // `event` is the reference event of `refIndex`. Only the target events' counters are read
 // afterwards, so only they are raised.
 void PRYXUpdateRefCounterForFanoutCone(Sampler& s, EventId /*event*/, int refIndex) {
-  if (refIndex / 64 != s.coneChunk) {
-    if (byteCone(s.graph)) buildConeChunk(s.graph, s.coneBytes, 0);
-    else buildConeChunk(s.graph, s.coneWords, refIndex / 64);
-    s.coneChunk = refIndex / 64;
+  if (!coneBuilt(s, refIndex)) {
+    if (byteCone(s.graph)) {
+      seedConeChunks(s.graph, s.coneBytes, 0, 1);
+      spreadCones<1>(s.graph, s.coneBytes.data());
+      s.coneChunk = 0;
+      s.coneWidth = 1;
+    } else {
+      buildConeWords(s, refIndex / 64);
+    }
   }
   for (EventPair& pair : s.targetEventPair) {
     raise(s, pair.sourceRefCounter, pair.source, refIndex);

@@ -25,9 +25,10 @@ struct Sampler : Unfolder {
   std::vector<EventPair> targetEventPair;  // the paired events of the current unfolding
 
   // Scratch of the evaluation, reused from sample to sample.
-  std::vector<std::uint64_t> coneWords;    // reachability of 64 references per event
+  std::vector<std::uint64_t> coneWords;    // reachability: coneWidth words per event
   std::vector<std::uint8_t> coneBytes;     // the same for 8 references, when there are no more
-  int coneChunk = -1;                      // the references coneWords holds, or -1
+  int coneChunk = -1;                      // the first 64 references the cones hold, or -1
+  int coneWidth = 0;                       // how many 64s they hold
   std::vector<double> instanceValue;
   std::vector<char> instanceEvaluated;
 };

@@ -112,6 +112,56 @@ TEST_F(Evaluation, TimesOfALongChainNeedNoDeepRecursion) {
   EXPECT_EQ(time(last), 999999.0);
 }
 
+// 300 references, more than one pass over the events takes (256): ring i runs a_i -> x_i ->
+// b_i, and join g_j takes the b's of rings 7j .. 7j+6 back to their a's. Each target event's
+// counter must be the last reference that reaches it, as a walk along the graph finds.
+TEST_F(Evaluation, CountersOfManyReferencesMatchAWalkOfTheGraph) {
+  constexpr int kRings = 300, kGroup = 7;
+  auto name = [](const char* prefix, int i) { return prefix + std::to_string(i); };
+  for (int i = 0; i < kRings; ++i) {
+    in(name("a", i), name("x", i));
+    out(name("x", i), name("b", i));
+    in(name("b", i), name("g", i / kGroup));
+    out(name("g", i / kGroup), name("a", i));
+    mark(name("a", i));
+  }
+  target("g40", "g2", 0);
+  startUnfolding();
+  for (int i = 0; i < kRings; ++i) fire(name("x", i));
+  for (int j = 0; j <= (kRings - 1) / kGroup; ++j) fire(name("g", j));
+  pairInstances(0, 1);
+
+  Sampler& s = run();
+  const UnfoldNet& g = graph();
+  auto reaches = [&](EventId from, EventId to) {
+    std::vector<char> seen(g.events.size(), 0);
+    std::vector<EventId> open{from};
+    while (!open.empty()) {
+      const EventId e = open.back();
+      open.pop_back();
+      if (e == to) return true;
+      if (std::exchange(seen[e], 1)) continue;
+      forEachOutCond(g, e, [&](CondId c) {
+        if (g.conds[c].consumer != kNone) open.push_back(g.conds[c].consumer);
+      });
+    }
+    return false;
+  };
+  int expectedSource = -1, expectedDestination = -1;
+  resetReferenceCones(s);
+  for (std::size_t slot = g.initConds.size(); slot-- > 0;) {
+    const int ref = referenceIndex(g, slot);
+    const EventId event = g.conds[g.initConds[slot]].consumer;
+    PRYXUpdateRefCounterForFanoutCone(s, event, ref);
+    if (reaches(event, s.targetEventPair[0].source)) expectedSource = ref;
+    if (reaches(event, s.targetEventPair[0].destination)) expectedDestination = ref;
+  }
+  EXPECT_EQ(s.targetEventPair[0].sourceRefCounter, expectedSource);
+  EXPECT_EQ(s.targetEventPair[0].destinationRefCounter, expectedDestination);
+  // One group's references come before the 256th, the other's after it.
+  EXPECT_NE(expectedSource >= 256, expectedDestination >= 256);
+}
+
 // Two independent rings: x/y on a0, u/v on b0. Both initial tokens are consumed, so the
 // second reference (u's event) reaches none of the first ring's events.
 class TwoRings : public Evaluation {
