@@ -158,8 +158,7 @@ const Trans* getLowPriorityEnabled(Unfolder& u, int mode) {
                          "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
 }
 
-const Trans* getHighPriorityEnabled(Unfolder& u) {
-  if (u.state.highHead == kNoTrans) return nullptr;
+const Trans* firstHighPriorityEnabled(Unfolder& u) {
   return applyFreeChoice(u, u.state.highHead,
                          "\n\tError: A chosen high-priority transition happened to be not in the enabledList.\n");
 }

@@ -15,8 +15,16 @@ double GetPriority(const TransState& trans);
 const Trans* makeDecision(Unfolder& u, const Place* place);
 // The transition that opens a stage: mode 1 uniformly random, mode 0 lowest score.
 const Trans* getLowPriorityEnabled(Unfolder& u, int mode);
-// The next high-priority transition to fire, or none.
-const Trans* getHighPriorityEnabled(Unfolder& u);
+// The first high-priority transition on the enabled list, or its free-choice override.
+const Trans* firstHighPriorityEnabled(Unfolder& u);
+// The next high-priority transition to fire, or none. Asked after every firing of a stage:
+// inline, as far as the first transition on the list when its input is no free choice.
+inline const Trans* getHighPriorityEnabled(Unfolder& u) {
+  const std::int32_t first = u.state.highHead;
+  if (first == kNoTrans) return nullptr;
+  if (u.net.firing.trans[first].choicePlace < 0) return u.net.transById[first];
+  return firstHighPriorityEnabled(u);
+}
 
 // Ranks `trans`, a low-priority transition just appended to the enabled list or whose score
 // changed while on it, for the lowest-score stage choice.
