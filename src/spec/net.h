@@ -170,6 +170,10 @@ struct FiringIndex {
     // slot is its first slot.
     std::uint32_t candidates, candidatesEnd;
     bool fixedCandidates;
+    // Fixed candidates, one input and one other output place, no other transition on the
+    // input's poset, and no transition counting marked inputs at either place: the shape of
+    // most transitions of real nets, fired without the walks.
+    bool simple;
     bool countsInputs;
     bool slotsAreInputs;
     bool lowPriority;

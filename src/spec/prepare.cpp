@@ -107,6 +107,17 @@ void buildFiringIndex(Net& net) {
   }
 }
 
+// See FiringIndex::TransEntry::simple.
+bool isSimple(const FiringIndex& index, std::int32_t t) {
+  const FiringIndex::TransEntry& e = index.trans[t];
+  if (e.presetEnd - e.preset != 1 || e.posetEnd - e.poset != 1) return false;
+  const std::int32_t in = index.ids[e.preset], out = index.ids[e.poset];
+  const FiringIndex::PlaceEntry& input = index.places[in];
+  const FiringIndex::PlaceEntry& output = index.places[out];
+  return in != out && input.posetEnd - input.poset == 1 && index.ids[input.poset] == t &&
+         input.countedEnd == input.consumers && output.countedEnd == output.consumers;
+}
+
 // The transitions a firing of each transition may enable (see FiringIndex::TransEntry): those
 // on the posets and consumer lists of its outputs. A transition on no poset is never appended
 // by the scan, so it is left out.
@@ -149,6 +160,7 @@ void listFiringCandidates(Net& net) {
     index.ids.insert(index.ids.end(), found.begin(), found.end());
     e.candidatesEnd = static_cast<std::uint32_t>(index.ids.size());
     e.fixedCandidates = fixed;
+    e.simple = fixed && isSimple(index, t->id);
   }
 }
 

@@ -87,18 +87,24 @@ ZELBO_HOT bool allInputsMarked(const View& v, TransId t) {
 
 // The marking summary and the transitions' counts of marked inputs follow every change of a
 // place between holding no token and holding some.
+// kCounted false: the caller knows that no transition counts the marked inputs at `p`.
+template <bool kCounted = true>
+ZELBO_HOT void markingChanged(View& v, PlaceId p, int markedChange) {
+  const FiringIndex::PlaceEntry& e = v.placeIx[p];
+  if (e.initMarked) v.s.emptyInitPlaces -= markedChange;
+  else v.s.strayMarkedPlaces += markedChange;
+  if (kCounted)
+    for (const TransId* t = v.ids + e.consumers, *end = v.ids + e.countedEnd; t != end; ++t)
+      v.trans[*t].markedInputs += markedChange;
+}
+
 ZELBO_HOT void changeTokens(View& v, PlaceId p, int delta) {
   PlaceState& ps = v.places[p];
   const int before = ps.tokens;
   const int after = wrapAdd(before, delta);
   ps.tokens = after;
-  const FiringIndex::PlaceEntry& e = v.placeIx[p];
   const int markedChange = (after > 0) - (before > 0);
-  if (e.initMarked) v.s.emptyInitPlaces -= markedChange;
-  else v.s.strayMarkedPlaces += markedChange;
-  if (markedChange != 0)
-    for (const TransId* t = v.ids + e.consumers, *end = v.ids + e.countedEnd; t != end; ++t)
-      v.trans[*t].markedInputs += markedChange;
+  if (markedChange != 0) markingChanged(v, p, markedChange);
 }
 
 // Calls f on each place of a transition's list [begin, end) of the index's numbers, in list
@@ -123,6 +129,7 @@ ZELBO_HOT void forEachPlace(const View& v, std::uint32_t begin, std::uint32_t en
 
 ZELBO_HOT bool inputsMarked(const View& v, TransId t) {
   const FiringIndex::TransEntry& e = v.transIx[t];
+  if (e.presetEnd - e.preset == 1) return v.places[v.ids[e.preset]].tokens > 0;  // the most common
   return e.countsInputs ? v.trans[t].markedInputs == static_cast<int>(e.presetEnd - e.preset) : allInputsMarked(v, t);
 }
 
@@ -258,8 +265,21 @@ void traceFiring(const Unfolder& u, const Trans* trans, int index) {
           trans->name.c_str(), index);
 }
 
-// The token of `p` goes to the firing event `id`: its condition, if it has one.
-ZELBO_HOT CondId consumeToken(View& v, PlaceId p, EventId id) {
+// The condition of the token just put in `p` by event `id`.
+ZELBO_HOT void newCondition(View& v, PlaceState& ps, PlaceId p, EventId id) {
+  ps.lastCond = static_cast<CondId>(v.graph.conds.size());
+  // Filled in place: a record built aside and copied in is read back in wide loads before
+  // its narrow stores have landed, which stalls every firing.
+  Cond& cond = v.graph.conds.emplace_back();
+  cond.place = v.u.net.placeById[p];
+  cond.producer = id;
+}
+
+// A token count that a 1-safe net never has where a firing takes or puts one: the general
+// steps, which end in the fatal error of that count. Out of line, and given the unfolder
+// rather than the view, so that the firing keeps its view in registers.
+[[gnu::noinline]] CondId consumeFromAnyCount(Unfolder& u, PlaceId p, EventId id) {
+  View v(u);
   PlaceState& ps = v.places[p];
   // A place without a token has no condition to give; its count stops the run below.
   const CondId c = ps.tokens > 0 ? ps.lastCond : kNone;
@@ -270,17 +290,110 @@ ZELBO_HOT CondId consumeToken(View& v, PlaceId p, EventId id) {
   return c;
 }
 
-ZELBO_HOT void produceToken(View& v, PlaceId p, EventId id) {
+[[gnu::noinline]] void produceOnAnyCount(Unfolder& u, PlaceId p, EventId id) {
+  View v(u);
   changeTokens(v, p, +1);
   PlaceState& ps = v.places[p];
   if (ps.tokens > 1) notSafe();
   if (ps.tokens <= 0) negativeTokens();
-  ps.lastCond = static_cast<CondId>(v.graph.conds.size());
-  // Filled in place: a record built aside and copied in is read back in wide loads before
-  // its narrow stores have landed, which stalls every firing.
-  Cond& cond = v.graph.conds.emplace_back();
-  cond.place = v.u.net.placeById[p];
-  cond.producer = id;
+  newCondition(v, ps, p, id);
+}
+
+// The token of `p` goes to the firing event `id`: its condition, if it has one.
+template <bool kCounted = true>
+ZELBO_HOT CondId consumeToken(View& v, PlaceId p, EventId id) {
+  PlaceState& ps = v.places[p];
+  if (ps.tokens != 1) [[unlikely]] return consumeFromAnyCount(v.u, p, id);
+  const CondId c = ps.lastCond;
+  if (c != kNone) v.graph.conds[c].consumer = id;
+  ps.tokens = 0;
+  markingChanged<kCounted>(v, p, -1);
+  return c;
+}
+
+template <bool kCounted = true>
+ZELBO_HOT void produceToken(View& v, PlaceId p, EventId id) {
+  PlaceState& ps = v.places[p];
+  if (ps.tokens != 0) [[unlikely]] return produceOnAnyCount(v.u, p, id);
+  ps.tokens = 1;
+  markingChanged<kCounted>(v, p, +1);
+  newCondition(v, ps, p, id);
+}
+
+// The firing's event, with its occurrence index.
+ZELBO_HOT EventId recordEvent(View& v, const Trans* trans) {
+  UnfoldNet& graph = v.graph;
+  TransState& ts = v.trans[trans->id];
+  const EventId id = static_cast<EventId>(graph.events.size());
+  Event& event = graph.events.emplace_back();  // in place, as a condition is
+  event.trans = trans;
+  event.index = ts.occurrences;
+  event.inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
+  if (v.u.settings.verbose > 1) traceFiring(v.u, trans, ts.occurrences);
+  ts.occurrences = wrapAdd(ts.occurrences, 1);
+  return id;
+}
+
+// A simple firing (see FiringIndex::TransEntry): the steps of the general one for its one
+// input and one output, the fired transition being the only one the input takes off the list.
+ZELBO_HOT void fireSimple(Unfolder& u, const Trans* trans, const FiringIndex::TransEntry& entry) {
+  View v(u);
+  const EventId id = recordEvent(v, trans);
+  v.graph.inCondRefs.push_back(consumeToken<false>(v, v.ids[entry.preset], id));
+  TransState& fired = v.trans[trans->id];
+  if (fired.enabled) {
+    removeFromList(v, trans->id);
+    fired.enabled = 0;
+  }
+  produceToken<false>(v, v.ids[entry.poset], id);
+  appendFixedCandidates(v, entry);
+}
+
+// Any other firing.
+ZELBO_HOT void fireGeneral(Unfolder& u, const Trans* trans, const FiringIndex::TransEntry& entry) {
+  View v(u);
+  UnfoldNet& graph = u.graph;
+  const int numIn = static_cast<int>(entry.presetEnd - entry.preset);
+  const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
+  const EventId id = recordEvent(v, trans);
+
+  // One walk over the inputs: each gives its token's condition, loses the token, and takes
+  // its output transitions off the list (the fired one and those in conflict with it). The
+  // steps of different places do not depend on each other, and a fatal count ends the run at
+  // the same place and with the same message as separate walks would. The conditions come in
+  // the preset's order and are turned round to list order after the walk.
+  FiringScratch& f = u.firing;
+  const bool fixed = entry.fixedCandidates;
+  f.removed.clear();
+  forEachPlace(v, entry.preset, entry.presetEnd, [&](PlaceId p) {
+    graph.inCondRefs.push_back(consumeToken(v, p, id));
+    const FiringIndex::PlaceEntry& place = v.placeIx[p];
+    for (const TransId* k = v.ids + place.poset, *end = v.ids + place.posetEnd; k != end; ++k) {
+      const TransId t = *k;
+      TransState& other = v.trans[t];
+      if (!other.enabled) continue;
+      removeFromList(v, t);
+      other.enabled = 0;
+      if (!fixed) f.removed.push_back(t);
+    }
+  });
+  if (numIn > 1) std::reverse(graph.inCondRefs.begin() + inBegin, graph.inCondRefs.end());
+
+  if (fixed) {
+    forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) { produceToken(v, p, id); });
+    appendFixedCandidates(v, entry);
+    return;
+  }
+  ++f.stamp;
+  startExamining(f);
+  forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) {
+    produceToken(v, p, id);
+    const FiringIndex::PlaceEntry& place = v.placeIx[p];
+    for (const TransId* k = v.ids + place.poset, *end = v.ids + place.posetEnd; k != end; ++k) examineEarly(v, *k);
+    for (const TransId* k = v.ids + place.consumers, *end = v.ids + place.consumersEnd; k != end; ++k)
+      examineEarly(v, *k);
+  });
+  finishExamining(v);
 }
 
 }  // namespace
@@ -355,60 +468,9 @@ void enableInitialTransitions(Unfolder& u) {
 }
 
 void instance(Unfolder& u, const Trans* trans) {
-  View v(u);
-  UnfoldNet& graph = u.graph;
-  const FiringIndex::TransEntry& entry = v.transIx[trans->id];
-  TransState& ts = v.trans[trans->id];
-  const EventId id = static_cast<EventId>(graph.events.size());
-  const int numIn = static_cast<int>(entry.presetEnd - entry.preset);
-  const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  {
-    Event& event = graph.events.emplace_back();  // in place, as a condition is
-    event.trans = trans;
-    event.index = ts.occurrences;
-    event.inBegin = inBegin;
-  }
-  if (u.settings.verbose > 1) traceFiring(u, trans, ts.occurrences);
-  ts.occurrences = wrapAdd(ts.occurrences, 1);
-
-  // One walk over the inputs: each gives its token's condition (pushed at the front, so the
-  // list runs against the preset's order), loses the token, and takes its output transitions
-  // off the list (the fired one and those in conflict with it). The steps of different
-  // places do not depend on each other, and a fatal count ends the run at the same place
-  // and with the same message as separate walks would.
-  graph.inCondRefs.resize(graph.inCondRefs.size() + numIn);
-  FiringScratch& f = u.firing;
-  const bool fixed = entry.fixedCandidates;
-  f.removed.clear();
-  std::uint32_t slot = inBegin + numIn;
-  forEachPlace(v, entry.preset, entry.presetEnd, [&](PlaceId p) {
-    graph.inCondRefs[--slot] = consumeToken(v, p, id);
-    const FiringIndex::PlaceEntry& place = v.placeIx[p];
-    for (const TransId* k = v.ids + place.poset, *end = v.ids + place.posetEnd; k != end; ++k) {
-      const TransId t = *k;
-      TransState& other = v.trans[t];
-      if (!other.enabled) continue;
-      removeFromList(v, t);
-      other.enabled = 0;
-      if (!fixed) f.removed.push_back(t);
-    }
-  });
-
-  if (fixed) {
-    forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) { produceToken(v, p, id); });
-    appendFixedCandidates(v, entry);
-    return;
-  }
-  ++f.stamp;
-  startExamining(f);
-  forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) {
-    produceToken(v, p, id);
-    const FiringIndex::PlaceEntry& place = v.placeIx[p];
-    for (const TransId* k = v.ids + place.poset, *end = v.ids + place.posetEnd; k != end; ++k) examineEarly(v, *k);
-    for (const TransId* k = v.ids + place.consumers, *end = v.ids + place.consumersEnd; k != end; ++k)
-      examineEarly(v, *k);
-  });
-  finishExamining(v);
+  const FiringIndex::TransEntry& entry = u.net.firing.trans[trans->id];
+  if (entry.simple) fireSimple(u, trans, entry);
+  else fireGeneral(u, trans, entry);
 }
 
 std::string markingListing(const Unfolder& u) {
