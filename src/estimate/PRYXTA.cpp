@@ -126,10 +126,14 @@ void PRYXComputeFiringTimesAndCones(Sampler& s) {
   const Cond* conds = graph.conds.data();
   Event* events = graph.events.data();
   const EventId count = static_cast<EventId>(graph.events.size());
+  // Every bound in a local: a store of a cone byte may alias anything, and would otherwise
+  // make the loop reload the graph's arrays after each event.
+  const std::uint32_t refsEnd = static_cast<std::uint32_t>(graph.inCondRefs.size());
   for (EventId id = 0; id < count; ++id) {
     double time = 0.0;
     std::uint8_t cone = cones[id];
-    for (const CondId* c = refs + events[id].inBegin, *end = refs + inEnd(graph, id); c != end; ++c) {
+    const std::uint32_t inputsEnd = id + 1 < count ? events[id + 1].inBegin : refsEnd;
+    for (const CondId* c = refs + events[id].inBegin, *end = refs + inputsEnd; c != end; ++c) {
       if (*c == kNone) continue;
       const EventId producer = conds[*c].producer;
       if (producer == kNone) continue;
