@@ -76,12 +76,6 @@ int customChoice(const DelaySpec* spec, double u, bool& ranOut) {
 
 }  // namespace
 
-double expDelay(const DelaySpec* spec, Random48& rng) {
-  double u = rng.next();
-  double standard = -std::log(u) / spec->lambda;
-  return standard * spec->scale + spec->location;
-}
-
 double betaDelay(const DelaySpec* spec, Random48& rng) { return tableDelay(spec, rng); }
 
 double binDelay(const DelaySpec* spec, Random48& rng) { return tableDelay(spec, rng); }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -46,11 +47,16 @@ std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta, FILE* dia
 double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics = stderr);
 
 // The samplers; each draws at most one value from `rng` and allocates nothing.
-inline double uniformDelay(const DelaySpec* spec, Random48& rng) {  // inline: drawn once per token
+// The two most common samplers are inline: one of them is drawn for most tokens.
+inline double uniformDelay(const DelaySpec* spec, Random48& rng) {
   if (spec->scale == 0.0) return spec->location;
   return spec->location + spec->scale * rng.next();
 }
-double expDelay(const DelaySpec* spec, Random48& rng);
+inline double expDelay(const DelaySpec* spec, Random48& rng) {
+  double u = rng.next();
+  double standard = -std::log(u) / spec->lambda;
+  return standard * spec->scale + spec->location;
+}
 double betaDelay(const DelaySpec* spec, Random48& rng);
 double binDelay(const DelaySpec* spec, Random48& rng);
 double geoDelay(const DelaySpec* spec, int& errorFlag, Random48& rng);

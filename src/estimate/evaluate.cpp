@@ -13,12 +13,14 @@ namespace zelbo {
 
 namespace {
 
-// delaySample, with the uniform delay, the most common one, drawn here without the call.
+// delaySample, with the uniform and exponential delays, the most common ones, drawn here
+// without the call.
 inline double placeDelay(const Place* place, int& errorFlag, Random48& rng, FILE* diagnostics) {
   const DelaySpec* spec = place->delaySpec;
-  if (place->delayType != UNI || !spec)
-    return delaySample(place->delayType, spec, errorFlag, rng, diagnostics);
-  const double sample = uniformDelay(spec, rng);
+  double sample;
+  if (spec && place->delayType == UNI) sample = uniformDelay(spec, rng);
+  else if (spec && place->delayType == EXP) sample = expDelay(spec, rng);
+  else return delaySample(place->delayType, spec, errorFlag, rng, diagnostics);
   errorFlag = std::isfinite(sample) ? 0 : 1;
   return sample;
 }
