@@ -170,10 +170,11 @@ struct FiringIndex {
     // slot is its first slot.
     std::uint32_t candidates, candidatesEnd;
     bool fixedCandidates;
-    // Fixed candidates, one input and one other output place, no other transition on the
-    // input's poset, and no transition counting marked inputs at either place: the shape of
-    // most transitions of real nets, fired without the walks.
-    bool simple;
+    // Fixed candidates, no other transition on the posets of its inputs, and no transition
+    // counting marked inputs at its inputs or outputs: the shape of most transitions of real
+    // nets, fired without looking at the other transitions of its places.
+    bool plain;
+    bool plainOneToOne;  // plain, with one input and one output
     bool countsInputs;
     bool slotsAreInputs;
     bool lowPriority;

@@ -107,15 +107,17 @@ void buildFiringIndex(Net& net) {
   }
 }
 
-// See FiringIndex::TransEntry::simple.
-bool isSimple(const FiringIndex& index, std::int32_t t) {
+// See FiringIndex::TransEntry::plain.
+bool isPlain(const FiringIndex& index, std::int32_t t) {
   const FiringIndex::TransEntry& e = index.trans[t];
-  if (e.presetEnd - e.preset != 1 || e.posetEnd - e.poset != 1) return false;
-  const std::int32_t in = index.ids[e.preset], out = index.ids[e.poset];
-  const FiringIndex::PlaceEntry& input = index.places[in];
-  const FiringIndex::PlaceEntry& output = index.places[out];
-  return in != out && input.posetEnd - input.poset == 1 && index.ids[input.poset] == t &&
-         input.countedEnd == input.consumers && output.countedEnd == output.consumers;
+  auto counted = [&](const FiringIndex::PlaceEntry& place) { return place.countedEnd != place.consumers; };
+  for (std::uint32_t i = e.preset; i != e.presetEnd; ++i) {
+    const FiringIndex::PlaceEntry& input = index.places[index.ids[i]];
+    if (input.posetEnd - input.poset != 1 || index.ids[input.poset] != t || counted(input)) return false;
+  }
+  for (std::uint32_t i = e.poset; i != e.posetEnd; ++i)
+    if (counted(index.places[index.ids[i]])) return false;
+  return true;
 }
 
 // The transitions a firing of each transition may enable (see FiringIndex::TransEntry): those
@@ -160,7 +162,8 @@ void listFiringCandidates(Net& net) {
     index.ids.insert(index.ids.end(), found.begin(), found.end());
     e.candidatesEnd = static_cast<std::uint32_t>(index.ids.size());
     e.fixedCandidates = fixed;
-    e.simple = fixed && isSimple(index, t->id);
+    e.plain = fixed && isPlain(index, t->id);
+    e.plainOneToOne = e.plain && e.presetEnd - e.preset == 1 && e.posetEnd - e.poset == 1;
   }
 }
 

@@ -334,18 +334,28 @@ ZELBO_HOT EventId recordEvent(View& v, const Trans* trans) {
   return id;
 }
 
-// A simple firing (see FiringIndex::TransEntry): the steps of the general one for its one
-// input and one output, the fired transition being the only one the input takes off the list.
-ZELBO_HOT void fireSimple(Unfolder& u, const Trans* trans, const FiringIndex::TransEntry& entry) {
+// A plain firing (see FiringIndex::TransEntry): the steps of the general one, knowing that
+// the fired transition is the only one its inputs take off the list. Made twice by the
+// compiler: for one input and one output, the most common shape, without the loops.
+template <bool kOneToOne>
+ZELBO_HOT void firePlain(Unfolder& u, const Trans* trans, const FiringIndex::TransEntry& entry) {
   View v(u);
+  UnfoldNet& graph = v.graph;
+  const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
   const EventId id = recordEvent(v, trans);
-  v.graph.inCondRefs.push_back(consumeToken<false>(v, v.ids[entry.preset], id));
+  const PlaceId* inputs = v.ids + entry.preset;
+  const PlaceId* inputsEnd = kOneToOne ? inputs + 1 : v.ids + entry.presetEnd;
+  for (const PlaceId* p = inputs; p != inputsEnd; ++p) graph.inCondRefs.push_back(consumeToken<false>(v, *p, id));
+  if (!kOneToOne && inputsEnd - inputs > 1)
+    std::reverse(graph.inCondRefs.begin() + inBegin, graph.inCondRefs.end());
   TransState& fired = v.trans[trans->id];
   if (fired.enabled) {
     removeFromList(v, trans->id);
     fired.enabled = 0;
   }
-  produceToken<false>(v, v.ids[entry.poset], id);
+  const PlaceId* outputs = v.ids + entry.poset;
+  const PlaceId* outputsEnd = kOneToOne ? outputs + 1 : v.ids + entry.posetEnd;
+  for (const PlaceId* p = outputs; p != outputsEnd; ++p) produceToken<false>(v, *p, id);
   appendFixedCandidates(v, entry);
 }
 
@@ -469,7 +479,8 @@ void enableInitialTransitions(Unfolder& u) {
 
 void instance(Unfolder& u, const Trans* trans) {
   const FiringIndex::TransEntry& entry = u.net.firing.trans[trans->id];
-  if (entry.simple) fireSimple(u, trans, entry);
+  if (entry.plainOneToOne) firePlain<true>(u, trans, entry);
+  else if (entry.plain) firePlain<false>(u, trans, entry);
   else fireGeneral(u, trans, entry);
 }
 
