@@ -63,35 +63,60 @@ void seedConeChunks(const UnfoldNet& graph, std::vector<Word>& words, int firstC
   }
 }
 
-template <int kWidth, class Word>
-void spreadCones(const UnfoldNet& graph, Word* words) {
+// One pass over the events in firing order: each takes its producers' cone words and, with
+// kTimes, its firing time, the latest arrival of its produced input tokens. Every bound is in
+// a local: a store of a cone byte may alias anything, and would otherwise make the loop
+// reload the graph's arrays after each event.
+template <bool kTimes, int kWidth, class Word>
+void passOverEvents(UnfoldNet& graph, Word* words) {
   const CondId* refs = graph.inCondRefs.data();
   const Cond* conds = graph.conds.data();
-  const EventId events = static_cast<EventId>(graph.events.size());
-  for (EventId id = 0; id < events; ++id) {
-    Word* own = words + static_cast<std::size_t>(id) * kWidth;
-    for (const CondId* c = refs + graph.events[id].inBegin, *end = refs + inEnd(graph, id); c != end; ++c) {
+  Event* events = graph.events.data();
+  const EventId count = static_cast<EventId>(graph.events.size());
+  const std::uint32_t refsEnd = static_cast<std::uint32_t>(graph.inCondRefs.size());
+  for (EventId id = 0; id < count; ++id) {
+    double time = 0.0;
+    Word own[kWidth];
+    for (int j = 0; j < kWidth; ++j) own[j] = words[static_cast<std::size_t>(id) * kWidth + j];
+    const std::uint32_t inputsEnd = id + 1 < count ? events[id + 1].inBegin : refsEnd;
+    for (const CondId* c = refs + events[id].inBegin, *end = refs + inputsEnd; c != end; ++c) {
       if (*c == kNone) continue;
       const EventId producer = conds[*c].producer;
       if (producer == kNone) continue;
-      const Word* theirs = words + static_cast<std::size_t>(producer) * kWidth;
-      for (int j = 0; j < kWidth; ++j) own[j] |= theirs[j];
+      if (kTimes) {
+        const double arrival = conds[*c].delay + events[producer].firingTime;
+        if (arrival > time) time = arrival;
+      }
+      for (int j = 0; j < kWidth; ++j) own[j] |= words[static_cast<std::size_t>(producer) * kWidth + j];
     }
+    if (kTimes) events[id].firingTime = time;
+    for (int j = 0; j < kWidth; ++j) words[static_cast<std::size_t>(id) * kWidth + j] = own[j];
   }
+  if (kTimes) graph.timedEvents = count;
 }
 
+// The cones of up to four chunks from `firstChunk` on, with the firing times when kTimes.
+template <bool kTimes>
 void buildConeWords(Sampler& s, int firstChunk) {
   const int chunks = static_cast<int>((s.graph.initConds.size() + 63) / 64);
   const int width = std::min(kChunksPerPass, chunks - firstChunk);
   seedConeChunks(s.graph, s.coneWords, firstChunk, width);
   switch (width) {
-    case 1: spreadCones<1>(s.graph, s.coneWords.data()); break;
-    case 2: spreadCones<2>(s.graph, s.coneWords.data()); break;
-    case 3: spreadCones<3>(s.graph, s.coneWords.data()); break;
-    default: spreadCones<kChunksPerPass>(s.graph, s.coneWords.data()); break;
+    case 1: passOverEvents<kTimes, 1>(s.graph, s.coneWords.data()); break;
+    case 2: passOverEvents<kTimes, 2>(s.graph, s.coneWords.data()); break;
+    case 3: passOverEvents<kTimes, 3>(s.graph, s.coneWords.data()); break;
+    default: passOverEvents<kTimes, kChunksPerPass>(s.graph, s.coneWords.data()); break;
   }
   s.coneChunk = firstChunk;
   s.coneWidth = width;
+}
+
+template <bool kTimes>
+void buildConeBytes(Sampler& s) {
+  seedConeChunks(s.graph, s.coneBytes, 0, 1);
+  passOverEvents<kTimes, 1>(s.graph, s.coneBytes.data());
+  s.coneChunk = 0;
+  s.coneWidth = 1;
 }
 
 bool inCone(const Sampler& s, EventId id, int refIndex) {
@@ -115,52 +140,18 @@ void resetReferenceCones(Sampler& s) { s.coneChunk = -1; }
 
 void PRYXComputeFiringTimesAndCones(Sampler& s) {
   resetReferenceCones(s);
-  UnfoldNet& graph = s.graph;
-  if (!byteCone(graph) || graph.timedEvents != 0) {
-    PRYXComputeEventFiringTime(s);
-    return;
-  }
-  seedConeChunks(graph, s.coneBytes, 0, 1);
-  std::uint8_t* cones = s.coneBytes.data();
-  const CondId* refs = graph.inCondRefs.data();
-  const Cond* conds = graph.conds.data();
-  Event* events = graph.events.data();
-  const EventId count = static_cast<EventId>(graph.events.size());
-  // Every bound in a local: a store of a cone byte may alias anything, and would otherwise
-  // make the loop reload the graph's arrays after each event.
-  const std::uint32_t refsEnd = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  for (EventId id = 0; id < count; ++id) {
-    double time = 0.0;
-    std::uint8_t cone = cones[id];
-    const std::uint32_t inputsEnd = id + 1 < count ? events[id + 1].inBegin : refsEnd;
-    for (const CondId* c = refs + events[id].inBegin, *end = refs + inputsEnd; c != end; ++c) {
-      if (*c == kNone) continue;
-      const EventId producer = conds[*c].producer;
-      if (producer == kNone) continue;
-      const double arrival = conds[*c].delay + events[producer].firingTime;
-      if (arrival > time) time = arrival;
-      cone |= cones[producer];
-    }
-    events[id].firingTime = time;
-    cones[id] = cone;
-  }
-  graph.timedEvents = count;
-  s.coneChunk = 0;
-  s.coneWidth = 1;
+  const UnfoldNet& graph = s.graph;
+  if (graph.timedEvents != 0 || graph.initConds.empty()) PRYXComputeEventFiringTime(s);
+  else if (byteCone(graph)) buildConeBytes<true>(s);
+  else buildConeWords<true>(s, 0);
 }
 
 // `event` is the reference event of `refIndex`. Only the target events' counters are read
 // afterwards, so only they are raised.
 void PRYXUpdateRefCounterForFanoutCone(Sampler& s, EventId /*event*/, int refIndex) {
   if (!coneBuilt(s, refIndex)) {
-    if (byteCone(s.graph)) {
-      seedConeChunks(s.graph, s.coneBytes, 0, 1);
-      spreadCones<1>(s.graph, s.coneBytes.data());
-      s.coneChunk = 0;
-      s.coneWidth = 1;
-    } else {
-      buildConeWords(s, refIndex / 64);
-    }
+    if (byteCone(s.graph)) buildConeBytes<false>(s);
+    else buildConeWords<false>(s, refIndex / 64);
   }
   for (EventPair& pair : s.targetEventPair) {
     raise(s, pair.sourceRefCounter, pair.source, refIndex);

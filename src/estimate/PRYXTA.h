@@ -16,7 +16,7 @@ void PRYXUpdateRefCounterForFanoutCone(Sampler& s, EventId event, int refIndex);
 // Forgets the reachability of the previous unfolding.
 void resetReferenceCones(Sampler& s);
 // Every firing time, as PRYXComputeEventFiringTime gives them, after forgetting the previous
-// reachability; for a net of at most 8 references the same pass builds the cones too.
+// reachability; the same pass builds the cones of the first 256 references.
 void PRYXComputeFiringTimesAndCones(Sampler& s);
 
 }  // namespace zelbo
