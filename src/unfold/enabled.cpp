@@ -153,7 +153,7 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
   ++s.numEnabled;
   if (s.positions.active) {
     positionAppended(s.positions, t);
-    renumberIfSparse(s);
+    if (positionsSparse(s.positions, s.numEnabled)) renumberIfSparse(s);
   }
 }
 

@@ -41,21 +41,16 @@ void startPositions(RunState& s) {
   numberList(s);
 }
 
-void positionAppended(ListPositions& p, std::int32_t t) {
-  const std::uint32_t slot = p.slots++;
+void makeRoomForSlot(ListPositions& p, std::uint32_t slot) {
   if ((slot & 63) == 0) {
     p.present.push_back(0);
     p.counts.push_back(0);
   }
   if (p.transAt.size() <= slot) p.transAt.resize(slot + 1 + slot / 2);
-  p.present[slot >> 6] |= std::uint64_t{1} << (slot & 63);
-  ++p.counts[slot >> 6];
-  p.transAt[slot] = t;
-  p.slotOf[t] = static_cast<std::int32_t>(slot);
 }
 
 void renumberIfSparse(RunState& s) {
-  if (s.positions.slots > 4 * static_cast<std::uint32_t>(s.numEnabled) + 256) numberList(s);
+  if (positionsSparse(s.positions, s.numEnabled)) numberList(s);
 }
 
 std::int32_t transAtPosition(RunState& s, int k) {

@@ -30,8 +30,21 @@ void startPositions(RunState& s);
 // Numbers the list afresh once the slots of transitions no longer on it outnumber the live
 // ones 4 to 1, so that the slots stay in proportion to the list between draws too.
 void renumberIfSparse(RunState& s);
-// The list changed: `t` was appended at the tail, or taken off.
-void positionAppended(ListPositions& p, std::int32_t t);
+inline bool positionsSparse(const ListPositions& p, int listLength) {
+  return p.slots > 4 * static_cast<std::uint32_t>(listLength) + 256;
+}
+// A new word of bits every 64 slots, and room in transAt.
+void makeRoomForSlot(ListPositions& p, std::uint32_t slot);
+// The list changed: `t` was appended at the tail, or taken off. Inline, as every append and
+// removal of a long list asks.
+inline void positionAppended(ListPositions& p, std::int32_t t) {
+  const std::uint32_t slot = p.slots++;
+  if ((slot & 63) == 0 || slot >= p.transAt.size()) makeRoomForSlot(p, slot);
+  p.present[slot >> 6] |= std::uint64_t{1} << (slot & 63);
+  ++p.counts[slot >> 6];
+  p.transAt[slot] = t;
+  p.slotOf[t] = static_cast<std::int32_t>(slot);
+}
 inline void positionRemoved(ListPositions& p, std::int32_t t) {
   const std::uint32_t slot = static_cast<std::uint32_t>(p.slotOf[t]);
   p.present[slot >> 6] &= ~(std::uint64_t{1} << (slot & 63));
