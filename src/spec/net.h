@@ -175,6 +175,10 @@ struct FiringIndex {
     // nets, fired without looking at the other transitions of its places.
     bool plain;
     bool plainOneToOne;  // plain, with one input and one output
+    // Of a plain one-to-one transition: its only candidate when that has the transition's
+    // output as its only input (a sequence, as on a ring), else -1. Its firing enables it
+    // unless it is enabled already.
+    std::int32_t soleSuccessor;
     bool countsInputs;
     bool slotsAreInputs;
     bool lowPriority;

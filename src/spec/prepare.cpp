@@ -120,6 +120,19 @@ bool isPlain(const FiringIndex& index, std::int32_t t) {
   return true;
 }
 
+// The plain shapes of a transition whose candidates are listed (see FiringIndex::TransEntry).
+void classifyFiring(FiringIndex& index, std::int32_t t) {
+  FiringIndex::TransEntry& e = index.trans[t];
+  e.plain = e.fixedCandidates && isPlain(index, t);
+  e.plainOneToOne = e.plain && e.presetEnd - e.preset == 1 && e.posetEnd - e.poset == 1;
+  e.soleSuccessor = -1;
+  if (!e.plainOneToOne || e.candidatesEnd - e.candidates != 1) return;
+  const std::int32_t next = index.ids[e.candidates];
+  const FiringIndex::TransEntry& successor = index.trans[next];
+  if (successor.presetEnd - successor.preset == 1 && index.ids[successor.preset] == index.ids[e.poset])
+    e.soleSuccessor = next;
+}
+
 // The transitions a firing of each transition may enable (see FiringIndex::TransEntry): those
 // on the posets and consumer lists of its outputs. A transition on no poset is never appended
 // by the scan, so it is left out.
@@ -162,8 +175,7 @@ void listFiringCandidates(Net& net) {
     index.ids.insert(index.ids.end(), found.begin(), found.end());
     e.candidatesEnd = static_cast<std::uint32_t>(index.ids.size());
     e.fixedCandidates = fixed;
-    e.plain = fixed && isPlain(index, t->id);
-    e.plainOneToOne = e.plain && e.presetEnd - e.preset == 1 && e.posetEnd - e.poset == 1;
+    classifyFiring(index, t->id);
   }
 }
 

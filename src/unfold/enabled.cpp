@@ -356,6 +356,10 @@ ZELBO_HOT void firePlain(Unfolder& u, const Trans* trans, const FiringIndex::Tra
   const PlaceId* outputs = v.ids + entry.poset;
   const PlaceId* outputsEnd = kOneToOne ? outputs + 1 : v.ids + entry.posetEnd;
   for (const PlaceId* p = outputs; p != outputsEnd; ++p) produceToken<false>(v, *p, id);
+  if (kOneToOne && entry.soleSuccessor >= 0) {
+    if (!v.trans[entry.soleSuccessor].enabled) enable(v, entry.soleSuccessor);
+    return;
+  }
   appendFixedCandidates(v, entry);
 }
 

@@ -185,6 +185,7 @@ TEST(IncrementalUpdate, MatchesTheRescanOnRandomNets) {
   std::mt19937 rng(12345);
   const Settings settings;
   int plainFirings = 0, fixedFirings = 0, otherFirings = 0;  // the three ways a firing goes
+  int sequenceFirings = 0;  // plain ones with a sole successor
   for (int round = 0; round < 1000; ++round) {
     Net net;
     auto place = [&](const std::string& n) { return MustGetPlace(&net, n.c_str()); };
@@ -238,6 +239,7 @@ TEST(IncrementalUpdate, MatchesTheRescanOnRandomNets) {
       instance(u, t);
       const FiringIndex::TransEntry& way = net.firing.trans[t->id];
       ++(way.plain ? plainFirings : way.fixedCandidates ? fixedFirings : otherFirings);
+      sequenceFirings += way.soleSuccessor >= 0;
       std::vector<const Trans*> appended = rescanAppends(net, s, expected);
       expected.insert(expected.end(), appended.begin(), appended.end());
       ASSERT_EQ(enabledList(net, s), expected) << "round " << round << " step " << step;
@@ -246,6 +248,7 @@ TEST(IncrementalUpdate, MatchesTheRescanOnRandomNets) {
     }
   }
   EXPECT_GT(plainFirings, 300);
+  EXPECT_GT(sequenceFirings, 1000);
   EXPECT_GT(fixedFirings, 1000);
   EXPECT_GT(otherFirings, 1000);
 }
