@@ -16,20 +16,33 @@ void numberList(RunState& s) {
   for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next) positionAppended(p, t);
 }
 
-// The position of the k-th set bit of `word` (k below its count): the bytes' counts side by
-// side in one word, summed into running totals by a multiplication, give the byte; its bits
-// are then counted off one by one.
+// The position of the k-th set bit of each byte value (k below its count), for selectBit.
+struct BitsInByte {
+  std::uint8_t at[256][8] = {};
+  constexpr BitsInByte() {
+    for (int value = 0; value < 256; ++value)
+      for (int bit = 0, k = 0; bit < 8; ++bit)
+        if (value >> bit & 1) at[value][k++] = static_cast<std::uint8_t>(bit);
+  }
+};
+constexpr BitsInByte kBitsInByte;
+
+// The position of the k-th set bit of `word` (k below its count), without a branch that
+// depends on the word: a draw among hundreds of enabled transitions would otherwise miss
+// one prediction in every step. The bytes' counts side by side in one word, summed into
+// running totals by a multiplication, tell the byte: the totals never fall, so the bytes whose
+// total is at most k are the ones before it, and each compares in its top bit.
 int selectBit(std::uint64_t word, int k) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull, kTops = 0x8080808080808080ull;
   std::uint64_t x = word - ((word >> 1) & 0x5555555555555555ull);
   x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
   x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
-  const std::uint64_t totals = x * 0x0101010101010101ull;  // byte i: set bits of bytes 0..i
-  int byte = 0;
-  while (static_cast<int>((totals >> (8 * byte)) & 0xff) <= k) ++byte;
-  if (byte > 0) k -= static_cast<int>((totals >> (8 * (byte - 1))) & 0xff);
-  unsigned bits = static_cast<unsigned>(word >> (8 * byte)) & 0xff;
-  for (; k > 0; --k) bits &= bits - 1;
-  return 8 * byte + std::countr_zero(bits);
+  const std::uint64_t totals = x * kOnes;  // byte i: set bits of bytes 0..i, at most 64
+  const std::uint64_t atMostK = ((kOnes * static_cast<std::uint64_t>(k) | kTops) - totals) & kTops;
+  const int byte = static_cast<int>(((atMostK >> 7) * kOnes) >> 56);
+  const int before = static_cast<int>(((totals << 8) >> (8 * byte)) & 0xff);
+  const unsigned bits = static_cast<unsigned>(word >> (8 * byte)) & 0xff;
+  return 8 * byte + kBitsInByte.at[bits][k - before];
 }
 
 }  // namespace
