@@ -192,6 +192,7 @@ struct RunHooks {
   bool lowerBound = false;
   bool mainThread = false;
   std::atomic<bool> stopped{false};
+  bool interrupted = false;  // stopped by a signal handler that raised
   std::optional<py::error_already_set> pending;  // raised by on_report or a signal handler
   std::chrono::steady_clock::time_point lastSignalCheck{};
 
@@ -207,12 +208,21 @@ struct RunHooks {
     if (PyErr_CheckSignals() == 0) return false;
     pending.emplace();
     stopped = true;
+    interrupted = true;
     return true;
+  }
+
+  // A Ctrl-C that comes while an interrupted run winds down (the samplers see the stop only
+  // between samples) belongs to the same interrupt: left pending, it would surface as a second
+  // KeyboardInterrupt wherever the caller happened to be after the first.
+  void absorbLateInterrupts() {
+    if (interrupted && PyErr_CheckSignals() != 0) PyErr_Clear();
   }
 
   void report(const zelbo::Progress& p) {
     if (stopped) return;
     py::gil_scoped_acquire gil;
+    if (stopped) return;  // the stop may have been taken while this thread waited for the lock
     const double sums = lowerBound ? -p.groupSums : p.groupSums;
     try {
       onReport(Report{p.samples, p.instances, sums, p.required < 0 ? std::nullopt : std::optional<int>(p.required),
@@ -300,6 +310,7 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
     out.cpuSeconds = processSeconds() - cpuStart;
     out.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   }
+  hooks.absorbLateInterrupts();
   if (hooks.pending) throw std::move(*hooks.pending);
   if (failure) raise(*failure);
 

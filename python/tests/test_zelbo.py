@@ -145,8 +145,10 @@ def test_interrupts_end_the_run_and_the_interpreter_goes_on():
     def interrupt(progress):
         signal.raise_signal(signal.SIGINT)
 
-    # With jobs, reports come from the samplers' threads; Ctrl-C is still seen on the main one.
-    for jobs in (1, 2):
+    # With jobs, reports come from the samplers' threads; Ctrl-C is still seen on the main one,
+    # and those that come while the run winds down must not surface after it. Repeated: that
+    # window is narrow.
+    for jobs in [1] + [2] * 10:
         with pytest.raises(KeyboardInterrupt):
             zelbo.estimate(m, samples=10**9, seed=1, jobs=jobs, on_report=interrupt)
 
