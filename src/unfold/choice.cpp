@@ -38,18 +38,17 @@ constexpr int kWalkedList = 32;
 // Where the chosen transition's first input place is a free choice among several outputs,
 // the place's branch probabilities decide instead. `error` is the chooser's message for a
 // drawn transition that is not enabled.
-const Trans* applyFreeChoice(Unfolder& u, std::int32_t chosenId, const char* error) {
-  const Trans* chosen = u.net.transById[chosenId];
-  const std::int32_t choice = u.net.firing.trans[chosenId].choicePlace;
+std::int32_t applyFreeChoice(Unfolder& u, std::int32_t chosen, const char* error) {
+  const std::int32_t choice = u.net.firing.trans[chosen].choicePlace;
   if (choice < 0) return chosen;
   const Place* first = u.net.placeById[choice];
   const Trans* drawn = makeDecision(u, first);
-  if (drawn == chosen) return chosen;
+  if (drawn == u.net.transById[chosen]) return chosen;
   if (!u.state.at(drawn).enabled) fatal("%s", error);
-  return drawn;
+  return drawn->id;
 }
 
-const Trans* randomEnabled(Unfolder& u) {
+std::int32_t randomEnabled(Unfolder& u) {
   const double draw = uniform(u);
   RunState& s = u.state;
   const int n = s.numEnabled;
@@ -58,19 +57,19 @@ const Trans* randomEnabled(Unfolder& u) {
   // k steps from the head, the last one wrapping round to the head.
   if (s.positions.active || n > kWalkedList) {
     if (!s.positions.active) startPositions(s);
-    return u.net.transById[transAtPosition(s, k % n)];
+    return transAtPosition(s, k % n);
   }
   std::int32_t t = s.enabledHead;
   for (int step = 0; step < k; ++step) {
     const std::int32_t next = s.enabledLinks[t].next;
     t = next != kNoTrans ? next : s.enabledHead;
   }
-  return u.net.transById[t];
+  return t;
 }
 
 // The lowest score; ties go to the transition nearest the head. The kept score is single
 // precision.
-const Trans* bestScoredByWalk(const Unfolder& u) {
+std::int32_t bestScoredByWalk(const Unfolder& u) {
   const RunState& s = u.state;
   std::int32_t best = s.enabledHead;
   float bestScore = static_cast<float>(GetPriority(s.trans[best]));
@@ -81,18 +80,47 @@ const Trans* bestScoredByWalk(const Unfolder& u) {
       bestScore = static_cast<float>(score);
     }
   }
-  return u.net.transById[best];
+  return best;
 }
 
 // Heap order: the lowest score first, then the earliest append, which is the position nearest
 // the head (the list only appends at its tail).
-bool laterInChoice(const ScoredEntry& a, const ScoredEntry& b) {
-  return a.score != b.score ? a.score > b.score : a.appendOrder > b.appendOrder;
+bool laterInChoice(const ScoredEntry& a, const ScoredEntry& b) { return a.rank > b.rank; }
+
+// The heap's own sifts. The ranks meet in no order a predictor could learn, so the smaller
+// child is taken by arithmetic rather than by a branch: a pop goes down to a leaf along the
+// smaller children and brings the last entry up from there, as far as it belongs.
+void siftUp(std::vector<ScoredEntry>& heap, std::size_t hole, ScoredEntry moving) {
+  while (hole > 0) {
+    const std::size_t parent = (hole - 1) / 2;
+    if (heap[parent].rank <= moving.rank) break;
+    heap[hole] = heap[parent];
+    hole = parent;
+  }
+  heap[hole] = moving;
+}
+
+void popTop(std::vector<ScoredEntry>& heap) {
+  const ScoredEntry moving = heap.back();
+  heap.pop_back();
+  const std::size_t n = heap.size();
+  if (n == 0) return;
+  std::size_t hole = 0;
+  for (std::size_t child = 1; child + 1 < n; child = 2 * hole + 1) {
+    child += heap[child + 1].rank < heap[child].rank;
+    heap[hole] = heap[child];
+    hole = child;
+  }
+  if (2 * hole + 2 == n) {  // a last parent with one child
+    heap[hole] = heap[n - 1];
+    hole = n - 1;
+  }
+  siftUp(heap, hole, moving);
 }
 
 bool current(const RunState& s, const ScoredEntry& e) {
   const TransState& ts = s.trans[e.trans];
-  return ts.enabled && ts.appendOrder == e.appendOrder && scoreOf(ts) == e.score;
+  return ts.enabled && stageRank(scoreOf(ts), ts.appendOrder) == e.rank;
 }
 
 
@@ -101,14 +129,14 @@ void startHeap(Unfolder& u) {
   s.scoreHeap.clear();
   s.heapActive = true;
   for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next)
-    if (u.net.transById[t]->lowPriority) rankForStageChoice(s, u.net.transById[t]);
+    if (u.net.firing.trans[t].lowPriority) rankForStageChoice(s, t);
 }
 
 // What the walk along the list returns, from the heap of ranked transitions: at a stage's
 // opening every enabled transition is low priority and ranked. The walk keeps its best score
 // in single precision; while every score is an integer that single precision holds exactly,
 // that is the first transition of the lowest score.
-const Trans* bestScoredEnabled(Unfolder& u) {
+std::int32_t bestScoredEnabled(Unfolder& u) {
   RunState& s = u.state;
   if (!s.heapActive) {
     if (s.numEnabled <= kWalkedList || s.hugeScores) return bestScoredByWalk(u);
@@ -121,23 +149,22 @@ const Trans* bestScoredEnabled(Unfolder& u) {
     std::make_heap(heap.begin(), heap.end(), laterInChoice);
   }
   while (!heap.empty() && !current(s, heap.front())) {
-    std::pop_heap(heap.begin(), heap.end(), laterInChoice);
-    heap.pop_back();
+    popTop(heap);
   }
   if (s.hugeScores || heap.empty() || static_cast<std::size_t>(s.numEnabled) > heap.size())
     return bestScoredByWalk(u);
-  return u.net.transById[heap.front().trans];
+  return heap.front().trans;
 }
 
 }  // namespace
 
-void rankForStageChoice(RunState& s, const Trans* trans) {
-  TransState& ts = s.trans[trans->id];
+void rankForStageChoice(RunState& s, std::int32_t trans) {
+  TransState& ts = s.trans[trans];
   const int score = scoreOf(ts);
   constexpr int kExactInFloat = 1 << 24;
   if (std::abs(static_cast<long>(score)) > kExactInFloat || s.appends == UINT32_MAX) s.hugeScores = true;
-  s.scoreHeap.push_back({score, ts.appendOrder, trans->id});
-  std::push_heap(s.scoreHeap.begin(), s.scoreHeap.end(), laterInChoice);
+  s.scoreHeap.emplace_back();
+  siftUp(s.scoreHeap, s.scoreHeap.size() - 1, {stageRank(score, ts.appendOrder), trans});
 }
 
 void clearStageChoice(RunState& s) {
@@ -147,18 +174,19 @@ void clearStageChoice(RunState& s) {
   s.appends = 0;
 }
 
-const Trans* getLowPriorityEnabled(Unfolder& u, int mode) {
+std::int32_t lowPriorityToFire(Unfolder& u, int mode) {
   if (u.state.enabledHead == kNoTrans) {
     std::string message = "\n\tError: No low priority transition is enabled.\n";
     if (u.settings.verbose > 1) message += markingListing(u);
     throw Error(std::move(message), 1);
   }
-  const Trans* chosen = mode == 1 ? randomEnabled(u) : bestScoredEnabled(u);
-  return applyFreeChoice(u, chosen->id,
-                         "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
+  const std::int32_t chosen = mode == 1 ? randomEnabled(u) : bestScoredEnabled(u);
+  return applyFreeChoice(u, chosen, "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
 }
 
-const Trans* firstHighPriorityEnabled(Unfolder& u) {
+const Trans* getLowPriorityEnabled(Unfolder& u, int mode) { return u.net.transById[lowPriorityToFire(u, mode)]; }
+
+std::int32_t firstHighPriorityEnabled(Unfolder& u) {
   return applyFreeChoice(u, u.state.highHead,
                          "\n\tError: A chosen high-priority transition happened to be not in the enabledList.\n");
 }

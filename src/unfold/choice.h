@@ -15,20 +15,27 @@ double GetPriority(const TransState& trans);
 const Trans* makeDecision(Unfolder& u, const Place* place);
 // The transition that opens a stage: mode 1 uniformly random, mode 0 lowest score.
 const Trans* getLowPriorityEnabled(Unfolder& u, int mode);
+// The same by number: the stage loop never reads a transition's own record.
+std::int32_t lowPriorityToFire(Unfolder& u, int mode);
 // The first high-priority transition on the enabled list, or its free-choice override.
-const Trans* firstHighPriorityEnabled(Unfolder& u);
-// The next high-priority transition to fire, or none. Asked after every firing of a stage:
-// inline, as far as the first transition on the list when its input is no free choice.
-inline const Trans* getHighPriorityEnabled(Unfolder& u) {
+std::int32_t firstHighPriorityEnabled(Unfolder& u);
+// The number of the next high-priority transition to fire, or kNoTrans. Asked after every
+// firing of a stage: inline, as far as the first transition on the list when its input is no
+// free choice.
+inline std::int32_t highPriorityToFire(Unfolder& u) {
   const std::int32_t first = u.state.highHead;
-  if (first == kNoTrans) return nullptr;
-  if (u.net.firing.trans[first].choicePlace < 0) return u.net.transById[first];
+  if (first == kNoTrans || u.net.firing.trans[first].choicePlace < 0) return first;
   return firstHighPriorityEnabled(u);
+}
+// The next high-priority transition to fire, or none.
+inline const Trans* getHighPriorityEnabled(Unfolder& u) {
+  const std::int32_t next = highPriorityToFire(u);
+  return next == kNoTrans ? nullptr : u.net.transById[next];
 }
 
 // Ranks `trans`, a low-priority transition just appended to the enabled list or whose score
 // changed while on it, for the lowest-score stage choice.
-void rankForStageChoice(RunState& s, const Trans* trans);
+void rankForStageChoice(RunState& s, std::int32_t trans);
 // Forgets every ranking (the enabled list was emptied).
 void clearStageChoice(RunState& s);
 

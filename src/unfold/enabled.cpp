@@ -148,7 +148,7 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
     linkAtTail(v.high, s.highHead, s.highTail, t);
   } else {
     v.trans[t].appendOrder = ++s.appends;
-    if (s.heapActive) rankForStageChoice(s, v.u.net.transById[t]);
+    if (s.heapActive) rankForStageChoice(s, t);
   }
   ++s.numEnabled;
   if (s.positions.active) {
@@ -321,15 +321,15 @@ ZELBO_HOT void produceToken(View& v, PlaceId p, EventId id) {
 }
 
 // The firing's event, with its occurrence index.
-ZELBO_HOT EventId recordEvent(View& v, const Trans* trans) {
+ZELBO_HOT EventId recordEvent(View& v, TransId trans) {
   UnfoldNet& graph = v.graph;
-  TransState& ts = v.trans[trans->id];
+  TransState& ts = v.trans[trans];
   const EventId id = static_cast<EventId>(graph.events.size());
   Event& event = graph.events.emplace_back();  // in place, as a condition is
-  event.trans = trans;
+  event.trans = v.u.net.transById[trans];
   event.index = ts.occurrences;
   event.inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  if (v.u.settings.verbose > 1) traceFiring(v.u, trans, ts.occurrences);
+  if (v.u.settings.verbose > 1) traceFiring(v.u, event.trans, ts.occurrences);
   ts.occurrences = wrapAdd(ts.occurrences, 1);
   return id;
 }
@@ -338,7 +338,7 @@ ZELBO_HOT EventId recordEvent(View& v, const Trans* trans) {
 // the fired transition is the only one its inputs take off the list. Made twice by the
 // compiler: for one input and one output, the most common shape, without the loops.
 template <bool kOneToOne>
-ZELBO_HOT void firePlain(Unfolder& u, const Trans* trans, const FiringIndex::TransEntry& entry) {
+ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEntry& entry) {
   View v(u);
   UnfoldNet& graph = v.graph;
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
@@ -348,9 +348,9 @@ ZELBO_HOT void firePlain(Unfolder& u, const Trans* trans, const FiringIndex::Tra
   for (const PlaceId* p = inputs; p != inputsEnd; ++p) graph.inCondRefs.push_back(consumeToken<false>(v, *p, id));
   if (!kOneToOne && inputsEnd - inputs > 1)
     std::reverse(graph.inCondRefs.begin() + inBegin, graph.inCondRefs.end());
-  TransState& fired = v.trans[trans->id];
+  TransState& fired = v.trans[trans];
   if (fired.enabled) {
-    removeFromList(v, trans->id);
+    removeFromList(v, trans);
     fired.enabled = 0;
   }
   const PlaceId* outputs = v.ids + entry.poset;
@@ -364,7 +364,7 @@ ZELBO_HOT void firePlain(Unfolder& u, const Trans* trans, const FiringIndex::Tra
 }
 
 // Any other firing.
-ZELBO_HOT void fireGeneral(Unfolder& u, const Trans* trans, const FiringIndex::TransEntry& entry) {
+ZELBO_HOT void fireGeneral(Unfolder& u, TransId trans, const FiringIndex::TransEntry& entry) {
   View v(u);
   UnfoldNet& graph = u.graph;
   const int numIn = static_cast<int>(entry.presetEnd - entry.preset);
@@ -481,12 +481,14 @@ void enableInitialTransitions(Unfolder& u) {
   for (const Trans* t : u.net.initiallyEnabled) enable(v, t->id);
 }
 
-void instance(Unfolder& u, const Trans* trans) {
-  const FiringIndex::TransEntry& entry = u.net.firing.trans[trans->id];
+void fire(Unfolder& u, TransId trans) {
+  const FiringIndex::TransEntry& entry = u.net.firing.trans[trans];
   if (entry.plainOneToOne) firePlain<true>(u, trans, entry);
   else if (entry.plain) firePlain<false>(u, trans, entry);
   else fireGeneral(u, trans, entry);
 }
+
+void instance(Unfolder& u, const Trans* trans) { fire(u, trans->id); }
 
 std::string markingListing(const Unfolder& u) {
   std::string text = "\n\tInfo: Current marking:\n";

@@ -11,6 +11,7 @@ namespace {
 void numberList(RunState& s) {
   ListPositions& p = s.positions;
   p.slots = 0;
+  p.firstWord = 0;
   p.present.clear();
   p.counts.clear();
   for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next) positionAppended(p, t);
@@ -69,9 +70,22 @@ void renumberIfSparse(RunState& s) {
 std::int32_t transAtPosition(RunState& s, int k) {
   ListPositions& p = s.positions;
   renumberIfSparse(s);
-  std::size_t w = 0;
-  for (; k >= p.counts[w]; ++w) k -= p.counts[w];
-  return p.transAt[w * 64 + static_cast<std::size_t>(selectBit(p.present[w], k))];
+  // The list is taken from its head and grows at its tail, so the words at the front empty
+  // for good; the scan starts past them.
+  std::size_t w = p.firstWord;
+  while (p.counts[w] == 0) ++w;
+  p.firstWord = static_cast<std::uint32_t>(w);
+  // Every word to the end is counted, without a branch on the totals: stopping at the word
+  // would miss a prediction at every draw.
+  std::size_t at = w;
+  int below = 0, through = 0;
+  for (const std::size_t end = p.counts.size(); w < end; ++w) {
+    through += p.counts[w];
+    const bool passed = through <= k;
+    at += passed;
+    below = passed ? through : below;
+  }
+  return p.transAt[at * 64 + static_cast<std::size_t>(selectBit(p.present[at], k - below))];
 }
 
 }  // namespace zelbo

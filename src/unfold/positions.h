@@ -19,6 +19,7 @@ struct RunState;
 struct ListPositions {
   bool active = false;
   std::uint32_t slots = 0;              // slots given since the list was last numbered
+  std::uint32_t firstWord = 0;          // the words before it have no bit set
   std::vector<std::uint64_t> present;   // one bit per slot
   std::vector<std::uint8_t> counts;     // set bits of each word of `present`
   std::vector<std::int32_t> transAt;    // by slot

@@ -39,10 +39,12 @@ struct TransState {
 // score and the order of its append. Entries are not removed when the transition leaves the
 // list or its score changes; such stale entries are dropped when they reach the top.
 struct ScoredEntry {
-  int score;
-  std::uint32_t appendOrder;
+  std::uint64_t rank;  // the score, offset to unsigned, above the append order: one comparison
   std::int32_t trans;
 };
+inline std::uint64_t stageRank(int score, std::uint32_t appendOrder) {
+  return std::uint64_t{static_cast<std::uint32_t>(score) ^ 0x80000000u} << 32 | appendOrder;
+}
 
 // A transition's neighbours on a list, by transition number (kNoTrans for none).
 struct ListLinks {

@@ -29,8 +29,8 @@ void createInitialConditions(Unfolder& u) {
   }
 }
 
-void countIfSource(Unfolder& u, const Trans* t) {
-  if (t == u.net.target->source) u.currentSourceEventNumber = wrapAdd(u.currentSourceEventNumber, 1);
+void countIfSource(Unfolder& u, std::int32_t t) {
+  if (u.net.transById[t] == u.net.target->source) u.currentSourceEventNumber = wrapAdd(u.currentSourceEventNumber, 1);
 }
 
 void checkSegmentLength(int firings) {
@@ -60,10 +60,10 @@ void fireDestinationTail(Unfolder& u, int k) {
     if (firings >= kMaxTailFirings)
       fatal("\n\tError: The destination transition %s did not fire within %d firings.\n",
             destination->name.c_str(), kMaxTailFirings);
-    const Trans* t = getLowPriorityEnabled(u, 1);
-    instance(u, t);
+    const std::int32_t t = lowPriorityToFire(u, 1);
+    fire(u, t);
     ++firings;
-    if (t == destination) --remaining;
+    if (u.net.transById[t] == destination) --remaining;
   }
 }
 
@@ -108,23 +108,23 @@ void createSegment(Unfolder& u) {
     // A stage: one low-priority transition, then high-priority ones until none is enabled.
     // Every 30th stage, from the first, opens at random; the others by the lowest score.
     checkSegmentLength(firings);
-    const Trans* opening = getLowPriorityEnabled(u, stage == 0 ? 1 : 0);
+    const std::int32_t opening = lowPriorityToFire(u, stage == 0 ? 1 : 0);
     stage = (stage + 1) % 30;
-    instance(u, opening);
+    fire(u, opening);
     ++firings;
-    TransState& openingState = u.state.at(opening);
+    TransState& openingState = u.state.trans[opening];
     openingState.selectionCount = wrapAdd(openingState.selectionCount, 1);
     countIfSource(u, opening);
-    while (const Trans* next = getHighPriorityEnabled(u)) {
+    for (std::int32_t next; (next = highPriorityToFire(u)) != kNoTrans;) {
       checkSegmentLength(firings);
-      instance(u, next);
+      fire(u, next);
       ++firings;
       countIfSource(u, next);
     }
     int emptied = 0;
     dumpMarking(u, emptied);
     openingState.selectionScore = wrapAdd(openingState.selectionScore, emptied);
-    if (openingState.enabled && opening->lowPriority && u.state.heapActive)
+    if (openingState.enabled && u.net.firing.trans[opening].lowPriority && u.state.heapActive)
       rankForStageChoice(u.state, opening);  // a new score
   } while (!returningToInitMarking(u));
   if (settings.verbose > 1) {
