@@ -67,6 +67,10 @@ void seedConeChunks(const UnfoldNet& graph, std::vector<Word>& words, int firstC
 // kTimes, its firing time, the latest arrival of its produced input tokens. Every bound is in
 // a local: a store of a cone byte may alias anything, and would otherwise make the loop
 // reload the graph's arrays after each event.
+//
+// Most tokens are consumed by the next event (a sequence, a ring). Its producer's time and
+// cone are then taken from registers: read back from memory, the value just stored adds the
+// store's forwarding to a chain that runs through every event.
 template <bool kTimes, int kWidth, class Word>
 void passOverEvents(UnfoldNet& graph, Word* words) {
   const CondId* refs = graph.inCondRefs.data();
@@ -74,6 +78,8 @@ void passOverEvents(UnfoldNet& graph, Word* words) {
   Event* events = graph.events.data();
   const EventId count = static_cast<EventId>(graph.events.size());
   const std::uint32_t refsEnd = static_cast<std::uint32_t>(graph.inCondRefs.size());
+  double previousTime = 0.0;
+  Word previous[kWidth] = {};
   for (EventId id = 0; id < count; ++id) {
     double time = 0.0;
     Word own[kWidth];
@@ -83,6 +89,14 @@ void passOverEvents(UnfoldNet& graph, Word* words) {
       if (*c == kNone) continue;
       const EventId producer = conds[*c].producer;
       if (producer == kNone) continue;
+      if (producer + 1 == id) {
+        if (kTimes) {
+          const double arrival = conds[*c].delay + previousTime;
+          if (arrival > time) time = arrival;
+        }
+        for (int j = 0; j < kWidth; ++j) own[j] |= previous[j];
+        continue;
+      }
       if (kTimes) {
         const double arrival = conds[*c].delay + events[producer].firingTime;
         if (arrival > time) time = arrival;
@@ -91,6 +105,8 @@ void passOverEvents(UnfoldNet& graph, Word* words) {
     }
     if (kTimes) events[id].firingTime = time;
     for (int j = 0; j < kWidth; ++j) words[static_cast<std::size_t>(id) * kWidth + j] = own[j];
+    previousTime = time;
+    for (int j = 0; j < kWidth; ++j) previous[j] = own[j];
   }
   if (kTimes) graph.timedEvents = count;
 }
