@@ -48,14 +48,20 @@ double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48
 
 // The samplers; each draws at most one value from `rng` and allocates nothing.
 // The two most common samplers are inline: one of them is drawn for most tokens.
+inline double uniformDelay(double location, double scale, Random48& rng) {
+  if (scale == 0.0) return location;
+  return location + scale * rng.next();
+}
+inline double expDelay(double location, double scale, double lambda, Random48& rng) {
+  double u = rng.next();
+  double standard = -std::log(u) / lambda;
+  return standard * scale + location;
+}
 inline double uniformDelay(const DelaySpec* spec, Random48& rng) {
-  if (spec->scale == 0.0) return spec->location;
-  return spec->location + spec->scale * rng.next();
+  return uniformDelay(spec->location, spec->scale, rng);
 }
 inline double expDelay(const DelaySpec* spec, Random48& rng) {
-  double u = rng.next();
-  double standard = -std::log(u) / spec->lambda;
-  return standard * spec->scale + spec->location;
+  return expDelay(spec->location, spec->scale, spec->lambda, rng);
 }
 double betaDelay(const DelaySpec* spec, Random48& rng);
 double binDelay(const DelaySpec* spec, Random48& rng);

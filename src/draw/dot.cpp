@@ -193,7 +193,7 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
 
   auto condNode = [&](std::size_t c) {
     const Cond& cond = g.conds[c];
-    std::string label = cond.place->name + " #" + std::to_string(condIndex[c]);
+    std::string label = s.net.placeById[cond.place]->name + " #" + std::to_string(condIndex[c]);
     if (cond.producer == kNone) label += "\ninitial";
     else if (timed) label += "\ndelay " + number(cond.delay);
     return "    c" + std::to_string(c) + " [shape=ellipse, label=" + dotString(label) + "];\n";

@@ -30,7 +30,9 @@ void resetAllPlacesAndTransitions(Unfolder& u) {
   u.state.resetOnce = true;
 }
 
-void resetPlace(Unfolder& u, const Place* p) { setTokens(u, p, p->initMarked ? 1 : 0); }
+void resetPlace(Unfolder& u, std::int32_t place) {
+  setTokens(u, place, u.net.firing.places[place].initMarked ? 1 : 0);
+}
 
 // Puts back the tokens the unfolding moved. An unfolding ends where a segment ends, in the
 // initial marking, which the marking summary tells at once (a place holds at most one token,
@@ -54,18 +56,24 @@ void resetTokens(Unfolder& u) {
 // Once the model has been reset, only what the unfolding touched can differ from the
 // initial marking: the transitions of its events and the places of its conditions.
 void resetWhatTheUnfoldingTouched(Unfolder& u) {
-  // The records are spread over memory; ask for them a few iterations ahead.
-  constexpr std::size_t kAhead = 16;
   const UnfoldNet& graph = u.graph;
   const std::size_t events = graph.events.size();
-  for (std::size_t i = 0; i < events; ++i) {
-    if (i + kAhead < events) __builtin_prefetch(graph.events[i + kAhead].trans);
-    u.state.at(graph.events[i].trans).occurrences = 0;
+  if (events >= u.state.trans.size()) {
+    // As many events as transitions: one sweep over the counters costs less than reading
+    // each event's transition record, which on a large net is a miss per event.
+    for (TransState& ts : u.state.trans) ts.occurrences = 0;
+  } else {
+    // The records are spread over memory; ask for them a few iterations ahead.
+    constexpr std::size_t kAhead = 16;
+    for (std::size_t i = 0; i < events; ++i) {
+      if (i + kAhead < events) __builtin_prefetch(graph.events[i + kAhead].trans);
+      u.state.at(graph.events[i].trans).occurrences = 0;
+    }
   }
   // Only the initial marking's conditions, made first, are counted at their places.
   for (const Cond& c : graph.conds) {
     if (c.producer != kNone) break;
-    u.state.at(c.place).condCount = 0;
+    u.state.places[c.place].condCount = 0;
   }
   resetTokens(u);
 }

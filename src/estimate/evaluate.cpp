@@ -15,29 +15,44 @@ namespace {
 
 // delaySample, with the uniform and exponential delays, the most common ones, drawn here
 // without the call.
-inline double placeDelay(const Place* place, int& errorFlag, Random48& rng, FILE* diagnostics) {
-  const DelaySpec* spec = place->delaySpec;
+inline double placeDelay(const PlaceDelay& d, int& errorFlag, Random48& rng, FILE* diagnostics) {
   double sample;
-  if (spec && place->delayType == UNI) sample = uniformDelay(spec, rng);
-  else if (spec && place->delayType == EXP) sample = expDelay(spec, rng);
-  else return delaySample(place->delayType, spec, errorFlag, rng, diagnostics);
+  if (d.spec && d.type == UNI) sample = uniformDelay(d.location, d.scale, rng);
+  else if (d.spec && d.type == EXP) sample = expDelay(d.location, d.scale, d.lambda, rng);
+  else return delaySample(d.type, d.spec, errorFlag, rng, diagnostics);
   errorFlag = std::isfinite(sample) ? 0 : 1;
   return sample;
 }
 
 }  // namespace
 
+std::vector<PlaceDelay> placeDelays(const Net& net) {
+  std::vector<PlaceDelay> delays(net.placeById.size());
+  for (const Place* p : net.placeById) {
+    PlaceDelay& d = delays[p->id];
+    d.type = p->delayType;
+    d.spec = p->delaySpec;
+    if (d.spec) {
+      d.location = d.spec->location;
+      d.scale = d.spec->scale;
+      d.lambda = d.spec->lambda;
+    }
+  }
+  return delays;
+}
+
 void assignDelay(Sampler& s) {
   // Newest condition first: the order fixes which draw of the random stream goes to which token.
+  const PlaceDelay* delays = s.delays.data();
   for (auto cond = s.graph.conds.rbegin(); cond != s.graph.conds.rend(); ++cond) {
-    const Place* place = cond->place;
     int errorFlag = 0;
-    cond->delay = placeDelay(place, errorFlag, s.rng, s.settings.diagnostics);
+    cond->delay = placeDelay(delays[cond->place], errorFlag, s.rng, s.settings.diagnostics);
     if (cond->delay < 0)
-      fatal("\n\tError: Place %s sampled a delay of %g.\n\tError: Please check its delay spec.\n", place->name.c_str(),
-            cond->delay);
+      fatal("\n\tError: Place %s sampled a delay of %g.\n\tError: Please check its delay spec.\n",
+            s.net.placeById[cond->place]->name.c_str(), cond->delay);
     if (errorFlag > 0)
-      fatal("\n\tError: Place %s sampled in error.\n\tError: Please check its delay spec.\n", place->name.c_str());
+      fatal("\n\tError: Place %s sampled in error.\n\tError: Please check its delay spec.\n",
+            s.net.placeById[cond->place]->name.c_str());
   }
 }
 

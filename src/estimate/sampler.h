@@ -19,9 +19,21 @@ struct EventPair {
   int destinationRefCounter = -1;
 };
 
-struct Sampler : Unfolder {
-  Sampler(const Net& net, const Settings& settings, long seed) : Unfolder(net, settings, seed) {}
+// What drawing a place's delay reads, by place number: the delays of an unfolding are drawn
+// from a small flat array instead of each place's record and delay record. The inline
+// samplers' parameters are copied; the others are drawn from `spec`.
+struct PlaceDelay {
+  int type = 0;                     // Place::delayType
+  const DelaySpec* spec = nullptr;
+  double location = 0.0, scale = 0.0, lambda = 0.0;
+};
+std::vector<PlaceDelay> placeDelays(const Net& net);
 
+struct Sampler : Unfolder {
+  Sampler(const Net& net, const Settings& settings, long seed)
+      : Unfolder(net, settings, seed), delays(placeDelays(net)) {}
+
+  const std::vector<PlaceDelay> delays;    // by place number; the model does not change
   std::vector<EventPair> targetEventPair;  // the paired events of the current unfolding
 
   // Scratch of the evaluation, reused from sample to sample.

@@ -271,7 +271,7 @@ ZELBO_HOT void newCondition(View& v, PlaceState& ps, PlaceId p, EventId id) {
   // Filled in place: a record built aside and copied in is read back in wide loads before
   // its narrow stores have landed, which stalls every firing.
   Cond& cond = v.graph.conds.emplace_back();
-  cond.place = v.u.net.placeById[p];
+  cond.place = p;
   cond.producer = id;
 }
 
@@ -442,9 +442,11 @@ void recountMarking(Unfolder& u) {
   }
 }
 
-void setTokens(Unfolder& u, const Place* place, int tokens) {
+void setTokens(Unfolder& u, const Place* place, int tokens) { setTokens(u, place->id, tokens); }
+
+void setTokens(Unfolder& u, std::int32_t place, int tokens) {
   View v(u);
-  changeTokens(v, place->id, wrapAdd(tokens, wrapNeg(u.state.at(place).tokens)));
+  changeTokens(v, place, wrapAdd(tokens, wrapNeg(u.state.places[place].tokens)));
 }
 
 void AppendTransToEnabledList(Unfolder& u, const Trans* trans) {

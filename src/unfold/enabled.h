@@ -37,5 +37,6 @@ void initRunState(Unfolder& u);
 void recountMarking(Unfolder& u);
 // Keeps the marking summary current when a place's token count changes.
 void setTokens(Unfolder& u, const Place* place, int tokens);
+void setTokens(Unfolder& u, std::int32_t place, int tokens);
 
 }  // namespace zelbo

@@ -14,7 +14,7 @@ std::pair<CondId, CondId> outConds(const UnfoldNet& graph, EventId id) {
 }
 
 std::vector<int> condIndices(const UnfoldNet& graph) {
-  std::unordered_map<const Place*, int> seen;
+  std::unordered_map<std::int32_t, int> seen;
   std::vector<int> indices;
   indices.reserve(graph.conds.size());
   for (const Cond& c : graph.conds) indices.push_back(seen[c.place]++);

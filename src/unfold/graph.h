@@ -32,11 +32,13 @@ struct Event {
   std::uint32_t inBegin = 0;  // its consumed conditions start here in UnfoldNet::inCondRefs
 };
 
+// The place is kept by number: the passes over the conditions (the delays, putting the
+// tokens back) then read flat arrays by place number instead of each place's record.
 struct Cond {
-  const Place* place = nullptr;
   double delay = 0.0;
   EventId producer = kNone;   // none for the initial marking
   EventId consumer = kNone;   // none while the token is in the place
+  std::int32_t place = -1;    // Place::id
 };
 
 struct UnfoldNet {

@@ -24,7 +24,7 @@ void createInitialConditions(Unfolder& u) {
     PlaceState& ps = u.state.at(p);
     ps.condCount = wrapAdd(ps.condCount, 1);
     ps.lastCond = static_cast<CondId>(graph.conds.size());
-    graph.conds.emplace_back().place = p;
+    graph.conds.emplace_back().place = p->id;
     if (ps.condCount == 1) graph.initConds.push_back(ps.lastCond);
   }
 }

@@ -109,7 +109,7 @@ class NetTest : public ::testing::Test {
       PlaceState& ps = s.state.at(p);
       ps.lastCond = static_cast<CondId>(s.graph.conds.size());
       ++ps.condCount;
-      s.graph.conds.push_back(Cond{p, 0.0, kNone, kNone});
+      s.graph.conds.push_back(Cond{0.0, kNone, kNone, p->id});
       if (ps.condCount == 1) s.graph.initConds.push_back(ps.lastCond);
     }
   }

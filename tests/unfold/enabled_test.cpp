@@ -83,10 +83,10 @@ TEST_F(Firing, RecordsEventsAndConditionsWithTheirListOrders) {
   EXPECT_EQ(stateOf("t").occurrences, 1);
   // inConds run against the preset (q, p): p's condition first.
   std::vector<std::string> consumed;
-  for (CondId c : inConds(g, 0)) consumed.push_back(g.conds[c].place->name);
+  for (CondId c : inConds(g, 0)) consumed.push_back(net.placeById[g.conds[c].place]->name);
   EXPECT_EQ(consumed, (std::vector<std::string>{"p", "q"}));
   std::vector<std::string> produced;
-  forEachOutCond(g, 0, [&](CondId c) { produced.push_back(g.conds[c].place->name); });
+  forEachOutCond(g, 0, [&](CondId c) { produced.push_back(net.placeById[g.conds[c].place]->name); });
   EXPECT_EQ(produced, (std::vector<std::string>{"r", "s"}));  // poset is s, r
   for (CondId c : inConds(g, 0)) EXPECT_EQ(g.conds[c].consumer, 0);
   EXPECT_EQ(g.conds[stateOf(place("r")).lastCond].producer, 0);
