@@ -98,6 +98,38 @@ TEST_F(Evaluation, JoinWaitsForItsLatestInput) {
   EXPECT_EQ(time(3), 6.0);
 }
 
+// Each condition's delay is its place's sampler drawn from the run's stream, newest condition
+// first; a uniform delay of no width draws nothing.
+TEST_F(Evaluation, DelaysAreDrawnNewestFirstWithEachPlacesParameters) {
+  auto delay = [&](const std::string& p, int type, double location, double scale, double lambda) {
+    auto spec = std::make_unique<DelaySpec>();
+    spec->type = type;
+    spec->location = location;
+    spec->scale = scale;
+    spec->lambda = lambda;
+    attachDelaySpec(&net, place(p), std::move(spec));
+  };
+  ring(4);
+  delay("p0", UNI, 1.0, 2.0, 0.0);
+  delay("p1", EXP, 0.5, 3.0, 2.0);
+  delay("p2", UNI, 1.5, 0.0, 0.0);
+  delay("p3", EXP, 0.25, 1.0, 0.5);
+  target("t0", "t0", 1);
+  Sampler& s = run(11);
+  startUnfolding();
+  for (int round = 0; round < 2; ++round)
+    for (const char* t : {"t0", "t1", "t2", "t3"}) fire(t);
+  assignDelay(s);
+
+  Random48 replay(11);
+  for (CondId c = static_cast<CondId>(graph().conds.size()); c-- > 0;) {
+    const Place* p = net.placeById[graph().conds[c].place];
+    int errorFlag = 0;
+    EXPECT_EQ(graph().conds[c].delay, delaySample(p->delayType, p->delaySpec, errorFlag, replay)) << p->name;
+  }
+  EXPECT_EQ(s.rng.state(), replay.state());
+}
+
 TEST_F(Evaluation, TimesOfALongChainNeedNoDeepRecursion) {
   ring(2, 1.0);
   target("t0", "t1", 0);
