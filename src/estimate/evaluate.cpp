@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "delay/delay.h"
@@ -13,15 +14,11 @@ namespace zelbo {
 
 namespace {
 
-// delaySample, with the uniform and exponential delays, the most common ones, drawn here
-// without the call.
-inline double placeDelay(const PlaceDelay& d, int& errorFlag, Random48& rng, FILE* diagnostics) {
-  double sample;
-  if (d.spec && d.type == UNI) sample = uniformDelay(d.location, d.scale, rng);
-  else if (d.spec && d.type == EXP) sample = expDelay(d.location, d.scale, d.lambda, rng);
-  else return delaySample(d.type, d.spec, errorFlag, rng, diagnostics);
-  errorFlag = std::isfinite(sample) ? 0 : 1;
-  return sample;
+void checkDelay(const Sampler& s, const Cond& cond, int errorFlag) {
+  const char* name = s.net.placeById[cond.place]->name.c_str();
+  if (cond.delay < 0)
+    fatal("\n\tError: Place %s sampled a delay of %g.\n\tError: Please check its delay spec.\n", name, cond.delay);
+  if (errorFlag > 0) fatal("\n\tError: Place %s sampled in error.\n\tError: Please check its delay spec.\n", name);
 }
 
 }  // namespace
@@ -32,6 +29,8 @@ std::vector<PlaceDelay> placeDelays(const Net& net) {
     PlaceDelay& d = delays[p->id];
     d.type = p->delayType;
     d.spec = p->delaySpec;
+    if (d.spec && d.type == UNI) d.kind = PlaceDelay::kUniform;
+    if (d.spec && d.type == EXP) d.kind = PlaceDelay::kExponential;
     if (d.spec) {
       d.location = d.spec->location;
       d.scale = d.spec->scale;
@@ -43,16 +42,22 @@ std::vector<PlaceDelay> placeDelays(const Net& net) {
 
 void assignDelay(Sampler& s) {
   // Newest condition first: the order fixes which draw of the random stream goes to which token.
+  // The uniform and exponential delays, the most common ones, are drawn here without the call,
+  // and checked by one comparison that fails for a negative, infinite or undefined sample.
   const PlaceDelay* delays = s.delays.data();
   for (auto cond = s.graph.conds.rbegin(); cond != s.graph.conds.rend(); ++cond) {
-    int errorFlag = 0;
-    cond->delay = placeDelay(delays[cond->place], errorFlag, s.rng, s.settings.diagnostics);
-    if (cond->delay < 0)
-      fatal("\n\tError: Place %s sampled a delay of %g.\n\tError: Please check its delay spec.\n",
-            s.net.placeById[cond->place]->name.c_str(), cond->delay);
-    if (errorFlag > 0)
-      fatal("\n\tError: Place %s sampled in error.\n\tError: Please check its delay spec.\n",
-            s.net.placeById[cond->place]->name.c_str());
+    const PlaceDelay& d = delays[cond->place];
+    if (d.kind == PlaceDelay::kOther) {
+      int errorFlag = 0;
+      cond->delay = delaySample(d.type, d.spec, errorFlag, s.rng, s.settings.diagnostics);
+      checkDelay(s, *cond, errorFlag);
+      continue;
+    }
+    const double sample = d.kind == PlaceDelay::kUniform ? uniformDelay(d.location, d.scale, s.rng)
+                                                         : expDelay(d.location, d.scale, d.lambda, s.rng);
+    cond->delay = sample;
+    if (!(sample >= 0.0 && sample <= std::numeric_limits<double>::max())) [[unlikely]]
+      checkDelay(s, *cond, std::isfinite(sample) ? 0 : 1);
   }
 }
 

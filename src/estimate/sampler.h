@@ -23,6 +23,8 @@ struct EventPair {
 // from a small flat array instead of each place's record and delay record. The inline
 // samplers' parameters are copied; the others are drawn from `spec`.
 struct PlaceDelay {
+  enum Kind : int { kUniform, kExponential, kOther };
+  Kind kind = kOther;               // the inline samplers need their record; kOther: delaySample
   int type = 0;                     // Place::delayType
   const DelaySpec* spec = nullptr;
   double location = 0.0, scale = 0.0, lambda = 0.0;

@@ -12,6 +12,7 @@
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"
+#include "thrown.h"
 
 using namespace testnet;
 
@@ -128,6 +129,34 @@ TEST_F(Evaluation, DelaysAreDrawnNewestFirstWithEachPlacesParameters) {
     EXPECT_EQ(graph().conds[c].delay, delaySample(p->delayType, p->delaySpec, errorFlag, replay)) << p->name;
   }
   EXPECT_EQ(s.rng.state(), replay.state());
+}
+
+// A sample the model's checks would have refused still ends the run, naming the place: a
+// negative uniform delay, and an exponential one of rate 0 (infinite).
+class BadInlineSample : public Evaluation {
+ protected:
+  Thrown drawWith(int type, double location, double scale) {
+    ring(2);
+    auto spec = std::make_unique<DelaySpec>();
+    spec->type = type;
+    spec->location = location;
+    spec->scale = scale;
+    attachDelaySpec(&net, place("p1"), std::move(spec));
+    target("t0", "t0", 1);
+    startUnfolding();
+    for (const char* t : {"t0", "t1"}) fire(t);
+    return thrown([&] { assignDelay(run()); });
+  }
+};
+
+TEST_F(BadInlineSample, NegativeUniform) {
+  EXPECT_EQ(drawWith(UNI, -5.0, 0.0),
+            (Thrown{"\n\tError: Place p1 sampled a delay of -5.\n\tError: Please check its delay spec.\n", 1}));
+}
+
+TEST_F(BadInlineSample, InfiniteExponential) {
+  EXPECT_EQ(drawWith(EXP, 1.0, 1.0),
+            (Thrown{"\n\tError: Place p1 sampled in error.\n\tError: Please check its delay spec.\n", 1}));
 }
 
 TEST_F(Evaluation, TimesOfALongChainNeedNoDeepRecursion) {
