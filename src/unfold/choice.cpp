@@ -57,7 +57,7 @@ std::int32_t randomEnabled(Unfolder& u) {
   // k steps from the head, the last one wrapping round to the head.
   if (s.positions.active || n > kWalkedList) {
     if (!s.positions.active) startPositions(s);
-    return transAtPosition(s, k % n);
+    return transAtPosition(s, k == n ? 0 : k);  // k % n, without the division
   }
   std::int32_t t = s.enabledHead;
   for (int step = 0; step < k; ++step) {
