@@ -70,8 +70,8 @@ void renumberIfSparse(RunState& s) {
 std::int32_t transAtPosition(RunState& s, int k) {
   ListPositions& p = s.positions;
   renumberIfSparse(s);
-  // The list is taken from its head and grows at its tail, so the words at the front empty
-  // for good; the scan starts past them.
+  // Slots are given only at the end, so a word that has emptied stays empty; the scan starts
+  // past those at the front.
   std::size_t w = p.firstWord;
   while (p.counts[w] == 0) ++w;
   p.firstWord = static_cast<std::uint32_t>(w);
