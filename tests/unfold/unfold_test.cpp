@@ -182,6 +182,27 @@ TEST_F(Unfolding, DestinationTailThatNeverCompletesIsStopped) {
 
 // A free choice between two rings of different lengths: which branch each segment takes
 // depends on the draws, so an unfolding shows which stream a sampler drew from.
+// Putting the model back clears every occurrence count: by one sweep when the unfolding had
+// as many events as the net has transitions, through the events' transitions otherwise.
+class PuttingBack : public Unfolding {
+ protected:
+  void expectCountsClearedBesides(int idleTransitions) {
+    ring(3);
+    for (int i = 0; i < idleTransitions; ++i) in("idle", "x" + std::to_string(i));
+    target("t0", "t2", 0);
+    reset();  // the first putting back resets everything; the later ones what was touched
+    unfoldOnce();
+    ASSERT_EQ(graph().events.size(), 3u);
+    reset();
+    for (const Trans* t : net.transById) EXPECT_EQ(sampler().state.at(t).occurrences, 0) << t->name;
+    unfoldOnce();
+    EXPECT_EQ(firings(graph()), (std::vector<std::string>{"t0#0", "t1#0", "t2#0"}));
+  }
+};
+
+TEST_F(PuttingBack, AsManyEventsAsTransitions) { expectCountsClearedBesides(0); }
+TEST_F(PuttingBack, FewerEventsThanTransitions) { expectCountsClearedBesides(5); }
+
 class SharedModel : public NetTest {
  protected:
   void SetUp() override {
