@@ -24,7 +24,7 @@ void identifyTargetEventPair(Sampler& s, int& unpaired) {
   const std::int64_t sourceStart = s.startTSEindex;
   const std::int64_t destinationStart = sourceStart + target.separation;
 
-  const std::vector<Event>& events = s.graph.events;
+  const AppendArray<Event>& events = s.graph.events;
   for (EventId id = 0; id < static_cast<EventId>(events.size()); ++id) {
     const Event& e = events[id];
     if (e.trans == target.source)

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/append_array.h"
+
 namespace zelbo {
 
 struct Place;
@@ -42,10 +44,10 @@ struct Cond {
 };
 
 struct UnfoldNet {
-  std::vector<Event> events;        // firing order; list order is newest first
-  std::vector<Cond> conds;          // creation order; list order is newest first
+  AppendArray<Event> events;        // firing order; list order is newest first
+  AppendArray<Cond> conds;          // creation order; list order is newest first
   std::vector<CondId> initConds;    // one per initially marked place; list order newest first
-  std::vector<CondId> inCondRefs;   // the consumed conditions of every event, in list order
+  AppendArray<CondId> inCondRefs;   // the consumed conditions of every event, in list order
   std::vector<EventId> segmentStarts;  // the first event of each segment, in order
   EventId tailStart = kNone;        // the first event fired after the last segment, if any
   EventId timedEvents = 0;          // events [0, timedEvents) have their firing times
