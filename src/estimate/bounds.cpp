@@ -84,6 +84,13 @@ void clear_gNet(Unfolder& u) {
   if (!u.state.resetOnce) resetAllPlacesAndTransitions(u);
   else resetWhatTheUnfoldingTouched(u);
   RunState& s = u.state;
+  // The high-priority sublist first: a run stopped within a stage leaves some on it only.
+  for (std::int32_t t = s.highHead; t != kNoTrans;) {
+    const std::int32_t next = s.highLinks[t].next;
+    s.trans[t].enabled = 0;
+    s.highLinks[t] = ListLinks{};
+    t = next;
+  }
   for (std::int32_t t = s.enabledHead; t != kNoTrans;) {
     const std::int32_t next = s.enabledLinks[t].next;
     s.trans[t].enabled = 0;
@@ -94,6 +101,7 @@ void clear_gNet(Unfolder& u) {
   s.enabledHead = s.enabledTail = kNoTrans;
   s.highHead = s.highTail = kNoTrans;
   s.numEnabled = 0;
+  s.highApart = false;
   clearStageChoice(s);
 }
 

@@ -143,13 +143,14 @@ ZELBO_HOT const FiringIndex::Slot* firstMarkedSlot(const View& v, TransId t) {
 
 ZELBO_HOT void appendToList(View& v, TransId t) {
   RunState& s = v.s;
-  linkAtTail(v.links, s.enabledHead, s.enabledTail, t);
   if (!v.transIx[t].lowPriority) {
     linkAtTail(v.high, s.highHead, s.highTail, t);
+    if (s.highApart) return;
   } else {
     v.trans[t].appendOrder = ++s.appends;
     if (s.heapActive) rankForStageChoice(s, t);
   }
+  linkAtTail(v.links, s.enabledHead, s.enabledTail, t);
   ++s.numEnabled;
   if (s.positions.active) {
     positionAppended(s.positions, t);
@@ -159,12 +160,17 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
 
 ZELBO_HOT void removeFromList(View& v, TransId t) {
   RunState& s = v.s;
-  if (s.enabledHead == kNoTrans) fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
-  if (!onEnabledList(v, t)) fatal("\n\tError: Cannot find a transition on the enabled list.\n");
-  unlink(v.links, s.enabledHead, s.enabledTail, t);
-  if (onHighList(v, t)) unlink(v.high, s.highHead, s.highTail, t);
-  if (s.positions.active) positionRemoved(s.positions, t);
-  --s.numEnabled;
+  const bool onHigh = onHighList(v, t);
+  if (s.enabledHead == kNoTrans && !onHigh)
+    fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
+  if (onHigh) unlink(v.high, s.highHead, s.highTail, t);
+  if (onEnabledList(v, t)) {
+    unlink(v.links, s.enabledHead, s.enabledTail, t);
+    if (s.positions.active) positionRemoved(s.positions, t);
+    --s.numEnabled;
+  } else if (!onHigh) {
+    fatal("\n\tError: Cannot find a transition on the enabled list.\n");
+  }
 }
 
 ZELBO_HOT void enable(View& v, TransId t) {
@@ -421,6 +427,7 @@ void initRunState(Unfolder& u) {
   for (const Place* p : u.net.placeById) s.at(p).tokens = p->initTokens;
   s.enabledHead = s.enabledTail = s.highHead = s.highTail = kNoTrans;
   s.numEnabled = 0;
+  s.highApart = false;
   clearStageChoice(s);
   s.hugeScores = false;
   s.resetOnce = false;

@@ -64,7 +64,11 @@ struct RunState {
   std::int32_t enabledTail = kNoTrans;
   std::int32_t highHead = kNoTrans;  // first high-priority transition on the enabled list
   std::int32_t highTail = kNoTrans;
-  int numEnabled = 0;
+  int numEnabled = 0;         // on the enabled list proper: not counting the high-priority apart
+  // While a segment's stages fire, a high-priority transition is put on its sublist only. Each
+  // stage fires them until none is enabled, so the list proper is the same at every choice of
+  // an opening, and needs no link and unlink for most firings.
+  bool highApart = false;
   // Marking summary kept current by every token change, so that comparing the marking with
   // the initial one costs O(1): initially marked places without a token, and other places
   // holding one.

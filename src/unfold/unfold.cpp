@@ -102,6 +102,7 @@ void createSegment(Unfolder& u) {
     fprintf(settings.diagnostics, "\n\tStart of a segment\n");
   }
   u.graph.segmentStarts.push_back(static_cast<EventId>(u.graph.events.size()));
+  u.state.highApart = true;
   int stage = 0;
   int firings = 0;
   do {
@@ -127,6 +128,7 @@ void createSegment(Unfolder& u) {
     if (openingState.enabled && u.net.firing.trans[opening].lowPriority && u.state.heapActive)
       rankForStageChoice(u.state, opening);  // a new score
   } while (!returningToInitMarking(u));
+  u.state.highApart = false;
   if (settings.verbose > 1) {
     fprintf(settings.log, "\n\tReturned to the initial marking. A segment created.");
     fprintf(settings.diagnostics, "\n\tEnd of a segment\n");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "estimate/bounds.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"
 #include "spec/read.h"
@@ -123,6 +124,41 @@ TEST_F(Firing, DeletingAbsentTransitionsIsFatal) {
   EXPECT_EQ(thrown([&] { deleteFromEnabledList(run(), trans("u")); }),
             (Thrown{"\n\tError: Cannot find a transition on the enabled list.\n", 1}));
   EXPECT_EQ(enabledNames(), (std::vector<std::string>{"t"}));  // the list is left as it was
+}
+
+TEST_F(Firing, WithinAStageHighPriorityTransitionsAreOnTheirSublistOnly) {
+  // t opens (its input is initially marked); h and k, without one, are high priority.
+  in("s", "t");
+  out("t", "a");
+  in("a", "h");
+  out("h", "b");
+  in("b", "k");
+  in("c", "u");
+  mark("s");
+  mark("c");
+  updateEnabledList(run());
+  state().highApart = true;
+  fire("t");
+  EXPECT_EQ(enabledNames(), (std::vector<std::string>{"u"}));
+  EXPECT_EQ(state().numEnabled, 1);
+  EXPECT_EQ(state().highHead, trans("h")->id);
+  fire("h");
+  EXPECT_EQ(state().highHead, trans("k")->id);
+  EXPECT_EQ(stateOf("h").enabled, 0);
+  // One appended before the stage is on both lists, and leaves both.
+  state().highApart = false;
+  AppendTransToEnabledList(run(), trans("h"));
+  state().highApart = true;
+  deleteFromEnabledList(run(), trans("h"));
+  EXPECT_EQ(enabledNames(), (std::vector<std::string>{"u"}));
+  EXPECT_EQ(state().numEnabled, 1);
+  EXPECT_EQ(state().highHead, trans("k")->id);
+  EXPECT_EQ(state().highTail, trans("k")->id);
+  // A run stopped within the stage: putting the model back empties the sublist too.
+  clear_gNet(run());
+  EXPECT_EQ(stateOf("k").enabled, 0);
+  EXPECT_EQ(state().highHead, kNoTrans);
+  EXPECT_FALSE(state().highApart);
 }
 
 TEST_F(Firing, VerboseMarkingDumpListsMarkedAndEmptiedInitialPlacesOnTheDiagnostics) {
