@@ -9,10 +9,9 @@
 namespace zelbo {
 
 namespace {
-// Instance number of occurrence `index` counted from `first`, or -1 outside the group.
-std::int64_t instanceOf(int index, std::int64_t first, int count) {
-  const std::int64_t j = index - first;
-  return (j >= 0 && j < count) ? j : -1;
+// The event of occurrence `index` among a transition's events in firing order, or kNone.
+EventId occurrence(const std::vector<EventId>& events, std::int64_t index) {
+  return index >= 0 && index < static_cast<std::int64_t>(events.size()) ? events[index] : kNone;
 }
 }  // namespace
 
@@ -20,20 +19,15 @@ void identifyTargetEventPair(Sampler& s, int& unpaired) {
   unpaired = 0;
   const int n = s.numSource > 0 ? s.numSource : 0;
   s.targetEventPair.assign(n, EventPair{});
-  const TransPair& target = *s.net.target;
   const std::int64_t sourceStart = s.startTSEindex;
-  const std::int64_t destinationStart = sourceStart + target.separation;
-
-  const AppendArray<Event>& events = s.graph.events;
-  for (EventId id = 0; id < static_cast<EventId>(events.size()); ++id) {
-    const Event& e = events[id];
-    if (e.trans == target.source)
-      if (std::int64_t j = instanceOf(e.index, sourceStart, n); j >= 0) s.targetEventPair[j].source = id;
-    if (e.trans == target.destination)
-      if (std::int64_t j = instanceOf(e.index, destinationStart, n); j >= 0) s.targetEventPair[j].destination = id;
-  }
-  for (const EventPair& pair : s.targetEventPair)
+  const std::int64_t destinationStart = sourceStart + s.net.target->separation;
+  // A transition's events in firing order have the occurrence indices 0, 1, 2, ...
+  for (int j = 0; j < n; ++j) {
+    EventPair& pair = s.targetEventPair[j];
+    pair.source = occurrence(s.graph.sourceEvents, sourceStart + j);
+    pair.destination = occurrence(s.graph.destinationEvents, destinationStart + j);
     if (pair.source == kNone || pair.destination == kNone) unpaired = 1;
+  }
 }
 
 void PRYXIncreaseSegmentHistory(Sampler& s) {

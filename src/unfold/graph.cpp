@@ -27,6 +27,8 @@ void clearUnfoldedGraph(UnfoldNet& graph) {
   graph.initConds.clear();
   graph.inCondRefs.clear();
   graph.segmentStarts.clear();
+  graph.sourceEvents.clear();
+  graph.destinationEvents.clear();
   graph.tailStart = kNone;
   graph.timedEvents = 0;
 }

@@ -128,6 +128,8 @@ struct Unfolder {
   int numSource = 0;                  // TSE instances in this unfolding
   int segmentsWithoutSource = 0;      // consecutive segments of this unfolding without one
   int requiredHeadingTSE = 0;         // leading TSE instances each unfolding skips
+  std::int32_t sourceTrans = kNoTrans;       // the target's source transition, by number
+  std::int32_t destinationTrans = kNoTrans;  // and its destination
   FiringScratch firing;
 
   Unfolder(const Unfolder&) = delete;

@@ -13,6 +13,10 @@ namespace zelbo {
 Unfolder::Unfolder(const Net& model, const Settings& runSettings, long seed)
     : net(model), settings(runSettings), rng(seed), requiredHeadingTSE(runSettings.requiredHeadingTSE) {
   if (!firingPrepared(net)) throw std::logic_error("the model's firing information is not prepared");
+  if (net.target) {
+    sourceTrans = net.target->source->id;
+    destinationTrans = net.target->destination->id;
+  }
   initRunState(*this);
 }
 
@@ -30,7 +34,7 @@ void createInitialConditions(Unfolder& u) {
 }
 
 void countIfSource(Unfolder& u, std::int32_t t) {
-  if (u.net.transById[t] == u.net.target->source) u.currentSourceEventNumber = wrapAdd(u.currentSourceEventNumber, 1);
+  if (t == u.sourceTrans) u.currentSourceEventNumber = wrapAdd(u.currentSourceEventNumber, 1);
 }
 
 void checkSegmentLength(int firings) {
@@ -63,7 +67,7 @@ void fireDestinationTail(Unfolder& u, int k) {
     const std::int32_t t = lowPriorityToFire(u, 1);
     fire(u, t);
     ++firings;
-    if (u.net.transById[t] == destination) --remaining;
+    if (t == u.destinationTrans) --remaining;
   }
 }
 
@@ -77,8 +81,8 @@ void unfold(Unfolder& u) {
 
   const int k = u.net.target->separation;
   if (u.numSource <= 0 || k <= 0) return;
-  const Trans* destination = u.net.target->destination;
-  if (wrapAdd(numOccurrence(u.graph, destination), wrapNeg(u.startTSEindex)) != u.numSource)
+  const int destinations = static_cast<int>(u.graph.destinationEvents.size());
+  if (wrapAdd(destinations, wrapNeg(u.startTSEindex)) != u.numSource)
     fatal("\n\tError: The target TSE may not be well defined. Please check.\n\tInfo : PRYX Solver terminates.\n");
   fireDestinationTail(u, k);
 }
