@@ -135,14 +135,15 @@ void buildConeBytes(Sampler& s) {
   s.coneWidth = 1;
 }
 
-bool inCone(const Sampler& s, EventId id, int refIndex) {
-  if (byteCone(s.graph)) return (s.coneBytes[id] >> refIndex) & 1;
-  const std::size_t word = static_cast<std::size_t>(id) * s.coneWidth + (refIndex / 64 - s.coneChunk);
-  return (s.coneWords[word] >> (refIndex % 64)) & 1;
-}
-
-void raise(const Sampler& s, int& refCounter, EventId id, int refIndex) {
-  if (refCounter < refIndex && inCone(s, id, refIndex)) refCounter = refIndex;
+// Raises the counters of the pairs' events whose cone word at `word` has `bit`, for a cone of
+// `width` words an event.
+template <class Word>
+void raiseCounters(Sampler& s, const Word* cones, std::size_t width, std::size_t word, Word bit, int refIndex) {
+  for (EventPair& pair : s.targetEventPair) {
+    if (pair.sourceRefCounter < refIndex && (cones[pair.source * width + word] & bit)) pair.sourceRefCounter = refIndex;
+    if (pair.destinationRefCounter < refIndex && (cones[pair.destination * width + word] & bit))
+      pair.destinationRefCounter = refIndex;
+  }
 }
 
 bool coneBuilt(const Sampler& s, int refIndex) {
@@ -169,10 +170,12 @@ void PRYXUpdateRefCounterForFanoutCone(Sampler& s, EventId /*event*/, int refInd
     if (byteCone(s.graph)) buildConeBytes<false>(s);
     else buildConeWords<false>(s, refIndex / 64);
   }
-  for (EventPair& pair : s.targetEventPair) {
-    raise(s, pair.sourceRefCounter, pair.source, refIndex);
-    raise(s, pair.destinationRefCounter, pair.destination, refIndex);
+  if (byteCone(s.graph)) {
+    raiseCounters<std::uint8_t>(s, s.coneBytes.data(), 1, 0, static_cast<std::uint8_t>(1u << refIndex), refIndex);
+    return;
   }
+  raiseCounters<std::uint64_t>(s, s.coneWords.data(), s.coneWidth, refIndex / 64 - s.coneChunk,
+                               std::uint64_t{1} << (refIndex % 64), refIndex);
 }
 
 }  // namespace zelbo

@@ -77,30 +77,36 @@ const char* infiniteBound(const Sampler& s, bool sourceSide) {
   return minus ? "\n\tInfo : Estimated TSE bound reaches -Inf.\n" : "\n\tInfo : Estimated TSE bound reaches +Inf.\n";
 }
 
-// Takes the separations of the instances whose both events the reference `refIndex` reaches.
-void evaluateInstances(Sampler& s, int refIndex, bool firstReference) {
-  const UnfoldNet& graph = s.graph;
+// Takes the separations of the instances whose both events the reference `refIndex` reaches;
+// false when some instance has an event it does not reach.
+bool evaluateInstances(Sampler& s, int refIndex, bool firstReference) {
+  const Event* events = s.graph.events.data();
+  bool allReached = true;
   for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
     const EventPair& pair = s.targetEventPair[j];
-    const Event& source = graph.events[pair.source];
-    const Event& destination = graph.events[pair.destination];
-    const bool sourceReached = pair.sourceRefCounter == refIndex;
-    const bool destinationReached = pair.destinationRefCounter == refIndex;
-    if (sourceReached && destinationReached) {
-      const double separation = destination.firingTime - source.firingTime;
+    if (pair.sourceRefCounter == refIndex && pair.destinationRefCounter == refIndex) {
+      const double separation = events[pair.destination].firingTime - events[pair.source].firingTime;
       if (firstReference || separation > s.instanceValue[j]) s.instanceValue[j] = separation;
       s.instanceEvaluated[j] = 1;
-    } else if (sourceReached != destinationReached) {
-      fputs(infiniteBound(s, sourceReached), s.settings.diagnostics);
+    } else {
+      allReached = false;
     }
+  }
+  return allReached;
+}
+
+// The instances with only one event reached have an unbounded separation.
+void reportUnbounded(const Sampler& s, int refIndex) {
+  for (const EventPair& pair : s.targetEventPair) {
+    const bool sourceReached = pair.sourceRefCounter == refIndex;
+    if (sourceReached != (pair.destinationRefCounter == refIndex))
+      fputs(infiniteBound(s, sourceReached), s.settings.diagnostics);
   }
 }
 
-}  // namespace
-
-void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete) {
-  PRYXUpdateRefCounterForFanoutCone(s, refEvent, refIndex);
-  incomplete = 0;
+// Reports each target event the reference misses; 1 when there is one.
+int reportMisses(const Sampler& s, EventId refEvent, int refIndex) {
+  int incomplete = 0;
   const UnfoldNet& graph = s.graph;
   const Event& ref = graph.events[refEvent];
   FILE* out = s.settings.diagnostics;
@@ -116,6 +122,14 @@ void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete) {
       incomplete = 1;
     }
   }
+  return incomplete;
+}
+
+}  // namespace
+
+void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete) {
+  PRYXUpdateRefCounterForFanoutCone(s, refEvent, refIndex);
+  incomplete = reportMisses(s, refEvent, refIndex);
 }
 
 double upperBound2(Sampler& s, int& incomplete) {
@@ -134,8 +148,13 @@ double upperBound2(Sampler& s, int& incomplete) {
     const EventId ref = graph.conds[graph.initConds[slot]].consumer;
     if (ref == kNone) continue;
     graph.events[ref].firingTime = 0.0;
-    conScan(s, ref, refIndex, incomplete);
-    evaluateInstances(s, refIndex, firstReference);
+    // What conScan and then the evaluation do, in one pass over the instances while the
+    // reference reaches them all; their messages otherwise, in their order.
+    PRYXUpdateRefCounterForFanoutCone(s, ref, refIndex);
+    if (!evaluateInstances(s, refIndex, firstReference)) {
+      incomplete = reportMisses(s, ref, refIndex);
+      reportUnbounded(s, refIndex);
+    }
     firstReference = false;
     if (incomplete == 1) break;
   }
