@@ -84,7 +84,8 @@ void clear_gNet(Unfolder& u) {
   if (!u.state.resetOnce) resetAllPlacesAndTransitions(u);
   else resetWhatTheUnfoldingTouched(u);
   RunState& s = u.state;
-  // The high-priority sublist first: a run stopped within a stage leaves some on it only.
+  // The high-priority sublist, then the list proper: a run stopped within a stage leaves some
+  // transitions on the sublist only.
   for (std::int32_t t = s.highHead; t != kNoTrans;) {
     const std::int32_t next = s.highLinks[t].next;
     s.trans[t].enabled = 0;
@@ -95,7 +96,6 @@ void clear_gNet(Unfolder& u) {
     const std::int32_t next = s.enabledLinks[t].next;
     s.trans[t].enabled = 0;
     s.enabledLinks[t] = ListLinks{};
-    s.highLinks[t] = ListLinks{};
     t = next;
   }
   s.enabledHead = s.enabledTail = kNoTrans;

@@ -29,13 +29,12 @@ std::vector<PlaceDelay> placeDelays(const Net& net) {
     PlaceDelay& d = delays[p->id];
     d.type = p->delayType;
     d.spec = p->delaySpec;
-    if (d.spec && d.type == UNI) d.kind = PlaceDelay::kUniform;
-    if (d.spec && d.type == EXP) d.kind = PlaceDelay::kExponential;
-    if (d.spec) {
-      d.location = d.spec->location;
-      d.scale = d.spec->scale;
-      d.lambda = d.spec->lambda;
-    }
+    if (!d.spec) continue;
+    if (d.type == UNI) d.kind = PlaceDelay::kUniform;
+    if (d.type == EXP) d.kind = PlaceDelay::kExponential;
+    d.location = d.spec->location;
+    d.scale = d.spec->scale;
+    d.lambda = d.spec->lambda;
   }
   return delays;
 }

@@ -24,7 +24,7 @@ struct EventPair {
 // samplers' parameters are copied; the others are drawn from `spec`.
 struct PlaceDelay {
   enum Kind : int { kUniform, kExponential, kOther };
-  Kind kind = kOther;               // the inline samplers need their record; kOther: delaySample
+  Kind kind = kOther;               // an inline sampler, or kOther: delaySample with `spec`
   int type = 0;                     // Place::delayType
   const DelaySpec* spec = nullptr;
   double location = 0.0, scale = 0.0, lambda = 0.0;
