@@ -13,6 +13,12 @@ class Random48 {
   static constexpr std::uint64_t kMultiplier = 0x5DEECE66Dull;
   static constexpr std::uint64_t kIncrement = 0xB;
   static constexpr std::uint64_t kMask = (std::uint64_t{1} << 48) - 1;
+  // The multiplier is odd, so it has an inverse modulo 2^48 and a step can be undone.
+  static constexpr std::uint64_t kInverse = [] {
+    std::uint64_t inverse = kMultiplier;  // right in 3 bits; each Newton step doubles them
+    for (int i = 0; i < 5; ++i) inverse *= 2 - kMultiplier * inverse;
+    return inverse & kMask;
+  }();
 
   // As srand48: the high 32 bits of the state are the low 32 bits of the seed, the low 16
   // bits are 0x330E.
@@ -25,8 +31,17 @@ class Random48 {
   // The next value in [0, 1), exact as drand48's.
   double next() {
     state_ = (kMultiplier * state_ + kIncrement) & kMask;
-    return static_cast<double>(state_) * (1.0 / static_cast<double>(std::uint64_t{1} << 48));
+    return valueOf(state_);
   }
+
+  // The value of the draw that left the stream in `state`.
+  static double valueOf(std::uint64_t state) {
+    return static_cast<double>(state) * (1.0 / static_cast<double>(std::uint64_t{1} << 48));
+  }
+  // The state before the draw that left the stream in `state`.
+  static std::uint64_t previous(std::uint64_t state) { return (kInverse * (state - kIncrement)) & kMask; }
+  // Continues the stream from `state`, as state() gave it.
+  void setState(std::uint64_t state) { state_ = state & kMask; }
 
   // Advances the stream by `steps` draws in O(log steps): the step x -> a x + c composed with
   // itself by repeated squaring, modulo 2^48.

@@ -48,14 +48,18 @@ double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48
 
 // The samplers; each draws at most one value from `rng` and allocates nothing.
 // The two most common samplers are inline: one of them is drawn for most tokens.
-inline double uniformDelay(double location, double scale, Random48& rng) {
-  if (scale == 0.0) return location;
-  return location + scale * rng.next();
-}
-inline double expDelay(double location, double scale, double lambda, Random48& rng) {
-  double u = rng.next();
+// A uniform delay with scale 0 draws nothing.
+inline double uniformFromDraw(double location, double scale, double u) { return location + scale * u; }
+inline double expFromDraw(double location, double scale, double lambda, double u) {
   double standard = -std::log(u) / lambda;
   return standard * scale + location;
+}
+inline double uniformDelay(double location, double scale, Random48& rng) {
+  if (scale == 0.0) return location;
+  return uniformFromDraw(location, scale, rng.next());
+}
+inline double expDelay(double location, double scale, double lambda, Random48& rng) {
+  return expFromDraw(location, scale, lambda, rng.next());
 }
 inline double uniformDelay(const DelaySpec* spec, Random48& rng) {
   return uniformDelay(spec->location, spec->scale, rng);

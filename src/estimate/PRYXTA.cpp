@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <vector>
+
+#include "delay/delay.h"
 
 namespace zelbo {
 
@@ -146,6 +149,68 @@ void raiseCounters(Sampler& s, const Word* cones, std::size_t width, std::size_t
   }
 }
 
+// The delays, the firing times and the cones of `kWidth` words an event (none for 0), in one
+// pass over the conditions in creation order. A producer's conditions come after all of its
+// inputs, so its time and cone are final when its first output is reached: each condition
+// passes them on to its consumer, which in a 1-safe unfolding is the only event to list it.
+//
+// The delays must be those of a walk newest condition first, each taking the next draw. The
+// pass walks the stream backwards from `last`, the state after the final draw, instead.
+// Returns false at the first bad delay, for the newest-first walk to find and report.
+template <class Word, int kWidth>
+bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
+  UnfoldNet& graph = s.graph;
+  Cond* conds = graph.conds.data();
+  Event* events = graph.events.data();
+  const PlaceDelay* delays = s.delays.data();
+  const std::size_t count = graph.conds.size();
+  for (std::size_t e = 0; e < graph.events.size(); ++e) events[e].firingTime = 0.0;
+  std::uint64_t state = last;
+  for (std::size_t c = 0; c < count; ++c) {
+    Cond& cond = conds[c];
+    const PlaceDelay& d = delays[cond.place];
+    double delay;
+    if (d.kind == PlaceDelay::kUniform) {  // always in range
+      delay = uniformFromDraw(d.location, d.scale, Random48::valueOf(state));
+      state = Random48::previous(state);
+    } else {
+      if (d.kind == PlaceDelay::kExponential) {
+        delay = expFromDraw(d.location, d.scale, d.lambda, Random48::valueOf(state));
+        state = Random48::previous(state);
+      } else {
+        Random48 rng;
+        if (d.draws != 0) state = Random48::previous(state);
+        rng.setState(state);
+        int errorFlag = 0;
+        delay = delaySample(d.type, d.spec, errorFlag, rng, s.settings.diagnostics);
+        if (errorFlag != 0) return false;
+      }
+      if (!(delay >= 0.0 && delay <= std::numeric_limits<double>::max())) [[unlikely]]
+        return false;
+    }
+    cond.delay = delay;
+    const EventId producer = cond.producer, consumer = cond.consumer;
+    if (producer == kNone || consumer == kNone) continue;
+    // Without a branch: the delay may come from a logarithm still being computed, and a
+    // mispredicted branch on it would wait for it.
+    const double arrival = delay + events[producer].firingTime;
+    const double latest = events[consumer].firingTime;
+    events[consumer].firingTime = arrival > latest ? arrival : latest;
+    for (int j = 0; j < kWidth; ++j)
+      words[static_cast<std::size_t>(consumer) * kWidth + j] |= words[static_cast<std::size_t>(producer) * kWidth + j];
+  }
+  graph.timedEvents = static_cast<EventId>(graph.events.size());
+  return true;
+}
+
+// The number of draws the graph's delays take.
+std::uint64_t drawsOfConditions(const Sampler& s) {
+  if (s.everyConditionDraws) return s.graph.conds.size();
+  std::uint64_t draws = 0;
+  for (const Cond& cond : s.graph.conds) draws += s.delays[cond.place].draws;
+  return draws;
+}
+
 bool coneBuilt(const Sampler& s, int refIndex) {
   const int chunk = refIndex / 64;
   return s.coneChunk >= 0 && chunk >= s.coneChunk && chunk < s.coneChunk + s.coneWidth;
@@ -161,6 +226,45 @@ void PRYXComputeFiringTimesAndCones(Sampler& s) {
   if (graph.timedEvents != 0 || graph.initConds.empty()) PRYXComputeEventFiringTime(s);
   else if (byteCone(graph)) buildConeBytes<true>(s);
   else buildConeWords<true>(s, 0);
+}
+
+bool drawDelaysTimesAndCones(Sampler& s) {
+  if (!s.drawsKnown || s.graph.timedEvents != 0) return false;
+  Random48 end = s.rng;
+  end.jump(drawsOfConditions(s));
+  const std::uint64_t last = end.state();
+  resetReferenceCones(s);
+  UnfoldNet& graph = s.graph;
+  bool drawn = false;
+  int width = 0;
+  if (graph.initConds.empty()) {
+    drawn = passOverConditions<std::uint8_t, 0>(s, nullptr, last);
+  } else if (byteCone(graph)) {
+    seedConeChunks(graph, s.coneBytes, 0, 1);
+    drawn = passOverConditions<std::uint8_t, 1>(s, s.coneBytes.data(), last);
+    width = 1;
+  } else {
+    const int chunks = static_cast<int>((graph.initConds.size() + 63) / 64);
+    width = std::min(kChunksPerPass, chunks);
+    seedConeChunks(graph, s.coneWords, 0, width);
+    std::uint64_t* words = s.coneWords.data();
+    switch (width) {
+      case 1: drawn = passOverConditions<std::uint64_t, 1>(s, words, last); break;
+      case 2: drawn = passOverConditions<std::uint64_t, 2>(s, words, last); break;
+      case 3: drawn = passOverConditions<std::uint64_t, 3>(s, words, last); break;
+      default: drawn = passOverConditions<std::uint64_t, kChunksPerPass>(s, words, last); break;
+    }
+  }
+  if (!drawn) {
+    graph.timedEvents = 0;
+    return false;
+  }
+  s.rng = end;
+  if (width > 0) {
+    s.coneChunk = 0;
+    s.coneWidth = width;
+  }
+  return true;
 }
 
 // `event` is the reference event of `refIndex`. Only the target events' counters are read

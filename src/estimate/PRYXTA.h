@@ -18,5 +18,10 @@ void resetReferenceCones(Sampler& s);
 // Every firing time, as PRYXComputeEventFiringTime gives them, after forgetting the previous
 // reachability; the same pass builds the cones of the first 256 references.
 void PRYXComputeFiringTimesAndCones(Sampler& s);
+// What assignDelay and then PRYXComputeFiringTimesAndCones do, in one pass over the
+// conditions, for a graph without firing times. False, with the stream where it was, when a
+// delay is bad or the model's delays cannot be drawn that way: the two steps then draw them
+// and report what is wrong.
+bool drawDelaysTimesAndCones(Sampler& s);
 
 }  // namespace zelbo

@@ -6,6 +6,7 @@
 
 #include "base/clock.h"
 #include "base/wrap.h"
+#include "estimate/PRYXTA.h"
 #include "estimate/evaluate.h"
 #include "estimate/pairs.h"
 #include "estimate/time.h"
@@ -131,9 +132,13 @@ Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {
     if (inspect) inspect(s, outcome);
     return outcome;  // the run ends here: nothing to put back
   }
-  assignDelay(s);
   int incomplete = 0;
-  outcome.value = upperBound2(s, incomplete);
+  if (drawDelaysTimesAndCones(s)) {
+    outcome.value = boundOfTimedGraph(s, incomplete);
+  } else {
+    assignDelay(s);
+    outcome.value = upperBound2(s, incomplete);
+  }
   outcome.groupSize = s.numSource;
   if (incomplete == 1) outcome.kind = Outcome::Kind::discarded;
   else if (s.numSource > 0) outcome.kind = Outcome::Kind::accepted;

@@ -21,6 +21,12 @@ void checkDelay(const Sampler& s, const Cond& cond, int errorFlag) {
   if (errorFlag > 0) fatal("\n\tError: Place %s sampled in error.\n\tError: Please check its delay spec.\n", name);
 }
 
+// Every sample location + scale * U, U in [0, 1), is at least the location and at most
+// location + scale: rounding keeps order.
+bool uniformInRange(const DelaySpec& spec) {
+  return spec.location >= 0.0 && spec.scale > 0.0 && spec.location + spec.scale <= std::numeric_limits<double>::max();
+}
+
 }  // namespace
 
 std::vector<PlaceDelay> placeDelays(const Net& net) {
@@ -30,13 +36,26 @@ std::vector<PlaceDelay> placeDelays(const Net& net) {
     d.type = p->delayType;
     d.spec = p->delaySpec;
     if (!d.spec) continue;
-    if (d.type == UNI) d.kind = PlaceDelay::kUniform;
+    if (d.type == UNI && uniformInRange(*d.spec)) d.kind = PlaceDelay::kUniform;
     if (d.type == EXP) d.kind = PlaceDelay::kExponential;
     d.location = d.spec->location;
     d.scale = d.spec->scale;
     d.lambda = d.spec->lambda;
+    d.draws = d.type == FIX || (d.type == UNI && d.scale == 0.0) ? 0 : 1;
   }
   return delays;
+}
+
+bool drawCountsKnown(const std::vector<PlaceDelay>& delays) {
+  for (const PlaceDelay& d : delays)
+    if (!d.spec || d.type < UNI || d.type > FIX) return false;
+  return true;
+}
+
+bool everyPlaceDraws(const std::vector<PlaceDelay>& delays) {
+  for (const PlaceDelay& d : delays)
+    if (d.draws != 1) return false;
+  return true;
 }
 
 void assignDelay(Sampler& s) {
@@ -132,12 +151,16 @@ void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete) {
 }
 
 double upperBound2(Sampler& s, int& incomplete) {
+  PRYXComputeFiringTimesAndCones(s);
+  return boundOfTimedGraph(s, incomplete);
+}
+
+double boundOfTimedGraph(Sampler& s, int& incomplete) {
   incomplete = 0;
   UnfoldNet& graph = s.graph;
   s.instanceValue.assign(s.targetEventPair.size(), 0.0);
   s.instanceEvaluated.assign(s.targetEventPair.size(), 0);
   for (EventPair& pair : s.targetEventPair) pair.sourceRefCounter = pair.destinationRefCounter = -1;
-  PRYXComputeFiringTimesAndCones(s);
 
   // The references in list order; a condition whose token is never consumed gives none but
   // keeps its place in the numbering.

@@ -11,5 +11,7 @@ void assignDelay(Sampler& s);
 void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete);
 // The group sum of the unfolding; `incomplete` is 1 when a reference misses a target event.
 double upperBound2(Sampler& s, int& incomplete);
+// The same for a graph whose firing times and first cones are computed.
+double boundOfTimedGraph(Sampler& s, int& incomplete);
 
 }  // namespace zelbo

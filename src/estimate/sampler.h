@@ -24,18 +24,30 @@ struct EventPair {
 // samplers' parameters are copied; the others are drawn from `spec`.
 struct PlaceDelay {
   enum Kind : int { kUniform, kExponential, kOther };
-  Kind kind = kOther;               // an inline sampler, or kOther: delaySample with `spec`
+  // An inline sampler, or kOther: delaySample with `spec`. kUniform only for a uniform delay
+  // whose every sample is in range and takes a draw.
+  Kind kind = kOther;
   int type = 0;                     // Place::delayType
   const DelaySpec* spec = nullptr;
   double location = 0.0, scale = 0.0, lambda = 0.0;
+  int draws = 0;                    // values it takes from the stream: 0 or 1, whatever it draws
 };
 std::vector<PlaceDelay> placeDelays(const Net& net);
+// Whether every place has a delay of a known type, so that what a graph's delays draw is
+// known before they are drawn.
+bool drawCountsKnown(const std::vector<PlaceDelay>& delays);
+bool everyPlaceDraws(const std::vector<PlaceDelay>& delays);
 
 struct Sampler : Unfolder {
   Sampler(const Net& net, const Settings& settings, long seed)
-      : Unfolder(net, settings, seed), delays(placeDelays(net)) {}
+      : Unfolder(net, settings, seed),
+        delays(placeDelays(net)),
+        drawsKnown(drawCountsKnown(delays)),
+        everyConditionDraws(everyPlaceDraws(delays)) {}
 
   const std::vector<PlaceDelay> delays;    // by place number; the model does not change
+  const bool drawsKnown;                   // see drawCountsKnown
+  const bool everyConditionDraws;          // a graph's delays take one draw per condition
   std::vector<EventPair> targetEventPair;  // the paired events of the current unfolding
 
   // Scratch of the evaluation, reused from sample to sample.

@@ -159,6 +159,101 @@ TEST_F(BadInlineSample, InfiniteExponential) {
             (Thrown{"\n\tError: Place p1 sampled in error.\n\tError: Please check its delay spec.\n", 1}));
 }
 
+// The sampling run draws the delays, times and first cones in one pass over the conditions,
+// walking the stream backwards. It must give what the newest-first draws and the pass over the
+// events give: every delay, time and cone, and the stream's state after them.
+class OnePass : public Evaluation {
+ protected:
+  // Ring i runs a_i -> x_i -> b_i, and join g_j takes the b's of rings 3j .. 3j+2 back to
+  // their a's, so that joins wait for their latest input. The a's cycle through the kinds of
+  // delay: a uniform, an exponential, a fixed one, a geometric one (drawn by the general
+  // sampler) and a uniform of no width (no draw); with `allDraw`, uniforms only.
+  void build(int rings, bool allDraw) {
+    auto name = [](const char* prefix, int i) { return prefix + std::to_string(i); };
+    for (int i = 0; i < rings; ++i) {
+      in(name("a", i), name("x", i));
+      out(name("x", i), name("b", i));
+      in(name("b", i), name("g", i / 3));
+      out(name("g", i / 3), name("a", i));
+      mark(name("a", i));
+      auto spec = std::make_unique<DelaySpec>();
+      spec->type = allDraw || i % 5 == 0 || i % 5 == 4 ? UNI : i % 5 == 1 ? EXP : i % 5 == 2 ? FIX : GEO;
+      spec->location = 0.5 * (i % 3);
+      spec->scale = allDraw || i % 5 != 4 ? 1.0 + i % 4 : 0.0;
+      spec->lambda = 2.0;
+      spec->prob = 0.3;
+      attachDelaySpec(&net, place(name("a", i)), std::move(spec));
+      expDelay(name("b", i), 0.5);
+    }
+    target("g0", "g1", 0);
+    run(5);
+    startUnfolding();
+    for (int round = 0; round < 2; ++round) {
+      for (int j = 0; j <= (rings - 1) / 3; ++j) {
+        for (int i = 3 * j; i < std::min(rings, 3 * (j + 1)); ++i) fire(name("x", i));
+        fire(name("g", j));
+      }
+    }
+  }
+
+  void expectTheTwoStepsResults() {
+    Sampler& s = run();
+    const Random48 start = s.rng;
+    assignDelay(s);
+    PRYXComputeFiringTimesAndCones(s);
+    std::vector<double> delays, times;
+    for (const Cond& c : graph().conds) delays.push_back(c.delay);
+    for (const Event& e : graph().events) times.push_back(e.firingTime);
+    const auto bytes = s.coneBytes;
+    const auto words = s.coneWords;
+    const Random48 end = s.rng;
+    const int width = s.coneWidth;
+
+    s.rng = start;
+    graph().timedEvents = 0;
+    for (Cond& c : graph().conds) c.delay = -1.0;
+    for (Event& e : graph().events) e.firingTime = -1.0;
+    ASSERT_TRUE(drawDelaysTimesAndCones(s));
+    for (std::size_t c = 0; c < delays.size(); ++c) EXPECT_EQ(graph().conds[c].delay, delays[c]) << "condition " << c;
+    for (std::size_t e = 0; e < times.size(); ++e) EXPECT_EQ(time(static_cast<int>(e)), times[e]) << "event " << e;
+    EXPECT_EQ(s.coneBytes, bytes);
+    EXPECT_EQ(s.coneWords, words);
+    EXPECT_EQ(s.coneWidth, width);
+    EXPECT_EQ(s.coneChunk, 0);
+    EXPECT_EQ(s.rng.state(), end.state());
+  }
+};
+
+TEST_F(OnePass, GivesTheTwoStepsResultsWithByteCones) {
+  build(5, false);
+  expectTheTwoStepsResults();
+}
+
+TEST_F(OnePass, GivesTheTwoStepsResultsWithWordConesAndADrawForEveryCondition) {
+  build(150, true);
+  expectTheTwoStepsResults();
+  EXPECT_EQ(run().coneWidth, 3);
+}
+
+// A bad sample stops the pass with the stream where it was, so that the newest-first draws
+// find the newest bad one and report it.
+TEST_F(OnePass, LeavesTheStreamAloneAtABadSample) {
+  ring(2);
+  auto spec = std::make_unique<DelaySpec>();
+  spec->type = UNI;
+  spec->location = -5.0;
+  spec->scale = 1.0;
+  attachDelaySpec(&net, place("p1"), std::move(spec));
+  target("t0", "t0", 1);
+  Sampler& s = run(3);
+  startUnfolding();
+  for (const char* t : {"t0", "t1"}) fire(t);
+  const std::uint64_t start = s.rng.state();
+  EXPECT_FALSE(drawDelaysTimesAndCones(s));
+  EXPECT_EQ(s.rng.state(), start);
+  EXPECT_EQ(graph().timedEvents, 0);
+}
+
 TEST_F(Evaluation, TimesOfALongChainNeedNoDeepRecursion) {
   ring(2, 1.0);
   target("t0", "t1", 0);
