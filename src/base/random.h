@@ -43,21 +43,28 @@ class Random48 {
   // Continues the stream from `state`, as state() gave it.
   void setState(std::uint64_t state) { state_ = state & kMask; }
 
-  // Advances the stream by `steps` draws in O(log steps): the step x -> a x + c composed with
-  // itself by repeated squaring, modulo 2^48.
-  void jump(std::uint64_t steps) {
+  // A number of draws taken as one step x -> a x + c (mod 2^48).
+  struct Leap {
+    std::uint64_t a = 1, c = 0;
+  };
+  // The leap over `steps` draws, in O(log steps): the step composed with itself by repeated
+  // squaring.
+  static Leap leapOver(std::uint64_t steps) {
     std::uint64_t a = kMultiplier, c = kIncrement;  // the step raised to the current power of two
-    std::uint64_t accA = 1, accC = 0;               // the composed steps so far
+    Leap leap;                                      // the composed steps so far
     for (; steps; steps >>= 1) {
       if (steps & 1) {
-        accA = (accA * a) & kMask;
-        accC = (accC * a + c) & kMask;
+        leap.a = (leap.a * a) & kMask;
+        leap.c = (leap.c * a + c) & kMask;
       }
       c = ((a + 1) * c) & kMask;
       a = (a * a) & kMask;
     }
-    state_ = (accA * state_ + accC) & kMask;
+    return leap;
   }
+  void take(const Leap& leap) { state_ = (leap.a * state_ + leap.c) & kMask; }
+  // Advances the stream by `steps` draws.
+  void jump(std::uint64_t steps) { take(leapOver(steps)); }
 
   std::uint64_t state() const { return state_; }
 

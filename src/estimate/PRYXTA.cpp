@@ -166,6 +166,9 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
   const std::size_t count = graph.conds.size();
   for (std::size_t e = 0; e < graph.events.size(); ++e) events[e].firingTime = 0.0;
   std::uint64_t state = last;
+  EventId lastConsumer = kNone;
+  double lastTime = 0.0;
+  Word lastCone[kWidth > 0 ? kWidth : 1] = {};
   for (std::size_t c = 0; c < count; ++c) {
     Cond& cond = conds[c];
     const PlaceDelay& d = delays[cond.place];
@@ -191,13 +194,29 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
     cond.delay = delay;
     const EventId producer = cond.producer, consumer = cond.consumer;
     if (producer == kNone || consumer == kNone) continue;
-    // Without a branch: the delay may come from a logarithm still being computed, and a
-    // mispredicted branch on it would wait for it.
-    const double arrival = delay + events[producer].firingTime;
+    // The producer's time and cone, final now, from registers when it was the last consumer
+    // (a sequence, a ring): read back from memory, the value just stored would add the
+    // store's forwarding to a chain that runs through every condition.
+    Word cone[kWidth > 0 ? kWidth : 1];
+    double producerTime;
+    if (producer == lastConsumer) {
+      producerTime = lastTime;
+      for (int j = 0; j < kWidth; ++j) cone[j] = lastCone[j];
+    } else {
+      producerTime = events[producer].firingTime;
+      for (int j = 0; j < kWidth; ++j) cone[j] = words[static_cast<std::size_t>(producer) * kWidth + j];
+    }
+    // The latest arrival without a branch: the delay may come from a logarithm still being
+    // computed, and a mispredicted branch on it would wait for it.
+    const double arrival = delay + producerTime;
     const double latest = events[consumer].firingTime;
-    events[consumer].firingTime = arrival > latest ? arrival : latest;
-    for (int j = 0; j < kWidth; ++j)
-      words[static_cast<std::size_t>(consumer) * kWidth + j] |= words[static_cast<std::size_t>(producer) * kWidth + j];
+    lastTime = arrival > latest ? arrival : latest;
+    events[consumer].firingTime = lastTime;
+    for (int j = 0; j < kWidth; ++j) {
+      lastCone[j] = words[static_cast<std::size_t>(consumer) * kWidth + j] | cone[j];
+      words[static_cast<std::size_t>(consumer) * kWidth + j] = lastCone[j];
+    }
+    lastConsumer = consumer;
   }
   graph.timedEvents = static_cast<EventId>(graph.events.size());
   return true;
@@ -230,8 +249,14 @@ void PRYXComputeFiringTimesAndCones(Sampler& s) {
 
 bool drawDelaysTimesAndCones(Sampler& s) {
   if (!s.drawsKnown || s.graph.timedEvents != 0) return false;
+  // Unfoldings of a net often repeat their length: the last leap is kept.
+  const std::uint64_t draws = drawsOfConditions(s);
+  if (draws != s.leapDraws) {
+    s.leapDraws = draws;
+    s.leap = Random48::leapOver(draws);
+  }
   Random48 end = s.rng;
-  end.jump(drawsOfConditions(s));
+  end.take(s.leap);
   const std::uint64_t last = end.state();
   resetReferenceCones(s);
   UnfoldNet& graph = s.graph;
@@ -264,6 +289,19 @@ bool drawDelaysTimesAndCones(Sampler& s) {
     s.coneChunk = 0;
     s.coneWidth = width;
   }
+  return true;
+}
+
+bool everyReferenceReachesEveryInstance(const Sampler& s) {
+  const UnfoldNet& graph = s.graph;
+  if (s.coneChunk != 0 || !byteCone(graph)) return false;
+  std::uint8_t present = 0;
+  for (std::size_t slot = 0; slot < graph.initConds.size(); ++slot)
+    if (graph.conds[graph.initConds[slot]].consumer != kNone)
+      present |= static_cast<std::uint8_t>(1u << referenceIndex(graph, slot));
+  const std::uint8_t* cones = s.coneBytes.data();
+  for (const EventPair& pair : s.targetEventPair)
+    if ((cones[pair.source] & cones[pair.destination] & present) != present) return false;
   return true;
 }
 

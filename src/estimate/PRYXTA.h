@@ -23,5 +23,9 @@ void PRYXComputeFiringTimesAndCones(Sampler& s);
 // delay is bad or the model's delays cannot be drawn that way: the two steps then draw them
 // and report what is wrong.
 bool drawDelaysTimesAndCones(Sampler& s);
+// Whether the cones built by either of the two say that every reference of a consumed token
+// reaches both events of every paired instance; false when they cannot say (more than 8
+// references, or no cones built).
+bool everyReferenceReachesEveryInstance(const Sampler& s);
 
 }  // namespace zelbo

@@ -143,6 +143,16 @@ int reportMisses(const Sampler& s, EventId refEvent, int refIndex) {
   return incomplete;
 }
 
+double sumOfInstances(const Sampler& s) {
+  double groupSum = 0.0;
+  for (std::size_t j = 0; j < s.instanceValue.size(); ++j) {
+    if (!s.instanceEvaluated[j])
+      fprintf(s.settings.diagnostics, "\n\tError: One TSE instance could not be correctly computed.");
+    groupSum += s.instanceValue[j];
+  }
+  return groupSum;
+}
+
 }  // namespace
 
 void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete) {
@@ -155,11 +165,46 @@ double upperBound2(Sampler& s, int& incomplete) {
   return boundOfTimedGraph(s, incomplete);
 }
 
+namespace {
+
+// What the references' loop below does when each of them reaches every instance: each
+// reference event's time becomes 0 and every separation is taken again, the counters end at
+// the last reference, and nothing is reported.
+void evaluateReachedByAll(Sampler& s) {
+  UnfoldNet& graph = s.graph;
+  Event* events = graph.events.data();
+  bool firstReference = true;
+  int lastReference = -1;
+  for (std::size_t slot = graph.initConds.size(); slot-- > 0;) {
+    const EventId ref = graph.conds[graph.initConds[slot]].consumer;
+    if (ref == kNone) continue;
+    events[ref].firingTime = 0.0;
+    for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
+      const EventPair& pair = s.targetEventPair[j];
+      const double separation = events[pair.destination].firingTime - events[pair.source].firingTime;
+      if (firstReference || separation > s.instanceValue[j]) s.instanceValue[j] = separation;
+    }
+    firstReference = false;
+    lastReference = referenceIndex(graph, slot);
+  }
+  for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
+    EventPair& pair = s.targetEventPair[j];
+    pair.sourceRefCounter = pair.destinationRefCounter = lastReference;
+    s.instanceEvaluated[j] = lastReference >= 0;
+  }
+}
+
+}  // namespace
+
 double boundOfTimedGraph(Sampler& s, int& incomplete) {
   incomplete = 0;
   UnfoldNet& graph = s.graph;
   s.instanceValue.assign(s.targetEventPair.size(), 0.0);
   s.instanceEvaluated.assign(s.targetEventPair.size(), 0);
+  if (everyReferenceReachesEveryInstance(s)) {
+    evaluateReachedByAll(s);
+    return sumOfInstances(s);
+  }
   for (EventPair& pair : s.targetEventPair) pair.sourceRefCounter = pair.destinationRefCounter = -1;
 
   // The references in list order; a condition whose token is never consumed gives none but
@@ -180,14 +225,7 @@ double boundOfTimedGraph(Sampler& s, int& incomplete) {
     firstReference = false;
     if (incomplete == 1) break;
   }
-
-  double groupSum = 0.0;
-  for (std::size_t j = 0; j < s.instanceValue.size(); ++j) {
-    if (!s.instanceEvaluated[j])
-      fprintf(s.settings.diagnostics, "\n\tError: One TSE instance could not be correctly computed.");
-    groupSum += s.instanceValue[j];
-  }
-  return groupSum;
+  return sumOfInstances(s);
 }
 
 }  // namespace zelbo

@@ -55,6 +55,8 @@ struct Sampler : Unfolder {
   std::vector<std::uint8_t> coneBytes;     // the same for 8 references, when there are no more
   int coneChunk = -1;                      // the first 64 references the cones hold, or -1
   int coneWidth = 0;                       // how many 64s they hold
+  std::uint64_t leapDraws = 0;             // the draws of the last graph's delays
+  Random48::Leap leap;                     // and the leap over them
   std::vector<double> instanceValue;
   std::vector<char> instanceEvaluated;
 };
