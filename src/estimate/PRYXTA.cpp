@@ -176,6 +176,8 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
     if (d.kind == PlaceDelay::kUniform) {  // always in range
       delay = uniformFromDraw(d.location, d.scale, Random48::valueOf(state));
       state = Random48::previous(state);
+    } else if (d.kind == PlaceDelay::kFixed) {  // in range, no draw
+      delay = d.location;
     } else {
       if (d.kind == PlaceDelay::kExponential) {
         delay = expFromDraw(d.location, d.scale, d.lambda, Random48::valueOf(state));
@@ -225,8 +227,9 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
 // The number of draws the graph's delays take.
 std::uint64_t drawsOfConditions(const Sampler& s) {
   if (s.everyConditionDraws) return s.graph.conds.size();
+  const std::uint8_t* drawsByPlace = s.drawsByPlace.data();
   std::uint64_t draws = 0;
-  for (const Cond& cond : s.graph.conds) draws += s.delays[cond.place].draws;
+  for (const Cond& cond : s.graph.conds) draws += drawsByPlace[cond.place];
   return draws;
 }
 

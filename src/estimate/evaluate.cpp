@@ -42,6 +42,8 @@ std::vector<PlaceDelay> placeDelays(const Net& net) {
     d.scale = d.spec->scale;
     d.lambda = d.spec->lambda;
     d.draws = d.type == FIX || (d.type == UNI && d.scale == 0.0) ? 0 : 1;
+    const bool fixedInRange = d.type == FIX && d.location >= 0.0 && d.location <= std::numeric_limits<double>::max();
+    if (fixedInRange) d.kind = PlaceDelay::kFixed;
   }
   return delays;
 }
@@ -65,7 +67,7 @@ void assignDelay(Sampler& s) {
   const PlaceDelay* delays = s.delays.data();
   for (auto cond = s.graph.conds.rbegin(); cond != s.graph.conds.rend(); ++cond) {
     const PlaceDelay& d = delays[cond->place];
-    if (d.kind == PlaceDelay::kOther) {
+    if (d.kind == PlaceDelay::kOther || d.kind == PlaceDelay::kFixed) {
       int errorFlag = 0;
       cond->delay = delaySample(d.type, d.spec, errorFlag, s.rng, s.settings.diagnostics);
       checkDelay(s, *cond, errorFlag);

@@ -23,9 +23,10 @@ struct EventPair {
 // from a small flat array instead of each place's record and delay record. The inline
 // samplers' parameters are copied; the others are drawn from `spec`.
 struct PlaceDelay {
-  enum Kind : int { kUniform, kExponential, kOther };
+  enum Kind : int { kUniform, kExponential, kFixed, kOther };
   // An inline sampler, or kOther: delaySample with `spec`. kUniform only for a uniform delay
-  // whose every sample is in range and takes a draw.
+  // whose every sample is in range and takes a draw; kFixed only for a fixed delay in range
+  // (the newest-first draws take it as kOther, the one pass inline).
   Kind kind = kOther;
   int type = 0;                     // Place::delayType
   const DelaySpec* spec = nullptr;
@@ -43,11 +44,14 @@ struct Sampler : Unfolder {
       : Unfolder(net, settings, seed),
         delays(placeDelays(net)),
         drawsKnown(drawCountsKnown(delays)),
-        everyConditionDraws(everyPlaceDraws(delays)) {}
+        everyConditionDraws(everyPlaceDraws(delays)) {
+    for (const PlaceDelay& d : delays) drawsByPlace.push_back(static_cast<std::uint8_t>(d.draws));
+  }
 
   const std::vector<PlaceDelay> delays;    // by place number; the model does not change
   const bool drawsKnown;                   // see drawCountsKnown
   const bool everyConditionDraws;          // a graph's delays take one draw per condition
+  std::vector<std::uint8_t> drawsByPlace;  // PlaceDelay::draws, packed for counting them
   std::vector<EventPair> targetEventPair;  // the paired events of the current unfolding
 
   // Scratch of the evaluation, reused from sample to sample.
