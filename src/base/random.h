@@ -62,6 +62,7 @@ class Random48 {
     }
     return leap;
   }
+  // Advances the stream over the leap's draws.
   void take(const Leap& leap) { state_ = (leap.a * state_ + leap.c) & kMask; }
   // Advances the stream by `steps` draws.
   void jump(std::uint64_t steps) { take(leapOver(steps)); }

@@ -283,10 +283,7 @@ bool drawDelaysTimesAndCones(Sampler& s) {
       default: drawn = passOverConditions<std::uint64_t, kChunksPerPass>(s, words, last); break;
     }
   }
-  if (!drawn) {
-    graph.timedEvents = 0;
-    return false;
-  }
+  if (!drawn) return false;
   s.rng = end;
   if (width > 0) {
     s.coneChunk = 0;

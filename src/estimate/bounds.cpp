@@ -133,6 +133,7 @@ Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {
     return outcome;  // the run ends here: nothing to put back
   }
   int incomplete = 0;
+  // One pass when it can; otherwise the two steps, which also report a bad sample.
   if (drawDelaysTimesAndCones(s)) {
     outcome.value = boundOfTimedGraph(s, incomplete);
   } else {

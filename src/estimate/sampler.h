@@ -31,11 +31,11 @@ struct PlaceDelay {
   int type = 0;                     // Place::delayType
   const DelaySpec* spec = nullptr;
   double location = 0.0, scale = 0.0, lambda = 0.0;
-  int draws = 0;                    // values it takes from the stream: 0 or 1, whatever it draws
+  int draws = 0;                    // values a condition's delay takes from the stream: 0 or 1
 };
 std::vector<PlaceDelay> placeDelays(const Net& net);
 // Whether every place has a delay of a known type, so that what a graph's delays draw is
-// known before they are drawn.
+// known before they are drawn; and whether every place's delay takes one draw.
 bool drawCountsKnown(const std::vector<PlaceDelay>& delays);
 bool everyPlaceDraws(const std::vector<PlaceDelay>& delays);
 
