@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -48,6 +49,9 @@ double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48
 
 // The samplers; each draws at most one value from `rng` and allocates nothing.
 // The two most common samplers are inline: one of them is drawn for most tokens.
+// A sample the estimation takes: not negative, finite, a number.
+inline bool delayInRange(double sample) { return sample >= 0.0 && sample <= std::numeric_limits<double>::max(); }
+
 // A uniform delay with scale 0 draws nothing.
 inline double uniformFromDraw(double location, double scale, double u) { return location + scale * u; }
 inline double expFromDraw(double location, double scale, double lambda, double u) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include "delay/delay.h"
@@ -190,8 +189,7 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
         delay = delaySample(d.type, d.spec, errorFlag, rng, s.settings.diagnostics);
         if (errorFlag != 0) return false;
       }
-      if (!(delay >= 0.0 && delay <= std::numeric_limits<double>::max())) [[unlikely]]
-        return false;
+      if (!delayInRange(delay)) [[unlikely]] return false;
     }
     cond.delay = delay;
     const EventId producer = cond.producer, consumer = cond.consumer;

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <limits>
 #include <vector>
 
 #include "delay/delay.h"
@@ -24,7 +23,7 @@ void checkDelay(const Sampler& s, const Cond& cond, int errorFlag) {
 // Every sample location + scale * U, U in [0, 1), is at least the location and at most
 // location + scale: rounding keeps order.
 bool uniformInRange(const DelaySpec& spec) {
-  return spec.location >= 0.0 && spec.scale > 0.0 && spec.location + spec.scale <= std::numeric_limits<double>::max();
+  return delayInRange(spec.location) && spec.scale > 0.0 && delayInRange(spec.location + spec.scale);
 }
 
 }  // namespace
@@ -42,8 +41,7 @@ std::vector<PlaceDelay> placeDelays(const Net& net) {
     d.scale = d.spec->scale;
     d.lambda = d.spec->lambda;
     d.draws = d.type == FIX || (d.type == UNI && d.scale == 0.0) ? 0 : 1;
-    const bool fixedInRange = d.type == FIX && d.location >= 0.0 && d.location <= std::numeric_limits<double>::max();
-    if (fixedInRange) d.kind = PlaceDelay::kFixed;
+    if (d.type == FIX && delayInRange(d.location)) d.kind = PlaceDelay::kFixed;
   }
   return delays;
 }
@@ -76,7 +74,7 @@ void assignDelay(Sampler& s) {
     const double sample = d.kind == PlaceDelay::kUniform ? uniformDelay(d.location, d.scale, s.rng)
                                                          : expDelay(d.location, d.scale, d.lambda, s.rng);
     cond->delay = sample;
-    if (!(sample >= 0.0 && sample <= std::numeric_limits<double>::max())) [[unlikely]]
+    if (!delayInRange(sample)) [[unlikely]]
       checkDelay(s, *cond, std::isfinite(sample) ? 0 : 1);
   }
 }
