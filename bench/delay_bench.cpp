@@ -39,7 +39,7 @@ Case betaCase() {
   auto spec = makeSpec(BET, 0.0, 4.0);
   spec->alpha = 2.0;
   spec->beta = 3.0;
-  spec->quantiles = generateBeta(spec->alpha, spec->beta);
+  spec->quantiles = betaQuantiles(spec->alpha, spec->beta);
   return {"BET", std::move(spec)};
 }
 
@@ -47,7 +47,7 @@ Case binCase() {
   auto spec = makeSpec(BIN, 0.0, 1.0);
   spec->count = 20;
   spec->prob = 0.3;
-  spec->quantiles = generateBin(spec->count, spec->prob);
+  spec->quantiles = binomialQuantiles(spec->count, spec->prob);
   return {"BIN", std::move(spec)};
 }
 

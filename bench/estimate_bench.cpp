@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "benchnets.h"
-#include "estimate/bounds.h"
+#include "estimate/estimation.h"
 #include "estimate/sampler.h"
 #include "unfold/graph.h"
 #include "unfold/unfold.h"
@@ -36,8 +36,8 @@ double eventsPerUnfolding(Sampler& s) {
   for (int i = 0; i < rounds; ++i) {
     unfold(s);
     events += static_cast<double>(s.graph.events.size());
-    clear_gNet(s);
-    clearUnfoldedGraph(s.graph);
+    resetRunState(s);
+    clearGraph(s.graph);
   }
   return events / rounds;
 }
@@ -55,7 +55,7 @@ void runCase(const Case& c) {
   const double events = eventsPerUnfolding(sampler);
   Result result;
   const auto start = std::chrono::steady_clock::now();
-  bounds(sampler, 0.0, {}, result);
+  estimateOnOneSampler(sampler, 0.0, {}, result);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   const double unfoldings = result.segments;  // discarded unfoldings cost time too
   printf("%-28s %8.0f samples/s %8.1f ns/event %10.0f events/unfolding", c.name, result.samples / elapsed.count(),

@@ -12,8 +12,8 @@
 
 #include "convert/build.h"
 #include "import/pnml.h"
-#include "spec/net.h"
-#include "spec/read.h"
+#include "net/net.h"
+#include "net/build.h"
 #include "zelbo/formats.h"
 #include "zelbo/zelbo.h"
 

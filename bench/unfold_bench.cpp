@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "benchnets.h"
-#include "estimate/bounds.h"
+#include "estimate/estimation.h"
 #include "unfold/graph.h"
 #include "unfold/state.h"
 #include "unfold/unfold.h"
@@ -28,8 +28,8 @@ double nsPerFiring(Build build, int size, long firings) {
   while (fired < firings) {
     zelbo::unfold(u);
     fired += static_cast<long>(u.graph.events.size());
-    zelbo::clear_gNet(u);
-    zelbo::clearUnfoldedGraph(u.graph);
+    zelbo::resetRunState(u);
+    zelbo::clearGraph(u.graph);
   }
   std::chrono::duration<double, std::nano> elapsed = std::chrono::steady_clock::now() - start;
   return elapsed.count() / fired;

@@ -395,7 +395,7 @@ struct Outcome {
 
 // Runs the tool in `dir` with a limit of `timeoutSeconds` of processor time, which the kernel
 // enforces: SIGXCPU at the limit, SIGKILL a second later.
-Outcome runZelbo(const std::vector<std::string>& argv, const fs::path& dir, int timeoutSeconds) {
+Outcome runCommandLine(const std::vector<std::string>& argv, const fs::path& dir, int timeoutSeconds) {
   Outcome outcome;
   const pid_t pid = fork();
   if (pid == 0) {
@@ -512,7 +512,7 @@ int main(int argc, char** argv) {
     fs::remove_all(work / "run");
     fs::create_directories(work / "run");
     std::ofstream(work / "run" / "net.stpn") << model;
-    const Outcome o = runZelbo(args, work / "run", static_cast<int>(timeout));
+    const Outcome o = runCommandLine(args, work / "run", static_cast<int>(timeout));
     processorTime += o.seconds;
     const std::string err = readFile(work / "run" / "stderr");
     const bool logged = fs::exists(work / "run" / "run.log");

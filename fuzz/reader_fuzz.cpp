@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "spec/check.h"
-#include "spec/net.h"
-#include "spec/parse.h"
+#include "net/check.h"
+#include "net/net.h"
+#include "language/reader.h"
 #include "zelbo/error.h"
 #include "zelbo/settings.h"
 
@@ -35,11 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.verbose = 2;
   zelbo::Net net;
   try {
-    zelbo::ParseSpecText(net, std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.stpn",
+    zelbo::parseModelText(net, std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.stpn",
                          settings.diagnostics);
   } catch (const zelbo::Error&) {
     return 0;
   }
-  zelbo::checkSpec(net, settings);
+  zelbo::checkModel(net, settings);
   return 0;
 }

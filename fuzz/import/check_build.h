@@ -11,7 +11,7 @@
 
 #include "check_net.h"
 #include "import/detect.h"
-#include "spec/write.h"
+#include "language/writer.h"
 #include "zelbo/formats.h"
 #include "zelbo/zelbo.h"
 

@@ -7,9 +7,9 @@
 #include "base/wrap.h"
 #include "convert/build.h"
 #include "delay/delay.h"
-#include "spec/net.h"
-#include "spec/read.h"
-#include "spec/statements.h"
+#include "net/net.h"
+#include "net/build.h"
+#include "language/statements.h"
 
 namespace zelbo {
 
@@ -25,8 +25,8 @@ std::shared_ptr<Net> copyNet(const Net& from) {
   auto net = std::make_shared<Net>();
   Net& to = *net;
   to.name = from.name;
-  for (const Place* p : from.placeById) MustGetPlace(&to, p->name.c_str());
-  for (const Trans* t : from.transById) MustGetTrans(&to, t->name.c_str());
+  for (const Place* p : from.placeById) findOrAddPlace(&to, p->name.c_str());
+  for (const Trans* t : from.transById) findOrAddTransition(&to, t->name.c_str());
   if (to.numPlaces != from.numPlaces || to.numTrans != from.numTrans)
     fail("The model " + std::string(modelName(from)) + " has names that cannot be copied.");
   auto place = [&](const Place* p) { return to.placeById[p->id]; };
@@ -70,8 +70,8 @@ std::shared_ptr<Net> copyNet(const Net& from) {
     u->preset.assign(places(t->preset));
     u->poset.assign(places(t->poset));
   }
-  if (const TransPair* target = from.target) {
-    addTargetPair(&to, TransPair{target->source ? trans(target->source) : nullptr,
+  if (const TargetPair* target = from.target) {
+    addTargetPair(&to, TargetPair{target->source ? trans(target->source) : nullptr,
                                  target->destination ? trans(target->destination) : nullptr, target->separation,
                                  target->lowerBound});
   }
@@ -122,7 +122,7 @@ void setBranches(Net& net, const BranchChange& change) {
 // ".tse (source destination separation)", with ".lb" for a lower bound, which the model holds
 // mirrored as the reader does.
 void setTarget(Net& net, const Target& target) {
-  TransPair pair{transitionNamed(net, target.source), transitionNamed(net, target.destination), target.separation, 0};
+  TargetPair pair{transitionNamed(net, target.source), transitionNamed(net, target.destination), target.separation, 0};
   if (target.lowerBound) {
     pair.lowerBound = 1;
     pair.separation = wrapNeg(pair.separation);

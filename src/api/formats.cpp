@@ -13,10 +13,10 @@
 #include "import/detect.h"
 #include "import/pnml.h"
 #include "import/stg.h"
-#include "spec/net.h"
-#include "spec/parse.h"
-#include "spec/read.h"
-#include "spec/write.h"
+#include "net/net.h"
+#include "language/reader.h"
+#include "net/build.h"
+#include "language/writer.h"
 
 namespace zelbo {
 
@@ -103,7 +103,7 @@ void addOptions(Net& net, const ReadOptions& options, const std::string& firstTr
   const bool imported = !firstTransition.empty();
   if (!options.annotations.empty()) {
     Net annotations;
-    ParseSpecFile(annotations, options.annotations.c_str(), diagnostics);
+    parseModelFile(annotations, options.annotations.c_str(), diagnostics);
     annotate(net, annotations, options.annotations);
   }
   if (!options.defaultDelay.empty()) fillDelays(net, *parseDelay(options.defaultDelay, "-delay"));
@@ -124,7 +124,7 @@ Model readModel(const std::string& path, const ReadOptions& options, FILE* diagn
       if (!text) importFailed(text.error());
       firstTransition = importInto(*net, *format, text.value(), path);
     } else {
-      ParseSpecFile(*net, path.c_str(), diagnostics);
+      parseModelFile(*net, path.c_str(), diagnostics);
     }
     addOptions(*net, options, firstTransition, diagnostics);
     return Model(std::move(net));
@@ -137,7 +137,7 @@ Model readModelText(std::string_view text, const std::string& name, const ReadOp
     const import::Format format = import::detectFormat(text, name);
     std::string firstTransition;
     if (format != import::Format::Stpn) firstTransition = importInto(*net, format, text, name);
-    else ParseSpecText(*net, text, name.c_str(), diagnostics);
+    else parseModelText(*net, text, name.c_str(), diagnostics);
     addOptions(*net, options, firstTransition, diagnostics);
     return Model(std::move(net));
   });

@@ -8,14 +8,14 @@
 #include <thread>
 
 #include "base/wrap.h"
-#include "estimate/bounds.h"
+#include "estimate/estimation.h"
 #include "estimate/parallel.h"
 #include "estimate/sampler.h"
-#include "estimate/time.h"
-#include "spec/check.h"
-#include "spec/net.h"
-#include "spec/parse.h"
-#include "spec/read.h"
+#include "estimate/statistics.h"
+#include "net/check.h"
+#include "net/net.h"
+#include "language/reader.h"
+#include "net/build.h"
 
 namespace zelbo {
 
@@ -54,7 +54,7 @@ int Model::transitions() const { return net_->numTrans; }
 bool Model::hasTarget() const { return net_->target && net_->target->source && net_->target->destination; }
 
 Target Model::target() const {
-  const TransPair& stored = *net_->target;
+  const TargetPair& stored = *net_->target;
   // A lower bound is held mirrored; the target as asked swaps it back.
   if (stored.lowerBound)
     return {stored.destination->name, stored.source->name, wrapNeg(stored.separation), true};
@@ -63,7 +63,7 @@ Target Model::target() const {
 
 void check(const Model& model, const Settings& settings) {
   std::string reason;
-  if (checkSpec(model.net(), settings, &reason) != 0)
+  if (checkModel(model.net(), settings, &reason) != 0)
     throw Error("\n\tError: Incorrect or incomplete spec.\n\tInfo : PRYX Solver terminates.\n\n", 1,
                 Error::Kind::model, reason);
 }
@@ -72,15 +72,15 @@ Result estimate(const Model& model, const Settings& settings, long seed, const R
                 const RunControl& control) {
   if (!model.hasTarget()) throw Error("\n\tError: No valid target TSE spec.\n", 1, Error::Kind::model);
   return reportingOutOfMemory([&] {
-    const double halfAlpha = getZhalfAlpha(settings);
+    const double halfAlpha = stoppingQuantile(settings);
     Result result;
     result.seed = seed;
     result.jobs = settings.jobs > 0 ? settings.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     if (result.jobs == 1) {
       Sampler sampler(model.net(), settings, seed);
-      bounds(sampler, halfAlpha, onReport, result, control);
+      estimateOnOneSampler(sampler, halfAlpha, onReport, result, control);
     } else {
-      boundsInParallel(model.net(), settings, seed, result.jobs, halfAlpha, onReport, result, control);
+      estimateInParallel(model.net(), settings, seed, result.jobs, halfAlpha, onReport, result, control);
     }
     return result;
   });

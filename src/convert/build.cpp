@@ -5,9 +5,9 @@
 
 #include "delay/delay.h"
 #include "import/names.h"
-#include "spec/check.h"
-#include "spec/parse.h"
-#include "spec/read.h"
+#include "net/check.h"
+#include "language/reader.h"
+#include "net/build.h"
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -89,7 +89,7 @@ std::unique_ptr<DelaySpec> parseDelay(const std::string& text, const std::string
   Net parsed;
   Sink sink;
   try {
-    ParseSpecText(parsed, ".stpn d\n.delay d " + text + "\n", option.c_str(), sink.file ? sink.file : stderr);
+    parseModelText(parsed, ".stpn d\n.delay d " + text + "\n", option.c_str(), sink.file ? sink.file : stderr);
   } catch (const Error&) {
     fail(option + " " + shown + " is not a delay of the model language, such as \".fix 1\" or \".uni 1 2\".");
   }
@@ -97,7 +97,7 @@ std::unique_ptr<DelaySpec> parseDelay(const std::string& text, const std::string
   if (parsed.numPlaces != 1 || parsed.numTrans != 0 || parsed.target || parsed.delaySpecs.size() != 1 ||
       !place->delaySpec || place->initMarked)
     fail(option + " " + shown + " is not one delay of the model language, such as \".fix 1\" or \".uni 1 2\".");
-  if (PRYXCheckDelaySpecForPlace(place) != 0) fail(option + " " + shown + ": the delay's numbers are out of range.");
+  if (checkPlaceDelay(place) != 0) fail(option + " " + shown + ": the delay's numbers are out of range.");
   return std::move(parsed.delaySpecs[0]);
 }
 
@@ -140,8 +140,8 @@ void annotate(Net& net, const Net& annotations, const std::string& file) {
   // Delays once every name is known to the net: they replace the net's own.
   for (const Place* a : annotations.placeById)
     if (a->delaySpec) attachDelaySpec(&net, net.placeByName.find(a->name), copyDelaySpec(*a->delaySpec));
-  if (const TransPair* target = annotations.target) {
-    TransPair pair = *target;  // a lower bound is stored mirrored in both models alike
+  if (const TargetPair* target = annotations.target) {
+    TargetPair pair = *target;  // a lower bound is stored mirrored in both models alike
     pair.source = transitionOf(target->source);
     pair.destination = transitionOf(target->destination);
     net.target = addTargetPair(&net, pair);
@@ -165,7 +165,7 @@ void fillDelays(Net& net, const DelaySpec& delay) {
 void defaultTarget(Net& net, const std::string& transition) {
   if (net.target) return;
   Trans* t = net.transByName.find(transition);
-  if (t) addTargetPair(&net, TransPair{t, t, 1, 0});
+  if (t) addTargetPair(&net, TargetPair{t, t, 1, 0});
 }
 
 }  // namespace zelbo

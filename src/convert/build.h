@@ -8,8 +8,8 @@
 
 #include "delay/delay.h"
 #include "import/imported.h"
-#include "spec/net.h"
-#include "spec/statements.h"
+#include "net/net.h"
+#include "language/statements.h"
 
 namespace zelbo {
 

@@ -203,7 +203,7 @@ class BinomialCdf {
 
 }  // namespace
 
-std::unique_ptr<QuantileTable> generateBin(int count, double prob, FILE* diagnostics) {
+std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, FILE* diagnostics) {
   auto table = std::make_unique<QuantileTable>();
   table->fill(0.0);
   if (count < 0) return table;  // no distribution; the clause check rejects it
@@ -235,7 +235,7 @@ double betaDensity(double x, double alpha, double beta) {
 
 }  // namespace
 
-std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta, FILE* diagnostics) {
+std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, FILE* diagnostics) {
   auto table = std::make_unique<QuantileTable>();
   table->fill(0.0);
 

@@ -37,8 +37,8 @@ std::unique_ptr<DelaySpec> copyDelaySpec(const DelaySpec& spec);
 
 // Quantile tables, built once while the model is read; entry k inverts the cdf at k * 0.001.
 // A table that cannot be completed is reported on `diagnostics`.
-std::unique_ptr<QuantileTable> generateBin(int count, double prob, FILE* diagnostics = stderr);
-std::unique_ptr<QuantileTable> generateBeta(double alpha, double beta, FILE* diagnostics = stderr);
+std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, FILE* diagnostics = stderr);
+std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, FILE* diagnostics = stderr);
 
 // One delay drawn from `rng` for a place of type `typeCode`. `errorFlag` is 0 on return unless
 // the sample is not valid: a CUS draw beyond the listed probabilities, a GEO trial count
@@ -78,12 +78,12 @@ double cusDelay(const DelaySpec* spec, int& errorFlag, Random48& rng);
 double fixedDelay(const DelaySpec* spec);
 
 // Range checks of one delay clause: 0 when acceptable, 1 otherwise.
-int PRYXCheckUniDelaySpec(const DelaySpec* spec);
-int PRYXCheckExpDelaySpec(const DelaySpec* spec);
-int PRYXCheckBetDelaySpec(const DelaySpec* spec);
-int PRYXCheckBinDelaySpec(const DelaySpec* spec);
-int PRYXCheckGeoDelaySpec(const DelaySpec* spec);
-int PRYXCheckCusDelaySpec(const DelaySpec* spec);
-int PRYXCheckFixDelaySpec(const DelaySpec* spec);
+int checkUniformDelay(const DelaySpec* spec);
+int checkExponentialDelay(const DelaySpec* spec);
+int checkBetaDelay(const DelaySpec* spec);
+int checkBinomialDelay(const DelaySpec* spec);
+int checkGeometricDelay(const DelaySpec* spec);
+int checkCustomDelay(const DelaySpec* spec);
+int checkFixedDelay(const DelaySpec* spec);
 
 }  // namespace zelbo

@@ -6,7 +6,7 @@
 
 #include "base/wrap.h"
 #include "delay/delay.h"
-#include "spec/statements.h"
+#include "language/statements.h"
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -68,7 +68,7 @@ std::string dotString(std::string_view text) {
 }
 
 std::string netDot(const Net& net) {
-  const TransPair* target = net.target && net.target->source && net.target->destination ? net.target : nullptr;
+  const TargetPair* target = net.target && net.target->source && net.target->destination ? net.target : nullptr;
   // The target as asked: a lower bound is held mirrored.
   const Trans* source = target ? (target->lowerBound ? target->destination : target->source) : nullptr;
   const Trans* destination = target ? (target->lowerBound ? target->source : target->destination) : nullptr;
@@ -123,7 +123,7 @@ std::string netDot(const Net& net) {
 }
 
 std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, std::string_view ending) {
-  const UnfoldNet& g = s.graph;
+  const UnfoldedGraph& g = s.graph;
   const bool timed = outcome && outcome->kind != Outcome::Kind::unpaired;
   const std::size_t events = g.events.size(), conds = g.conds.size();
 
@@ -140,7 +140,7 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
   // Roles of the paired target events.
   std::vector<int> role(events, 0);  // 1 source, 2 destination, 3 both
   if (outcome)
-    for (const EventPair& pair : s.targetEventPair) {
+    for (const EventPair& pair : s.eventPairs) {
       if (pair.source != kNone) role[pair.source] |= 1;
       if (pair.destination != kNone) role[pair.destination] |= 2;
     }

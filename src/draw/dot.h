@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "estimate/bounds.h"
+#include "estimate/estimation.h"
 #include "estimate/sampler.h"
-#include "spec/net.h"
+#include "net/net.h"
 #include "zelbo/settings.h"
 
 namespace zelbo {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "delay/delay.h"
-#include "estimate/PRYXTA.h"
-#include "spec/net.h"
+#include "estimate/firing_times.h"
+#include "net/net.h"
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -58,7 +58,7 @@ bool everyPlaceDraws(const std::vector<PlaceDelay>& delays) {
   return true;
 }
 
-void assignDelay(Sampler& s) {
+void drawDelaysNewestFirst(Sampler& s) {
   // Newest condition first: the order fixes which draw of the random stream goes to which token.
   // The uniform and exponential delays, the most common ones, are drawn here without the call,
   // and checked by one comparison that fails for a negative, infinite or undefined sample.
@@ -100,8 +100,8 @@ const char* infiniteBound(const Sampler& s, bool sourceSide) {
 bool evaluateInstances(Sampler& s, int refIndex, bool firstReference) {
   const Event* events = s.graph.events.data();
   bool allReached = true;
-  for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
-    const EventPair& pair = s.targetEventPair[j];
+  for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {
+    const EventPair& pair = s.eventPairs[j];
     if (pair.sourceRefCounter == refIndex && pair.destinationRefCounter == refIndex) {
       const double separation = events[pair.destination].firingTime - events[pair.source].firingTime;
       if (firstReference || separation > s.instanceValue[j]) s.instanceValue[j] = separation;
@@ -115,7 +115,7 @@ bool evaluateInstances(Sampler& s, int refIndex, bool firstReference) {
 
 // The instances with only one event reached have an unbounded separation.
 void reportUnbounded(const Sampler& s, int refIndex) {
-  for (const EventPair& pair : s.targetEventPair) {
+  for (const EventPair& pair : s.eventPairs) {
     const bool sourceReached = pair.sourceRefCounter == refIndex;
     if (sourceReached != (pair.destinationRefCounter == refIndex))
       fputs(infiniteBound(s, sourceReached), s.settings.diagnostics);
@@ -125,11 +125,11 @@ void reportUnbounded(const Sampler& s, int refIndex) {
 // Reports each target event the reference misses; 1 when there is one.
 int reportMisses(const Sampler& s, EventId refEvent, int refIndex) {
   int incomplete = 0;
-  const UnfoldNet& graph = s.graph;
+  const UnfoldedGraph& graph = s.graph;
   const Event& ref = graph.events[refEvent];
   FILE* out = s.settings.diagnostics;
-  for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
-    const EventPair& pair = s.targetEventPair[j];
+  for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {
+    const EventPair& pair = s.eventPairs[j];
     if (pair.sourceRefCounter != refIndex) {
       reportMissed(out, ref, static_cast<int>(j), "source", graph.events[pair.source], pair.sourceRefCounter, refIndex);
       incomplete = 1;
@@ -156,13 +156,13 @@ double sumOfInstances(const Sampler& s) {
 }  // namespace
 
 void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete) {
-  PRYXUpdateRefCounterForFanoutCone(s, refEvent, refIndex);
+  raiseReferenceCounters(s, refEvent, refIndex);
   incomplete = reportMisses(s, refEvent, refIndex);
 }
 
-double upperBound2(Sampler& s, int& incomplete) {
-  PRYXComputeFiringTimesAndCones(s);
-  return boundOfTimedGraph(s, incomplete);
+double evaluateUnfolding(Sampler& s, int& incomplete) {
+  computeFiringTimesAndCones(s);
+  return evaluateTimedUnfolding(s, incomplete);
 }
 
 namespace {
@@ -171,7 +171,7 @@ namespace {
 // reference event's time becomes 0 and every separation is taken again, the counters end at
 // the last reference, and nothing is reported.
 void evaluateReachedByAll(Sampler& s) {
-  UnfoldNet& graph = s.graph;
+  UnfoldedGraph& graph = s.graph;
   Event* events = graph.events.data();
   bool firstReference = true;
   int lastReference = -1;
@@ -179,16 +179,16 @@ void evaluateReachedByAll(Sampler& s) {
     const EventId ref = graph.conds[graph.initConds[slot]].consumer;
     if (ref == kNone) continue;
     events[ref].firingTime = 0.0;
-    for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
-      const EventPair& pair = s.targetEventPair[j];
+    for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {
+      const EventPair& pair = s.eventPairs[j];
       const double separation = events[pair.destination].firingTime - events[pair.source].firingTime;
       if (firstReference || separation > s.instanceValue[j]) s.instanceValue[j] = separation;
     }
     firstReference = false;
     lastReference = referenceIndex(graph, slot);
   }
-  for (std::size_t j = 0; j < s.targetEventPair.size(); ++j) {
-    EventPair& pair = s.targetEventPair[j];
+  for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {
+    EventPair& pair = s.eventPairs[j];
     pair.sourceRefCounter = pair.destinationRefCounter = lastReference;
     s.instanceEvaluated[j] = lastReference >= 0;
   }
@@ -196,16 +196,16 @@ void evaluateReachedByAll(Sampler& s) {
 
 }  // namespace
 
-double boundOfTimedGraph(Sampler& s, int& incomplete) {
+double evaluateTimedUnfolding(Sampler& s, int& incomplete) {
   incomplete = 0;
-  UnfoldNet& graph = s.graph;
-  s.instanceValue.assign(s.targetEventPair.size(), 0.0);
-  s.instanceEvaluated.assign(s.targetEventPair.size(), 0);
+  UnfoldedGraph& graph = s.graph;
+  s.instanceValue.assign(s.eventPairs.size(), 0.0);
+  s.instanceEvaluated.assign(s.eventPairs.size(), 0);
   if (everyReferenceReachesEveryInstance(s)) {
     evaluateReachedByAll(s);
     return sumOfInstances(s);
   }
-  for (EventPair& pair : s.targetEventPair) pair.sourceRefCounter = pair.destinationRefCounter = -1;
+  for (EventPair& pair : s.eventPairs) pair.sourceRefCounter = pair.destinationRefCounter = -1;
 
   // The references in list order; a condition whose token is never consumed gives none but
   // keeps its place in the numbering.
@@ -217,7 +217,7 @@ double boundOfTimedGraph(Sampler& s, int& incomplete) {
     graph.events[ref].firingTime = 0.0;
     // What conScan and then the evaluation do, in one pass over the instances while the
     // reference reaches them all; their messages otherwise, in their order.
-    PRYXUpdateRefCounterForFanoutCone(s, ref, refIndex);
+    raiseReferenceCounters(s, ref, refIndex);
     if (!evaluateInstances(s, refIndex, firstReference)) {
       incomplete = reportMisses(s, ref, refIndex);
       reportUnbounded(s, refIndex);

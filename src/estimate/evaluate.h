@@ -6,12 +6,12 @@
 namespace zelbo {
 
 // A delay for every condition of the sampler's graph, newest first; a bad sample ends the run.
-void assignDelay(Sampler& s);
+void drawDelaysNewestFirst(Sampler& s);
 // Marks the cone of the reference event and checks every target event against it.
 void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete);
 // The group sum of the unfolding; `incomplete` is 1 when a reference misses a target event.
-double upperBound2(Sampler& s, int& incomplete);
+double evaluateUnfolding(Sampler& s, int& incomplete);
 // The same for a graph whose firing times and first cones are computed.
-double boundOfTimedGraph(Sampler& s, int& incomplete);
+double evaluateTimedUnfolding(Sampler& s, int& incomplete);
 
 }  // namespace zelbo

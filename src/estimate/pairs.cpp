@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/wrap.h"
-#include "spec/net.h"
+#include "net/net.h"
 
 namespace zelbo {
 
@@ -15,22 +15,22 @@ EventId occurrence(const std::vector<EventId>& events, std::int64_t index) {
 }
 }  // namespace
 
-void identifyTargetEventPair(Sampler& s, int& unpaired) {
+void pairTargetEvents(Sampler& s, int& unpaired) {
   unpaired = 0;
-  const int n = s.numSource > 0 ? s.numSource : 0;
-  s.targetEventPair.assign(n, EventPair{});
-  const std::int64_t sourceStart = s.startTSEindex;
+  const int n = s.instances > 0 ? s.instances : 0;
+  s.eventPairs.assign(n, EventPair{});
+  const std::int64_t sourceStart = s.firstInstanceOccurrence;
   const std::int64_t destinationStart = sourceStart + s.net.target->separation;
   // A transition's events in firing order have the occurrence indices 0, 1, 2, ...
   for (int j = 0; j < n; ++j) {
-    EventPair& pair = s.targetEventPair[j];
+    EventPair& pair = s.eventPairs[j];
     pair.source = occurrence(s.graph.sourceEvents, sourceStart + j);
     pair.destination = occurrence(s.graph.destinationEvents, destinationStart + j);
     if (pair.source == kNone || pair.destination == kNone) unpaired = 1;
   }
 }
 
-void PRYXIncreaseSegmentHistory(Sampler& s) {
+void growSkipCount(Sampler& s) {
   const double tenth = 0.1 * s.requiredHeadingTSE;
   const int increment = tenth > 1 ? static_cast<int>(tenth) : 1;
   FILE* out = s.settings.diagnostics;

@@ -5,10 +5,10 @@
 
 namespace zelbo {
 
-// Pairs source and destination events of each instance into the sampler's targetEventPair;
+// Pairs source and destination events of each instance into the sampler's eventPairs;
 // `unpaired` is 1 when some instance lacks one of them.
-void identifyTargetEventPair(Sampler& s, int& unpaired);
+void pairTargetEvents(Sampler& s, int& unpaired);
 // Raises the sampler's requiredHeadingTSE by max(1, a tenth of it) and reports it.
-void PRYXIncreaseSegmentHistory(Sampler& s);
+void growSkipCount(Sampler& s);
 
 }  // namespace zelbo

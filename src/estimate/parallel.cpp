@@ -17,7 +17,7 @@
 
 #include "base/capture.h"
 #include "base/clock.h"
-#include "estimate/bounds.h"
+#include "estimate/estimation.h"
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
 
@@ -200,7 +200,7 @@ class alignas(kCacheLine) Worker {
           d.outcome = drawOutcome(sampler);
           keepWritten(d, &Extras::body);
           if (d.outcome.kind == Outcome::Kind::discarded) {
-            PRYXIncreaseSegmentHistory(sampler);
+            growSkipCount(sampler);
             keepWritten(d, &Extras::trailer);
           }
           last = d.outcome.kind == Outcome::Kind::unpaired;
@@ -332,7 +332,7 @@ void Crew::stopAll() {
 
 }  // namespace
 
-double boundsInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
+double estimateInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
                         const ReportCallback& onReport, Result& result, const RunControl& control) {
   Merge merge(settings, halfAlpha, net.target->lowerBound != 0, onReport, result, control);
   return merge.run(net, seed, jobs);

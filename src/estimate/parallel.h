@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/random.h"
-#include "spec/net.h"
+#include "net/net.h"
 #include "zelbo/zelbo.h"
 
 namespace zelbo {
@@ -17,7 +17,7 @@ Random48 samplerStream(long seed, int i, int n);
 // scheduling: what a sampler writes while drawing an outcome is held back and written when
 // the run takes that outcome, and a fatal error is thrown when the run reaches it. Outcomes
 // drawn past the run's end are dropped. Returns the average TSE of the pair as stored.
-double boundsInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
+double estimateInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
                         const ReportCallback& onReport, Result& result, const RunControl& control = {});
 
 }  // namespace zelbo

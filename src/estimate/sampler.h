@@ -52,7 +52,7 @@ struct Sampler : Unfolder {
   const bool drawsKnown;                   // see drawCountsKnown
   const bool everyConditionDraws;          // a graph's delays take one draw per condition
   std::vector<std::uint8_t> drawsByPlace;  // PlaceDelay::draws, packed for counting them
-  std::vector<EventPair> targetEventPair;  // the paired events of the current unfolding
+  std::vector<EventPair> eventPairs;  // the paired events of the current unfolding
 
   // Scratch of the evaluation, reused from sample to sample.
   std::vector<std::uint64_t> coneWords;    // reachability: coneWidth words per event

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "unfold/enabled.h"
+#include "unfold/firing.h"
 #include "unfold/positions.h"
 #include "zelbo/error.h"
 
@@ -17,9 +17,9 @@ int scoreOf(const TransState& trans) {
 }
 }  // namespace
 
-double GetPriority(const TransState& trans) { return static_cast<double>(scoreOf(trans)); }
+double stageScore(const TransState& trans) { return static_cast<double>(scoreOf(trans)); }
 
-const Trans* makeDecision(Unfolder& u, const Place* place) {
+const Trans* drawBranch(Unfolder& u, const Place* place) {
   double draw = uniform(u);
   const Trans* chosen = nullptr;
   for (const TransNode& node : place->poset) {
@@ -42,7 +42,7 @@ std::int32_t applyFreeChoice(Unfolder& u, std::int32_t chosen, const char* error
   const std::int32_t choice = u.net.firing.trans[chosen].choicePlace;
   if (choice < 0) return chosen;
   const Place* first = u.net.placeById[choice];
-  const Trans* drawn = makeDecision(u, first);
+  const Trans* drawn = drawBranch(u, first);
   if (drawn == u.net.transById[chosen]) return chosen;
   if (!u.state.at(drawn).enabled) fatal("%s", error);
   return drawn->id;
@@ -72,9 +72,9 @@ std::int32_t randomEnabled(Unfolder& u) {
 std::int32_t bestScoredByWalk(const Unfolder& u) {
   const RunState& s = u.state;
   std::int32_t best = s.enabledHead;
-  float bestScore = static_cast<float>(GetPriority(s.trans[best]));
+  float bestScore = static_cast<float>(stageScore(s.trans[best]));
   for (std::int32_t t = s.enabledLinks[best].next; t != kNoTrans; t = s.enabledLinks[t].next) {
-    const double score = GetPriority(s.trans[t]);
+    const double score = stageScore(s.trans[t]);
     if (score < bestScore) {
       best = t;
       bestScore = static_cast<float>(score);
@@ -184,7 +184,7 @@ std::int32_t lowPriorityToFire(Unfolder& u, int mode) {
   return applyFreeChoice(u, chosen, "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
 }
 
-const Trans* getLowPriorityEnabled(Unfolder& u, int mode) { return u.net.transById[lowPriorityToFire(u, mode)]; }
+const Trans* lowPriorityTransition(Unfolder& u, int mode) { return u.net.transById[lowPriorityToFire(u, mode)]; }
 
 std::int32_t firstHighPriorityEnabled(Unfolder& u) {
   return applyFreeChoice(u, u.state.highHead,

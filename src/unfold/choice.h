@@ -1,8 +1,7 @@
 // Which enabled transition fires next.
 #pragma once
 
-#include "spec/net.h"
-#include "spec/util.h"
+#include "net/net.h"
 #include "unfold/state.h"
 
 namespace zelbo {
@@ -10,11 +9,11 @@ namespace zelbo {
 // The next value of the unfolder's random stream, in [0, 1).
 double uniform(Unfolder& u);
 // selectionScore / selectionCount in integer division; 0 before any stage. Lower is better.
-double GetPriority(const TransState& trans);
+double stageScore(const TransState& trans);
 // One output transition of the place, drawn by the branch probabilities.
-const Trans* makeDecision(Unfolder& u, const Place* place);
+const Trans* drawBranch(Unfolder& u, const Place* place);
 // The transition that opens a stage: mode 1 uniformly random, mode 0 lowest score.
-const Trans* getLowPriorityEnabled(Unfolder& u, int mode);
+const Trans* lowPriorityTransition(Unfolder& u, int mode);
 // The same by number: the stage loop never reads a transition's own record.
 std::int32_t lowPriorityToFire(Unfolder& u, int mode);
 // The first high-priority transition on the enabled list, or its free-choice override.
@@ -28,7 +27,7 @@ inline std::int32_t highPriorityToFire(Unfolder& u) {
   return firstHighPriorityEnabled(u);
 }
 // The next high-priority transition to fire, or none.
-inline const Trans* getHighPriorityEnabled(Unfolder& u) {
+inline const Trans* highPriorityTransition(Unfolder& u) {
   const std::int32_t next = highPriorityToFire(u);
   return next == kNoTrans ? nullptr : u.net.transById[next];
 }

@@ -5,7 +5,7 @@
 
 namespace zelbo {
 
-std::pair<CondId, CondId> outConds(const UnfoldNet& graph, EventId id) {
+std::pair<CondId, CondId> outConds(const UnfoldedGraph& graph, EventId id) {
   // Conditions are made in firing order, those of the initial marking (no producer) first.
   const auto byProducer = [](const Cond& c, EventId e) { return c.producer < e; };
   const auto first = std::lower_bound(graph.conds.begin(), graph.conds.end(), id, byProducer);
@@ -13,7 +13,7 @@ std::pair<CondId, CondId> outConds(const UnfoldNet& graph, EventId id) {
   return {static_cast<CondId>(first - graph.conds.begin()), static_cast<CondId>(last - graph.conds.begin())};
 }
 
-std::vector<int> condIndices(const UnfoldNet& graph) {
+std::vector<int> condIndices(const UnfoldedGraph& graph) {
   std::unordered_map<std::int32_t, int> seen;
   std::vector<int> indices;
   indices.reserve(graph.conds.size());
@@ -21,7 +21,7 @@ std::vector<int> condIndices(const UnfoldNet& graph) {
   return indices;
 }
 
-void clearUnfoldedGraph(UnfoldNet& graph) {
+void clearGraph(UnfoldedGraph& graph) {
   graph.events.clear();
   graph.conds.clear();
   graph.initConds.clear();

@@ -31,7 +31,7 @@ struct Event {
   const Trans* trans = nullptr;
   double firingTime = -std::numeric_limits<double>::infinity();
   int index = 0;              // occurrence index of `trans` in this unfolding
-  std::uint32_t inBegin = 0;  // its consumed conditions start here in UnfoldNet::inCondRefs
+  std::uint32_t inBegin = 0;  // its consumed conditions start here in UnfoldedGraph::inCondRefs
 };
 
 // The place is kept by number: the passes over the conditions (the delays, putting the
@@ -43,7 +43,7 @@ struct Cond {
   std::int32_t place = -1;    // Place::id
 };
 
-struct UnfoldNet {
+struct UnfoldedGraph {
   AppendArray<Event> events;        // firing order; list order is newest first
   AppendArray<Cond> conds;          // creation order; list order is newest first
   std::vector<CondId> initConds;    // one per initially marked place; list order newest first
@@ -57,38 +57,38 @@ struct UnfoldNet {
   EventId timedEvents = 0;          // events [0, timedEvents) have their firing times
 };
 
-// Where event `id`'s consumed conditions end in UnfoldNet::inCondRefs.
-inline std::uint32_t inEnd(const UnfoldNet& graph, EventId id) {
+// Where event `id`'s consumed conditions end in UnfoldedGraph::inCondRefs.
+inline std::uint32_t inEnd(const UnfoldedGraph& graph, EventId id) {
   const std::size_t next = static_cast<std::size_t>(id) + 1;
   return next < graph.events.size() ? graph.events[next].inBegin : static_cast<std::uint32_t>(graph.inCondRefs.size());
 }
 
 // Event `id`'s consumed conditions, in list order (the reverse of the transition's preset).
-inline std::span<const CondId> inConds(const UnfoldNet& graph, EventId id) {
+inline std::span<const CondId> inConds(const UnfoldedGraph& graph, EventId id) {
   const std::uint32_t begin = graph.events[id].inBegin;
   return {graph.inCondRefs.data() + begin, inEnd(graph, id) - begin};
 }
 
-// The conditions that event `id` produced: [first, second) of UnfoldNet::conds.
-std::pair<CondId, CondId> outConds(const UnfoldNet& graph, EventId id);
+// The conditions that event `id` produced: [first, second) of UnfoldedGraph::conds.
+std::pair<CondId, CondId> outConds(const UnfoldedGraph& graph, EventId id);
 
 // Calls f(condId) for each produced condition of event `id`, in list order (the reverse of
 // the transition's poset).
 template <class F>
-void forEachOutCond(const UnfoldNet& graph, EventId id, F&& f) {
+void forEachOutCond(const UnfoldedGraph& graph, EventId id, F&& f) {
   const auto [first, last] = outConds(graph, id);
   for (CondId c = last - 1; c >= first; --c) f(c);
 }
 
 // Each condition's occurrence index: how many conditions of its place came before it.
-std::vector<int> condIndices(const UnfoldNet& graph);
+std::vector<int> condIndices(const UnfoldedGraph& graph);
 
 // The reference index of the initConds node stored at `slot`: its position from the head.
-inline int referenceIndex(const UnfoldNet& graph, std::size_t slot) {
+inline int referenceIndex(const UnfoldedGraph& graph, std::size_t slot) {
   return static_cast<int>(graph.initConds.size() - 1 - slot);
 }
 
 // Empties the graph; the arrays keep their capacity for the next sample.
-void clearUnfoldedGraph(UnfoldNet& graph);
+void clearGraph(UnfoldedGraph& graph);
 
 }  // namespace zelbo

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/random.h"
-#include "spec/net.h"
+#include "net/net.h"
 #include "unfold/graph.h"
 #include "unfold/positions.h"
 #include "zelbo/settings.h"
@@ -119,13 +119,13 @@ struct Unfolder {
   const Net& net;
   const Settings& settings;
   RunState state;
-  UnfoldNet graph;            // the unfolded graph of the current sample
+  UnfoldedGraph graph;            // the unfolded graph of the current sample
   Random48 rng;
 
   int segmentNumber = 0;              // unfoldings built so far
-  int currentSourceEventNumber = 0;   // source firings in the segments of this unfolding
-  int startTSEindex = 0;              // occurrence index of the first counted source event
-  int numSource = 0;                  // TSE instances in this unfolding
+  int sourceFirings = 0;   // source firings in the segments of this unfolding
+  int firstInstanceOccurrence = 0;              // occurrence index of the first counted source event
+  int instances = 0;                  // TSE instances in this unfolding
   int segmentsWithoutSource = 0;      // consecutive segments of this unfolding without one
   int requiredHeadingTSE = 0;         // leading TSE instances each unfolding skips
   std::int32_t sourceTrans = kNoTrans;       // the target's source transition, by number

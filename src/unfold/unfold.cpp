@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "base/wrap.h"
-#include "spec/read.h"
+#include "net/firing_index.h"
 #include "unfold/choice.h"
-#include "unfold/enabled.h"
+#include "unfold/firing.h"
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -23,7 +23,7 @@ Unfolder::Unfolder(const Net& model, const Settings& runSettings, long seed)
 namespace {
 
 void createInitialConditions(Unfolder& u) {
-  UnfoldNet& graph = u.graph;
+  UnfoldedGraph& graph = u.graph;
   for (const Place* p : u.net.initMarking) {
     PlaceState& ps = u.state.at(p);
     ps.condCount = wrapAdd(ps.condCount, 1);
@@ -34,7 +34,7 @@ void createInitialConditions(Unfolder& u) {
 }
 
 void countIfSource(Unfolder& u, std::int32_t t) {
-  if (t == u.sourceTrans) u.currentSourceEventNumber = wrapAdd(u.currentSourceEventNumber, 1);
+  if (t == u.sourceTrans) u.sourceFirings = wrapAdd(u.sourceFirings, 1);
 }
 
 void checkSegmentLength(int firings) {
@@ -45,9 +45,9 @@ void checkSegmentLength(int firings) {
 // One segment, counting the segments in a row in which the source does not fire: a source
 // behind a branch that is never taken would otherwise make the unfolding grow without end.
 void createCountedSegment(Unfolder& u) {
-  const int before = u.currentSourceEventNumber;
+  const int before = u.sourceFirings;
   createSegment(u);
-  if (u.currentSourceEventNumber != before) {
+  if (u.sourceFirings != before) {
     u.segmentsWithoutSource = 0;
   } else if (++u.segmentsWithoutSource >= kMaxSegmentsWithoutSource) {
     fatal("\n\tError: The source transition %s did not fire within %d segments.\n",
@@ -76,27 +76,27 @@ void fireDestinationTail(Unfolder& u, int k) {
 void unfold(Unfolder& u) {
   enableInitialTransitions(u);
   createInitialConditions(u);
-  longer_phase_1(u);
-  u.numSource = wrapAdd(u.currentSourceEventNumber, wrapNeg(u.startTSEindex));
+  unfoldSegments(u);
+  u.instances = wrapAdd(u.sourceFirings, wrapNeg(u.firstInstanceOccurrence));
 
   const int k = u.net.target->separation;
-  if (u.numSource <= 0 || k <= 0) return;
+  if (u.instances <= 0 || k <= 0) return;
   const int destinations = static_cast<int>(u.graph.destinationEvents.size());
-  if (wrapAdd(destinations, wrapNeg(u.startTSEindex)) != u.numSource)
+  if (wrapAdd(destinations, wrapNeg(u.firstInstanceOccurrence)) != u.instances)
     fatal("\n\tError: The target TSE may not be well defined. Please check.\n\tInfo : PRYX Solver terminates.\n");
   fireDestinationTail(u, k);
 }
 
-void longer_phase_1(Unfolder& u) {
-  u.currentSourceEventNumber = 0;
+void unfoldSegments(Unfolder& u) {
+  u.sourceFirings = 0;
   u.segmentsWithoutSource = 0;
   const int k = u.net.target->separation;
   const int toSkip = k < 0 ? wrapAdd(u.requiredHeadingTSE, wrapNeg(k)) : u.requiredHeadingTSE;
-  while (u.currentSourceEventNumber < toSkip) createCountedSegment(u);
-  u.startTSEindex = u.currentSourceEventNumber;
+  while (u.sourceFirings < toSkip) createCountedSegment(u);
+  u.firstInstanceOccurrence = u.sourceFirings;
   do {
     createCountedSegment(u);
-  } while (u.currentSourceEventNumber < wrapAdd(u.startTSEindex, 1));
+  } while (u.sourceFirings < wrapAdd(u.firstInstanceOccurrence, 1));
 }
 
 void createSegment(Unfolder& u) {
@@ -127,11 +127,11 @@ void createSegment(Unfolder& u) {
       countIfSource(u, next);
     }
     int emptied = 0;
-    dumpMarking(u, emptied);
+    countEmptiedInitialPlaces(u, emptied);
     openingState.selectionScore = wrapAdd(openingState.selectionScore, emptied);
     if (openingState.enabled && u.net.firing.trans[opening].lowPriority && u.state.heapActive)
       rankForStageChoice(u.state, opening);  // a new score
-  } while (!returningToInitMarking(u));
+  } while (!backAtInitialMarking(u));
   u.state.highApart = false;
   if (settings.verbose > 1) {
     fprintf(settings.log, "\n\tReturned to the initial marking. A segment created.");
@@ -139,11 +139,11 @@ void createSegment(Unfolder& u) {
   }
 }
 
-int returningToInitMarking(const Unfolder& u) {
+int backAtInitialMarking(const Unfolder& u) {
   return u.state.emptyInitPlaces == 0 && u.state.strayMarkedPlaces == 0 ? 1 : 0;
 }
 
-int numOccurrence(const UnfoldNet& graph, const Trans* trans) {
+int occurrenceCount(const UnfoldedGraph& graph, const Trans* trans) {
   int count = 0;
   for (const Event& e : graph.events) count += e.trans == trans;
   return count;

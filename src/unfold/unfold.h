@@ -2,7 +2,7 @@
 // marking.
 #pragma once
 
-#include "spec/net.h"
+#include "net/net.h"
 #include "unfold/graph.h"
 #include "unfold/state.h"
 
@@ -15,9 +15,9 @@ constexpr int kMaxSegmentsWithoutSource = 100000;
 
 // One unfolding of the unfolder's model into its graph, from the initial marking.
 void unfold(Unfolder& u);
-void longer_phase_1(Unfolder& u);
+void unfoldSegments(Unfolder& u);
 void createSegment(Unfolder& u);
-int returningToInitMarking(const Unfolder& u);
-int numOccurrence(const UnfoldNet& graph, const Trans* trans);
+int backAtInitialMarking(const Unfolder& u);
+int occurrenceCount(const UnfoldedGraph& graph, const Trans* trans);
 
 }  // namespace zelbo

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "readback.h"
-#include "spec/write.h"
+#include "language/writer.h"
 #include "zelbo/edit.h"
 #include "zelbo/formats.h"
 

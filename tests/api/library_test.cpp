@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "estimate/time.h"
+#include "estimate/statistics.h"
 #include "netbuild.h"
-#include "unfold/enabled.h"
+#include "unfold/firing.h"
 #include "unfold/unfold.h"
 #include "zelbo/zelbo.h"
 
@@ -115,7 +115,7 @@ TEST(StoppingRule, StopsWhenGroupSumsAndSizesHaveConvergedThoughAveragesHaveNot)
   Settings settings;
   settings.tolerance = 1;
   settings.absoluteError = 0.5;
-  const double z = getZhalfAlpha(settings);
+  const double z = stoppingQuantile(settings);
   Totals totals;
   int stoppedAt = 0;
   for (int n = 1; n <= 100 && !stoppedAt; ++n)

@@ -8,7 +8,7 @@
 
 #include "delay/delay.h"
 #include "readback.h"
-#include "spec/net.h"
+#include "net/net.h"
 
 namespace {
 

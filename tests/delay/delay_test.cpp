@@ -92,14 +92,14 @@ DelaySpec custom(double location, double scale, std::vector<double> probs) {
 
 std::unique_ptr<QuantileTable> binTable(int count, double prob, std::string& messages) {
   Diagnostics diagnostics;
-  auto table = generateBin(count, prob, diagnostics.file());
+  auto table = binomialQuantiles(count, prob, diagnostics.file());
   messages = diagnostics.text();
   return table;
 }
 
 std::unique_ptr<QuantileTable> betaTable(double alpha, double beta, std::string& messages) {
   Diagnostics diagnostics;
-  auto table = generateBeta(alpha, beta, diagnostics.file());
+  auto table = betaQuantiles(alpha, beta, diagnostics.file());
   messages = diagnostics.text();
   return table;
 }
@@ -259,10 +259,10 @@ TEST(DelaySampling, EachDrawingTypeUsesExactlyOneDraw) {
   DelaySpec bin = spec(BIN, 1.0, 2.0);
   bin.count = 4;
   bin.prob = 0.5;
-  bin.quantiles = generateBin(4, 0.5);
+  bin.quantiles = binomialQuantiles(4, 0.5);
   DelaySpec bet = spec(BET, 1.0, 10.0);
   bet.alpha = bet.beta = 1.0;
-  bet.quantiles = generateBeta(1.0, 1.0);
+  bet.quantiles = betaQuantiles(1.0, 1.0);
   DelaySpec geo = spec(GEO, 1.0, 2.0);
   geo.prob = 0.25;
   DelaySpec cus = custom(1.0, 10.0, {0.25, 0.25, 0.5});

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "estimate/PRYXTA.h"
+#include "estimate/firing_times.h"
 #include "estimate/evaluate.h"
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
@@ -45,15 +45,15 @@ class Evaluation : public NetTest {
   }
   // Pairs the instances of the events fired so far, counting `sources` source firings.
   void pairInstances(int start, int sources) {
-    run().startTSEindex = start;
-    run().numSource = sources;
+    run().firstInstanceOccurrence = start;
+    run().instances = sources;
     int unpaired = -1;
-    identifyTargetEventPair(run(), unpaired);
+    pairTargetEvents(run(), unpaired);
     ASSERT_EQ(unpaired, 0);
   }
   double time(int event) { return graph().events[event].firingTime; }
-  const Event& pairedSource(int instance) { return graph().events[run().targetEventPair[instance].source]; }
-  const Event& pairedDestination(int instance) { return graph().events[run().targetEventPair[instance].destination]; }
+  const Event& pairedSource(int instance) { return graph().events[run().eventPairs[instance].source]; }
+  const Event& pairedDestination(int instance) { return graph().events[run().eventPairs[instance].destination]; }
 };
 
 TEST_F(Evaluation, FiringTimesAreLatestArrivalsOfProducedTokens) {
@@ -72,9 +72,9 @@ TEST_F(Evaluation, FiringTimesAreLatestArrivalsOfProducedTokens) {
   startUnfolding();
   for (const char* t : {"t1", "t2", "t3"}) fire(t);
   pairInstances(0, 1);
-  assignDelay(run());
+  drawDelaysNewestFirst(run());
   int incomplete = -1;
-  EXPECT_EQ(upperBound2(run(), incomplete), 5.5);
+  EXPECT_EQ(evaluateUnfolding(run(), incomplete), 5.5);
   EXPECT_EQ(incomplete, 0);
   EXPECT_EQ(time(0), 0.0);
   EXPECT_EQ(time(1), 2.0);
@@ -92,8 +92,8 @@ TEST_F(Evaluation, JoinWaitsForItsLatestInput) {
   target("fork", "join", 0);
   startUnfolding();
   for (const char* t : {"fork", "tb", "ta", "join"}) fire(t);
-  assignDelay(run());
-  PRYXComputeEventFiringTime(run());
+  drawDelaysNewestFirst(run());
+  computeFiringTimes(run());
   EXPECT_EQ(time(1), 4.0);
   EXPECT_EQ(time(2), 1.0);
   EXPECT_EQ(time(3), 6.0);
@@ -120,7 +120,7 @@ TEST_F(Evaluation, DelaysAreDrawnNewestFirstWithEachPlacesParameters) {
   startUnfolding();
   for (int round = 0; round < 2; ++round)
     for (const char* t : {"t0", "t1", "t2", "t3"}) fire(t);
-  assignDelay(s);
+  drawDelaysNewestFirst(s);
 
   Random48 replay(11);
   for (CondId c = static_cast<CondId>(graph().conds.size()); c-- > 0;) {
@@ -145,7 +145,7 @@ class BadInlineSample : public Evaluation {
     target("t0", "t0", 1);
     startUnfolding();
     for (const char* t : {"t0", "t1"}) fire(t);
-    return thrown([&] { assignDelay(run()); });
+    return thrown([&] { drawDelaysNewestFirst(run()); });
   }
 };
 
@@ -199,8 +199,8 @@ class OnePass : public Evaluation {
   void expectTheTwoStepsResults() {
     Sampler& s = run();
     const Random48 start = s.rng;
-    assignDelay(s);
-    PRYXComputeFiringTimesAndCones(s);
+    drawDelaysNewestFirst(s);
+    computeFiringTimesAndCones(s);
     std::vector<double> delays, times;
     for (const Cond& c : graph().conds) delays.push_back(c.delay);
     for (const Event& e : graph().events) times.push_back(e.firingTime);
@@ -262,10 +262,10 @@ TEST_F(Evaluation, TimesOfALongChainNeedNoDeepRecursion) {
     fire("t0");
     fire("t1");
   }
-  assignDelay(run());
+  drawDelaysNewestFirst(run());
   // Asking for the last event first walks the whole chain backwards.
   const EventId last = static_cast<EventId>(graph().events.size() - 1);
-  PRYXComputeEventFiringTimeRecur(run(), last);
+  computeFiringTimesThrough(run(), last);
   EXPECT_EQ(time(last), 999999.0);
 }
 
@@ -293,7 +293,7 @@ TEST_F(Evaluation, CountersOfManyReferencesMatchAWalkOfTheGraph) {
   pairInstances(0, 1);
 
   Sampler& s = run();
-  const UnfoldNet& g = graph();
+  const UnfoldedGraph& g = graph();
   auto reaches = [&](EventId from, EventId to) {
     std::vector<char> seen(g.events.size(), 0);
     std::vector<EventId> open{from};
@@ -313,12 +313,12 @@ TEST_F(Evaluation, CountersOfManyReferencesMatchAWalkOfTheGraph) {
   for (std::size_t slot = g.initConds.size(); slot-- > 0;) {
     const int ref = referenceIndex(g, slot);
     const EventId event = g.conds[g.initConds[slot]].consumer;
-    PRYXUpdateRefCounterForFanoutCone(s, event, ref);
-    if (reaches(event, s.targetEventPair[0].source)) expectedSource = ref;
-    if (reaches(event, s.targetEventPair[0].destination)) expectedDestination = ref;
+    raiseReferenceCounters(s, event, ref);
+    if (reaches(event, s.eventPairs[0].source)) expectedSource = ref;
+    if (reaches(event, s.eventPairs[0].destination)) expectedDestination = ref;
   }
-  EXPECT_EQ(s.targetEventPair[0].sourceRefCounter, expectedSource);
-  EXPECT_EQ(s.targetEventPair[0].destinationRefCounter, expectedDestination);
+  EXPECT_EQ(s.eventPairs[0].sourceRefCounter, expectedSource);
+  EXPECT_EQ(s.eventPairs[0].destinationRefCounter, expectedDestination);
   // One group's references come before the 256th, the other's after it.
   EXPECT_NE(expectedSource >= 256, expectedDestination >= 256);
 }
@@ -348,9 +348,9 @@ TEST_F(TwoRings, ReferenceMissingTheTargetsMakesTheUnfoldingIncomplete) {
   build("x", "y");
   for (const char* t : {"x", "y", "u", "v", "x", "y"}) fire(t);
   pairInstances(0, 2);
-  assignDelay(run());
+  drawDelaysNewestFirst(run());
   int incomplete = -1;
-  const double sum = upperBound2(run(), incomplete);
+  const double sum = evaluateUnfolding(run(), incomplete);
   EXPECT_EQ(diagnostics(),
             "\n\tInfo : Reference event u (id=0) does not lead to the 0-th TSE source: x (id=0)"
             "\n\tInfo : Its reference counter = 0, but the current counter = 1"
@@ -368,9 +368,9 @@ TEST_F(TwoRings, ReferenceReachingOnlyTheSourceLeavesTheInstanceUnbounded) {
   build("x", "v");
   for (const char* t : {"x", "y", "u", "v"}) fire(t);
   pairInstances(0, 1);
-  assignDelay(run());
+  drawDelaysNewestFirst(run());
   int incomplete = -1;
-  EXPECT_EQ(upperBound2(run(), incomplete), 0.0);
+  EXPECT_EQ(evaluateUnfolding(run(), incomplete), 0.0);
   EXPECT_EQ(diagnostics(),
             "\n\tInfo : Reference event x (id=0) does not lead to the 0-th TSE destination: v (id=0)"
             "\n\tInfo : Its reference counter = -1, but the current counter = 0"
@@ -383,11 +383,11 @@ TEST_F(TwoRings, UnconsumedInitialTokenGivesNoReferenceButKeepsItsNumber) {
   build("u", "v");
   for (const char* t : {"u", "v"}) fire(t);  // a0's token never moves: reference 0 is skipped
   pairInstances(0, 1);
-  assignDelay(run());
+  drawDelaysNewestFirst(run());
   int incomplete = -1;
-  EXPECT_EQ(upperBound2(run(), incomplete), 1.5);
+  EXPECT_EQ(evaluateUnfolding(run(), incomplete), 1.5);
   EXPECT_EQ(incomplete, 0);
-  EXPECT_EQ(run().targetEventPair[0].sourceRefCounter, 1);
+  EXPECT_EQ(run().eventPairs[0].sourceRefCounter, 1);
 }
 
 TEST_F(TwoRings, PairingFollowsStartIndexAndSeparation) {
@@ -397,25 +397,25 @@ TEST_F(TwoRings, PairingFollowsStartIndexAndSeparation) {
     fire("y");
   }
   Sampler& s = run();
-  s.startTSEindex = 3;
-  s.numSource = 2;
+  s.firstInstanceOccurrence = 3;
+  s.instances = 2;
   net.target->separation = 2;
   int unpaired = -1;
-  identifyTargetEventPair(s, unpaired);
+  pairTargetEvents(s, unpaired);
   EXPECT_EQ(unpaired, 0);
-  ASSERT_EQ(s.targetEventPair.size(), 2u);
+  ASSERT_EQ(s.eventPairs.size(), 2u);
   EXPECT_EQ(pairedSource(0).index, 3);
   EXPECT_EQ(pairedDestination(0).index, 5);
   EXPECT_EQ(pairedDestination(1).index, 6);
 
   net.target->separation = -1;
-  s.startTSEindex = 4;
-  identifyTargetEventPair(s, unpaired);
+  s.firstInstanceOccurrence = 4;
+  pairTargetEvents(s, unpaired);
   EXPECT_EQ(pairedDestination(0).index, 3);
 
   net.target->separation = 2;
-  s.startTSEindex = 5;  // y has no occurrence 8
-  identifyTargetEventPair(s, unpaired);
+  s.firstInstanceOccurrence = 5;  // y has no occurrence 8
+  pairTargetEvents(s, unpaired);
   EXPECT_EQ(unpaired, 1);
 }
 
@@ -425,7 +425,7 @@ TEST_F(SkipCount, GrowsByOneUpToTwentyThenByATenth) {
   Sampler& s = run();  // a sampler of the empty model
   std::vector<int> seen;
   for (int i = 0; i < 26; ++i) {
-    PRYXIncreaseSegmentHistory(s);
+    growSkipCount(s);
     seen.push_back(s.requiredHeadingTSE);
   }
   const std::string messages = diagnostics();
@@ -438,7 +438,7 @@ TEST_F(SkipCount, GrowsByOneUpToTwentyThenByATenth) {
   for (const auto& [from, increment] : std::vector<std::pair<int, int>>{
            {9, 1}, {10, 1}, {19, 1}, {20, 2}, {25, 2}, {100, 10}, {-7, 1}}) {
     s.requiredHeadingTSE = from;
-    PRYXIncreaseSegmentHistory(s);
+    growSkipCount(s);
     EXPECT_EQ(s.requiredHeadingTSE, from + increment) << from;
   }
   EXPECT_EQ(settings.requiredHeadingTSE, 0);  // the sampler's count, not the settings'

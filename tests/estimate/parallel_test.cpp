@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "estimate/bounds.h"
+#include "estimate/estimation.h"
 #include "estimate/parallel.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"
@@ -67,7 +67,7 @@ TEST_F(Parallel, MergeTakesOutcomeKFromSamplerKModJobsWhicheverThreadMerges) {
       RunControl control;
       control.onSample = [&](double sum, int size) { taken.emplace_back(sum, size); };
       Result result;
-      boundsInParallel(net, settings, 7, jobs, 0.0, {}, result, control);
+      estimateInParallel(net, settings, 7, jobs, 0.0, {}, result, control);
       ASSERT_EQ(taken, expected) << jobs << " jobs, repeat " << repeat;
       EXPECT_EQ(result.samples, settings.sampleSize);
     }
@@ -85,7 +85,7 @@ TEST_F(Parallel, StopRequestIsAskedOnTheCallersThreadAndEndsTheRun) {
     return ++asked == 3;
   };
   Result result;
-  EXPECT_EQ(thrown([&] { boundsInParallel(net, settings, 7, 2, 0.0, {}, result, control); }),
+  EXPECT_EQ(thrown([&] { estimateInParallel(net, settings, 7, 2, 0.0, {}, result, control); }),
             (Thrown{"\n\tError: Interrupted.\n", 130}));
   EXPECT_FALSE(elsewhere);
   EXPECT_EQ(asked, 3);

@@ -10,16 +10,16 @@
 #include <utility>
 #include <vector>
 
-#include "estimate/bounds.h"
+#include "estimate/estimation.h"
 #include "estimate/sampler.h"
-#include "estimate/time.h"
+#include "estimate/statistics.h"
 #include "netbuild.h"
 #include "thrown.h"
 #include "zelbo/error.h"
 #include "zelbo/zelbo.h"
 
 // The intermediate report is written by the command line, not by the library.
-#include "driver/report.h"
+#include "cli/report.h"
 
 using namespace testnet;
 
@@ -44,7 +44,7 @@ class Statistics : public NetTest {
   }
   // The whole estimation on the fixture's sampler, keeping the reports it passes on.
   double estimateAll(Result& result, double halfAlpha = 0.0) {
-    return bounds(run(), halfAlpha, [&](const Progress& p) { reports.push_back(p); }, result);
+    return estimateOnOneSampler(run(), halfAlpha, [&](const Progress& p) { reports.push_back(p); }, result);
   }
   std::vector<Progress> reports;
 };
@@ -53,27 +53,27 @@ TEST_F(Statistics, QuantileOfTheConfidenceLevel) {
   for (const auto& [confidence, z] :
        std::vector<std::pair<double, double>>{{90, 1.64487}, {95, 1.96000}, {97, 2.17014}, {99, 2.57597}}) {
     settings.confidence = confidence;
-    EXPECT_NEAR(getZhalfAlpha(settings), z, 1e-9) << confidence;
+    EXPECT_NEAR(stoppingQuantile(settings), z, 1e-9) << confidence;
   }
   settings.confidence = 0;
-  EXPECT_EQ(getZhalfAlpha(settings), 0.0);
+  EXPECT_EQ(stoppingQuantile(settings), 0.0);
   settings.confidence = 99.9999999999;  // tail below what the sum resolves: stops at x = 10
-  EXPECT_LT(getZhalfAlpha(settings), 10.00002);
+  EXPECT_LT(stoppingQuantile(settings), 10.00002);
   settings.stop = 1;  // a fixed sample count needs no quantile
-  EXPECT_EQ(getZhalfAlpha(settings), 0.0);
+  EXPECT_EQ(stoppingQuantile(settings), 0.0);
 }
 
 TEST_F(Statistics, ConfidenceOfAHundredPercentIsRejected) {
   settings.confidence = 100;
-  EXPECT_EQ(thrown([&] { getZhalfAlpha(settings); }),
+  EXPECT_EQ(thrown([&] { stoppingQuantile(settings); }),
             (Thrown{"\n\tError: Confidence level must be below 100 percent.\n", 1}));
   settings.stop = 1;  // only the automatic mode asks for it
-  EXPECT_EQ(getZhalfAlpha(settings), 0.0);
+  EXPECT_EQ(stoppingQuantile(settings), 0.0);
 }
 
 TEST_F(Statistics, RequiredCountTruncatesBeforeSquaringAndSaturates) {
   settings.confidence = 97;
-  const double z = getZhalfAlpha(settings);
+  const double z = stoppingQuantile(settings);
   EXPECT_EQ(requiredSampleCount(z, 1.0, 10.0 * 3.0 / 100), 49);  // r = 7.2338
   EXPECT_EQ(requiredSampleCount(z, 0.5, 0.1), 100);              // r = 10.8507
   EXPECT_EQ(requiredSampleCount(1.0, 9.9, 1.0), 81);
@@ -93,14 +93,14 @@ int convergesAt(const Settings& settings, double z, const std::vector<double>& v
   for (int n = 1; n <= limit; ++n) {
     const double value = values[(n - 1) % values.size()];
     sum += value;
-    if (Monte_Carlo(settings, z, value, n, sum, sumSq, required)) return n;
+    if (addToSeries(settings, z, value, n, sum, sumSq, required)) return n;
   }
   return 0;
 }
 
 TEST_F(Statistics, SeriesConvergeAfterThirtyOnceEnoughSamplesAreTaken) {
   settings.confidence = 97;
-  const double z = getZhalfAlpha(settings);
+  const double z = stoppingQuantile(settings);
   EXPECT_EQ(convergesAt(settings, z, {9.0, 11.0}, 200), 50);  // mean 10, deviation 1: n' = 49
   EXPECT_EQ(convergesAt(settings, z, {2.0}, 200), 31);        // no spread: never before the 31st
   settings.tolerance = 1;
@@ -110,13 +110,13 @@ TEST_F(Statistics, SeriesConvergeAfterThirtyOnceEnoughSamplesAreTaken) {
 
 TEST_F(Statistics, VerboseSeriesReportsEverySampleAndThePeriodicMomentsToTheLog) {
   settings.confidence = 97;
-  const double z = getZhalfAlpha(settings);
+  const double z = stoppingQuantile(settings);
   settings.verbose = 2;
   settings.printPeriod = 2;
   double sumSq = 0;
   int required = -1;
-  EXPECT_FALSE(Monte_Carlo(settings, z, 1.0, 1, 1.0, sumSq, required));
-  EXPECT_FALSE(Monte_Carlo(settings, z, 3.0, 2, 4.0, sumSq, required));
+  EXPECT_FALSE(addToSeries(settings, z, 1.0, 1, 1.0, sumSq, required));
+  EXPECT_FALSE(addToSeries(settings, z, 3.0, 2, 4.0, sumSq, required));
   // The second sample: mean 2, deviation 1, E = 0.06, r = 36.17.
   EXPECT_EQ(readAll(settings.log),
             "\n\tInfo : nprime: 0, n: 1\n"
@@ -206,7 +206,7 @@ TEST_F(Statistics, AutomaticModeStopsAtTheThirtyFirstConstantSample) {
   settings.confidence = 97;
   settings.printPeriod = 10;
   Result result;
-  EXPECT_EQ(estimateAll(result, getZhalfAlpha(settings)), 4.0);
+  EXPECT_EQ(estimateAll(result, stoppingQuantile(settings)), 4.0);
   EXPECT_EQ(result.samples, 31);
   ASSERT_EQ(reports.size(), 3u);  // samples 10, 20, 30
   for (std::size_t i = 0; i < reports.size(); ++i) {

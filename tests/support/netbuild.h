@@ -10,9 +10,9 @@
 
 #include "delay/delay.h"
 #include "estimate/sampler.h"
-#include "spec/net.h"
-#include "spec/read.h"
-#include "unfold/enabled.h"
+#include "net/net.h"
+#include "net/build.h"
+#include "unfold/firing.h"
 #include "unfold/graph.h"
 #include "zelbo/settings.h"
 
@@ -25,12 +25,12 @@ class NetTest : public ::testing::Test {
   Net net;
   Settings settings;
 
-  Place* place(const std::string& name) { return MustGetPlace(&net, name.c_str()); }
-  Trans* trans(const std::string& name) { return MustGetTrans(&net, name.c_str()); }
+  Place* place(const std::string& name) { return findOrAddPlace(&net, name.c_str()); }
+  Trans* trans(const std::string& name) { return findOrAddTransition(&net, name.c_str()); }
 
   // Arcs "p -> t" and "t -> p".
-  void in(const std::string& p, const std::string& t) { setInputPlace(&net, trans(t), place(p)); }
-  void out(const std::string& t, const std::string& p) { setOutputPlace(&net, trans(t), place(p)); }
+  void in(const std::string& p, const std::string& t) { addInputArc(&net, trans(t), place(p)); }
+  void out(const std::string& t, const std::string& p) { addOutputArc(&net, trans(t), place(p)); }
 
   // A place's output transitions with branch probabilities, in this order.
   void branches(const std::string& p, const std::vector<std::pair<std::string, double>>& choice) {
@@ -39,7 +39,7 @@ class NetTest : public ::testing::Test {
     replacePlacePoset(&net, place(p), nodes);
   }
 
-  void mark(const std::string& p, int count = 1) { markInitPlace(&net, place(p), count); }
+  void mark(const std::string& p, int count = 1) { markInitially(&net, place(p), count); }
 
   void fixedDelay(const std::string& p, double value) {
     auto spec = std::make_unique<DelaySpec>();
@@ -57,7 +57,7 @@ class NetTest : public ::testing::Test {
   }
 
   void target(const std::string& source, const std::string& destination, int separation, int lowerBound = 0) {
-    addTargetPair(&net, TransPair{trans(source), trans(destination), separation, lowerBound});
+    addTargetPair(&net, TargetPair{trans(source), trans(destination), separation, lowerBound});
   }
 
   // A ring t0 -> p1 -> t1 -> ... -> p0 -> t0 of n places, p0 marked, every delay fixed.
@@ -95,7 +95,7 @@ class NetTest : public ::testing::Test {
     }
     return *sampler_;
   }
-  UnfoldNet& graph() { return run().graph; }
+  UnfoldedGraph& graph() { return run().graph; }
   RunState& state() { return run().state; }
   TransState& stateOf(const std::string& t) { return run().state.at(trans(t)); }
   PlaceState& stateOf(const Place* p) { return run().state.at(p); }
@@ -114,7 +114,7 @@ class NetTest : public ::testing::Test {
     }
   }
 
-  void fire(const std::string& t) { instance(run(), trans(t)); }
+  void fire(const std::string& t) { fireTransition(run(), trans(t)); }
 
   // Names of the enabled list, head first.
   std::vector<std::string> enabledNames() {

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "spec/net.h"
-#include "spec/write.h"
+#include "net/net.h"
+#include "language/writer.h"
 #include "zelbo/formats.h"
 #include "zelbo/zelbo.h"
 

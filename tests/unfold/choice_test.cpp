@@ -8,11 +8,11 @@
 
 #include "base/random.h"
 #include "netbuild.h"
-#include "spec/util.h"
+#include "net/lists.h"
 #include "thrown.h"
 #include "unfold/choice.h"
-#include "unfold/enabled.h"
-#include "estimate/bounds.h"
+#include "unfold/firing.h"
+#include "estimate/estimation.h"
 #include "zelbo/error.h"
 #include "zelbo/zelbo.h"
 
@@ -37,12 +37,12 @@ TEST_F(Choice, BranchDrawComparesWithTheStoredProbabilityAndTiesPassOn) {
   const double u = firstDraw(7);
   // A first branch whose probability equals the draw does not take it; just above it does.
   branches("p", {{"a", u}, {"b", 1 - u}});
-  EXPECT_EQ(makeDecision(seeded(7), place("p"))->name, "b");
+  EXPECT_EQ(drawBranch(seeded(7), place("p"))->name, "b");
   branches("p", {{"a", std::nextafter(u, 1.0)}, {"b", 1 - u}});
-  EXPECT_EQ(makeDecision(seeded(7), place("p"))->name, "a");
+  EXPECT_EQ(drawBranch(seeded(7), place("p"))->name, "a");
   // Probabilities that leave a remainder: the last branch takes it.
   branches("p", {{"a", 0.0}, {"b", 0.0}});
-  EXPECT_EQ(makeDecision(seeded(7), place("p"))->name, "b");
+  EXPECT_EQ(drawBranch(seeded(7), place("p"))->name, "b");
 }
 
 TEST_F(Choice, ScoresAreIntegerQuotientsAndTiesGoToTheHead) {
@@ -59,12 +59,12 @@ TEST_F(Choice, ScoresAreIntegerQuotientsAndTiesGoToTheHead) {
   stateOf("b").selectionCount = 2;  // 2
   stateOf("a").selectionScore = 7;
   stateOf("a").selectionCount = 3;  // 2
-  EXPECT_EQ(GetPriority(stateOf("c")), 2.0);
-  EXPECT_EQ(getLowPriorityEnabled(run(), 0)->name, "c");
+  EXPECT_EQ(stageScore(stateOf("c")), 2.0);
+  EXPECT_EQ(lowPriorityTransition(run(), 0)->name, "c");
   stateOf("a").selectionScore = 5;  // 1
-  EXPECT_EQ(getLowPriorityEnabled(run(), 0)->name, "a");
+  EXPECT_EQ(lowPriorityTransition(run(), 0)->name, "a");
   stateOf("b").selectionCount = 0;  // never opened a stage: 0
-  EXPECT_EQ(getLowPriorityEnabled(run(), 0)->name, "b");
+  EXPECT_EQ(lowPriorityTransition(run(), 0)->name, "b");
 }
 
 TEST_F(Choice, RandomModeDrawsOnceEvenForASingleTransition) {
@@ -72,7 +72,7 @@ TEST_F(Choice, RandomModeDrawsOnceEvenForASingleTransition) {
   mark("p");
   updateEnabledList(run());
   Sampler& s = seeded(3);
-  EXPECT_EQ(getLowPriorityEnabled(s, 1)->name, "a");
+  EXPECT_EQ(lowPriorityTransition(s, 1)->name, "a");
   Random48 expected(3);
   expected.next();
   EXPECT_EQ(s.rng.next(), expected.next());
@@ -89,7 +89,7 @@ TEST_F(Choice, RandomModeStepsToPositionKModuloN) {
     const double u = firstDraw(seed);
     int k = static_cast<int>(u * 4);
     if (k != 4) ++k;
-    EXPECT_EQ(getLowPriorityEnabled(seeded(seed), 1)->name, order[k % 4]) << "seed " << seed;
+    EXPECT_EQ(lowPriorityTransition(seeded(seed), 1)->name, order[k % 4]) << "seed " << seed;
   }
 }
 
@@ -109,18 +109,18 @@ TEST_F(Choice, RandomModeOnALongListFindsPositionKAsTheWalkWouldAfterRemovalsAnd
     for (long seed = 0; seed < 60; ++seed) {
       int k = static_cast<int>(firstDraw(seed) * size);
       if (k != size) ++k;
-      ASSERT_EQ(getLowPriorityEnabled(seeded(seed), 1)->name, order[k % size]) << when << ", seed " << seed;
+      ASSERT_EQ(lowPriorityTransition(seeded(seed), 1)->name, order[k % size]) << when << ", seed " << seed;
     }
   };
   expectWalkOrder("all enabled");
   for (int round = 0; round < 30; ++round) {
     for (int i = 12 + round % 3; i < n; i += 3) {  // t0..t11 stay at the head
-      deleteFromEnabledList(run(), trans("t" + std::to_string(i)));
+      removeFromEnabledList(run(), trans("t" + std::to_string(i)));
       stateOf("t" + std::to_string(i)).enabled = 0;
     }
     expectWalkOrder("after removals");
     for (int i = n - 3 + round % 3; i >= 12; i -= 3) {  // back at the tail, in another order
-      AppendTransToEnabledList(run(), trans("t" + std::to_string(i)));
+      appendToEnabledList(run(), trans("t" + std::to_string(i)));
       stateOf("t" + std::to_string(i)).enabled = 1;
     }
     expectWalkOrder("after appends");
@@ -141,7 +141,7 @@ TEST_F(Choice, FreeChoicePlaceOverridesTheLowestScore) {
   branches("p", {{"a", 0.5}, {"b", 0.5}});
   updateEnabledList(run());  // a, b
   EXPECT_EQ(enabledNames().front(), "a");
-  EXPECT_EQ(getLowPriorityEnabled(seeded(seedDrawingB()), 0)->name, "b");  // lowest score is a; the place draws b
+  EXPECT_EQ(lowPriorityTransition(seeded(seedDrawingB()), 0)->name, "b");  // lowest score is a; the place draws b
 }
 
 TEST_F(Choice, NoFreeChoiceWhenAnOutputTransitionHasTwoInputs) {
@@ -153,9 +153,9 @@ TEST_F(Choice, NoFreeChoiceWhenAnOutputTransitionHasTwoInputs) {
   mark("p");
   mark("q");
   updateEnabledList(run());
-  EXPECT_EQ(IsFreeChoice(place("p")), 0);
+  EXPECT_EQ(isFreeChoice(place("p")), 0);
   Sampler& s = seeded(seedDrawingB());
-  EXPECT_EQ(getLowPriorityEnabled(s, 0)->name, enabledNames().front());
+  EXPECT_EQ(lowPriorityTransition(s, 0)->name, enabledNames().front());
   EXPECT_EQ(s.rng.next(), firstDraw(seedDrawingB()));  // nothing was drawn
 }
 
@@ -166,22 +166,22 @@ TEST_F(Choice, HighPriorityChoiceSkipsLowPriorityTransitionsAndDrawsNothingWhenN
   mark("p");
   updateEnabledList(run());
   Sampler& s = seeded(11);
-  EXPECT_EQ(getHighPriorityEnabled(s), nullptr);
+  EXPECT_EQ(highPriorityTransition(s), nullptr);
   EXPECT_EQ(s.rng.next(), firstDraw(11));
   fire("low");
-  EXPECT_EQ(getHighPriorityEnabled(s)->name, "high");
-  EXPECT_EQ(IsLowPriority(trans("low")), 1);
-  EXPECT_EQ(IsLowPriority(trans("high")), 0);
+  EXPECT_EQ(highPriorityTransition(s)->name, "high");
+  EXPECT_EQ(isLowPriority(trans("low")), 1);
+  EXPECT_EQ(isLowPriority(trans("high")), 0);
 }
 
 TEST_F(Choice, DeadlockEndsTheRunWithTheMarking) {
   in("p", "t");
   mark("q");
   updateEnabledList(run());
-  EXPECT_EQ(thrown([&] { getLowPriorityEnabled(run(), 1); }),
+  EXPECT_EQ(thrown([&] { lowPriorityTransition(run(), 1); }),
             (Thrown{"\n\tError: No low priority transition is enabled.\n", 1}));
   settings.verbose = 2;  // the message then lists the marking
-  EXPECT_EQ(thrown([&] { getLowPriorityEnabled(run(), 1); }),
+  EXPECT_EQ(thrown([&] { lowPriorityTransition(run(), 1); }),
             (Thrown{"\n\tError: No low priority transition is enabled.\n"
                     "\n\tInfo: Current marking:\n\t\tq  (im)\n"
                     "\n\tUnmkared but initially marked places:\n",
@@ -215,8 +215,8 @@ TEST(StageChoice, TheRankingChoosesWhatTheWalkAlongTheListChooses) {
   Result ranked, walked;
   Sampler byRank(model.net(), settings, 5), byWalk(model.net(), settings, 5);
   byWalk.state.hugeScores = true;  // the fallback: the walk along the list
-  bounds(byRank, 0.0, {}, ranked);
-  bounds(byWalk, 0.0, {}, walked);
+  estimateOnOneSampler(byRank, 0.0, {}, ranked);
+  estimateOnOneSampler(byWalk, 0.0, {}, walked);
   EXPECT_EQ(ranked.groupSums, walked.groupSums);
   EXPECT_EQ(ranked.segments, walked.segments);
   EXPECT_EQ(byRank.rng.state(), byWalk.rng.state());

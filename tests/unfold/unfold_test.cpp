@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "estimate/bounds.h"
+#include "estimate/estimation.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"
-#include "spec/read.h"
+#include "net/build.h"
 #include "thrown.h"
-#include "unfold/enabled.h"
+#include "unfold/firing.h"
 #include "unfold/graph.h"
 #include "unfold/unfold.h"
 #include "zelbo/error.h"
@@ -30,7 +30,7 @@ std::string readAll(FILE* f) {
 }
 
 // The fired transitions of a graph, with their occurrence indices.
-std::vector<std::string> firings(const UnfoldNet& graph) {
+std::vector<std::string> firings(const UnfoldedGraph& graph) {
   std::vector<std::string> names;
   for (const Event& e : graph.events) names.push_back(e.trans->name + "#" + std::to_string(e.index));
   return names;
@@ -43,22 +43,22 @@ class Unfolding : public NetTest {
   // Unfolds once into an empty graph, as the estimation loop does.
   void unfoldOnce() {
     Sampler& s = sampler();
-    clearUnfoldedGraph(s.graph);
+    clearGraph(s.graph);
     unfold(s);
   }
   // Puts the model back to its initial marking, as the estimation loop does between samples.
-  void reset() { clear_gNet(sampler()); }
+  void reset() { resetRunState(sampler()); }
 };
 
 TEST_F(Unfolding, ZeroSeparationStopsAfterTheFirstSegmentWithTheSource) {
   ring(3);
   target("t0", "t2", 0);
   unfoldOnce();
-  EXPECT_EQ(sampler().startTSEindex, 0);
-  EXPECT_EQ(sampler().numSource, 1);
+  EXPECT_EQ(sampler().firstInstanceOccurrence, 0);
+  EXPECT_EQ(sampler().instances, 1);
   EXPECT_EQ(graph().events.size(), 3u);
   EXPECT_EQ(graph().initConds.size(), 1u);
-  EXPECT_EQ(returningToInitMarking(sampler()), 1);
+  EXPECT_EQ(backAtInitialMarking(sampler()), 1);
   EXPECT_EQ(stateOf("t0").selectionCount, 1);
 }
 
@@ -68,9 +68,9 @@ TEST_F(Unfolding, NegativeSeparationAndSkipsPlaySegmentsFirst) {
   settings.requiredHeadingTSE = 3;  // the sampler starts from the settings' skip count
   unfoldOnce();
   EXPECT_EQ(sampler().requiredHeadingTSE, 3);
-  EXPECT_EQ(sampler().startTSEindex, 5);
-  EXPECT_EQ(sampler().currentSourceEventNumber, 6);
-  EXPECT_EQ(sampler().numSource, 1);
+  EXPECT_EQ(sampler().firstInstanceOccurrence, 5);
+  EXPECT_EQ(sampler().sourceFirings, 6);
+  EXPECT_EQ(sampler().instances, 1);
   EXPECT_EQ(graph().events.size(), 18u);
 }
 
@@ -78,11 +78,11 @@ TEST_F(Unfolding, PositiveSeparationFiresOnUntilTheDestinationCaughtUp) {
   ring(3);
   target("t0", "t2", 1);
   unfoldOnce();
-  EXPECT_EQ(sampler().numSource, 1);
-  EXPECT_EQ(numOccurrence(graph(), trans("t2")), 2);
-  EXPECT_EQ(sampler().currentSourceEventNumber, 1);  // the source's tail firing does not count
+  EXPECT_EQ(sampler().instances, 1);
+  EXPECT_EQ(occurrenceCount(graph(), trans("t2")), 2);
+  EXPECT_EQ(sampler().sourceFirings, 1);  // the source's tail firing does not count
   EXPECT_EQ(graph().events.size(), 6u);
-  EXPECT_EQ(returningToInitMarking(sampler()), 1);
+  EXPECT_EQ(backAtInitialMarking(sampler()), 1);
 }
 
 TEST_F(Unfolding, SecondUnfoldingAfterResetCountsFromZero) {
@@ -222,8 +222,8 @@ class SharedModel : public NetTest {
   static std::vector<std::string> unfoldings(Sampler& s, int count) {
     std::vector<std::string> all;
     for (int i = 0; i < count; ++i) {
-      clear_gNet(s);
-      clearUnfoldedGraph(s.graph);
+      resetRunState(s);
+      clearGraph(s.graph);
       unfold(s);
       for (std::string& f : firings(s.graph)) all.push_back(std::move(f));
     }

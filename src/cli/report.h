@@ -1,0 +1,16 @@
+// The reports of the command line: intermediate and final.
+#pragma once
+
+#include <cstdio>
+
+#include "zelbo/zelbo.h"
+
+namespace zelbo {
+
+// The intermediate report after `progress`.
+void writeIntermediateReport(FILE* out, const Target& target, const Progress& progress);
+// The final report's body: the model, and the bound or why there is none.
+void writeResult(FILE* out, const Model& model, const Settings& settings, const Result& result,
+                   const char* modelFileName);
+
+}  // namespace zelbo

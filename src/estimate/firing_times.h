@@ -1,0 +1,31 @@
+// Firing times and reference cones of the unfolded graph.
+#pragma once
+
+#include "estimate/sampler.h"
+
+namespace zelbo {
+
+// Gives every event of the sampler's graph its firing time: the latest arrival over its
+// produced input tokens.
+void computeFiringTimes(Sampler& s);
+// Computes the firing time of `event` and, first, of every event fired before it.
+void computeFiringTimesThrough(Sampler& s, EventId event);
+// Raises the target events' reference counters to refIndex where the fan-out cone of `event`
+// holds them.
+void raiseReferenceCounters(Sampler& s, EventId event, int refIndex);
+// Forgets the reachability of the previous unfolding.
+void resetReferenceCones(Sampler& s);
+// Every firing time, as computeFiringTimes gives them, after forgetting the previous
+// reachability; the same pass builds the cones of the first 256 references.
+void computeFiringTimesAndCones(Sampler& s);
+// What drawDelaysNewestFirst and then computeFiringTimesAndCones do, in one pass over the
+// conditions, for a graph without firing times. False, with the stream where it was, when a
+// delay is bad or the model's delays cannot be drawn that way: the two steps then draw them
+// and report what is wrong.
+bool drawDelaysTimesAndCones(Sampler& s);
+// Whether the cones built by either of the two say that every reference of a consumed token
+// reaches both events of every paired instance; false when they cannot say (more than 8
+// references, or no cones built).
+bool everyReferenceReachesEveryInstance(const Sampler& s);
+
+}  // namespace zelbo

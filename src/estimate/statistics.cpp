@@ -1,0 +1,115 @@
+#include "estimate/statistics.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "base/wrap.h"
+
+#include "zelbo/error.h"
+
+namespace zelbo {
+
+double stoppingQuantile(const Settings& settings) {
+  if (settings.stop == 1) return 0.0;
+  const double tail = (1 - settings.confidence / 100) * 0.5;
+  if (!(0.5 > tail)) return 0.0;
+  if (settings.confidence >= 100) fatal("\n\tError: Confidence level must be below 100 percent.\n");
+  return normalQuantile(settings.confidence);
+}
+
+double normalQuantile(double confidence) {
+  const double tail = (1 - confidence / 100) * 0.5;
+  if (!(0.5 > tail)) return 0.0;
+  // Right-endpoint sum of the standard normal density from 0 until the upper tail no longer
+  // exceeds alpha/2; past x = 10 the tail is below any level a double can tell from 0.
+  const double pi = 2 * acos(0.0);
+  double x = 0.0;
+  double area = 0.0;
+  do {
+    x = x + 0.00001;
+    area = area + 0.00001 * exp(-x * x * 0.5) / sqrt(2 * pi);
+  } while (0.5 - area > tail && x <= 10);
+  return x;
+}
+
+double intervalQuantile(double confidence) {
+  if (!(confidence > 0)) return 0.0;
+  if (confidence >= 100) return std::numeric_limits<double>::infinity();
+  const double tail = (1 - confidence / 100) * 0.5;
+  double low = 0.0, high = 40.0;
+  for (int step = 0; step < 80; ++step) {
+    const double mid = 0.5 * (low + high);
+    if (0.5 * std::erfc(mid / std::sqrt(2.0)) > tail) low = mid;
+    else high = mid;
+  }
+  return 0.5 * (low + high);
+}
+
+int requiredSampleCount(double halfAlpha, double deviation, double errorBound) {
+  if (deviation == 0) return 0;
+  if (errorBound == 0) return INT_MAX;
+  const double ratio = halfAlpha * deviation / errorBound;
+  if (!std::isfinite(ratio)) return INT_MAX;
+  const double whole = std::trunc(std::fabs(ratio));
+  if (whole * whole > INT_MAX) return INT_MAX;
+  return static_cast<int>(whole * whole);
+}
+
+bool addToSeries(const Settings& settings, double halfAlpha, double value, int n, double sum, double& sumSq,
+                 int& required) {
+  if (n < 0) fatal("\n\tError: Negative sample index!");
+  sumSq = sumSq + value * value;
+  const double mean = sum / n;
+  double variance = sumSq / n - mean * mean;
+  if (variance < 0) variance = 0;  // rounding of the running sums
+  const double deviation = sqrt(variance);
+  if (n <= 30 && settings.verbose <= 1) return false;
+
+  const double errorBound =
+      settings.tolerance ? settings.absoluteError : fabs(mean) * settings.relativeError / 100;
+  const int nPrime = requiredSampleCount(halfAlpha, deviation, errorBound);
+  if (settings.verbose > 1) fprintf(settings.log, "\n\tInfo : nprime: %d, n: %d\n", nPrime, n);
+  required = nPrime;
+  if (nPrime < n && n > 30) return true;
+  if (settings.printPeriod > 0 && n % settings.printPeriod == 0 && settings.verbose > 1) {
+    fprintf(settings.log, "\n\tInfo : Variance %g: Deviation: %g\n", variance, deviation);
+    fprintf(settings.log, "\n\tInfo : Expected samples: %d, current samples: %d\n", nPrime, n);
+  }
+  return false;
+}
+
+bool updateStoppingRule(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize) {
+  t.groupAverage.sum += value / groupSize;
+  const bool sums =
+      addToSeries(settings, halfAlpha, value, t.samples, t.groupSums, t.groupSum.sumSq, t.groupSum.required);
+  const bool sizes =
+      addToSeries(settings, halfAlpha, groupSize, t.samples, t.instances, t.groupSize.sumSq, t.groupSize.required);
+  const bool averages = addToSeries(settings, halfAlpha, value / groupSize, t.samples, t.groupAverage.sum,
+                                    t.groupAverage.sumSq, t.groupAverage.required);
+  return averages || (sums && sizes);
+}
+
+bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize) {
+  ++t.samples;
+  t.instances = wrapAdd(t.instances, groupSize);
+  t.groupSums += value;
+  t.sumXX += value * value;
+  t.sumXY += value * groupSize;
+  t.sumYY += static_cast<double>(groupSize) * groupSize;
+  return settings.stop == 0 && updateStoppingRule(settings, halfAlpha, t, value, groupSize);
+}
+
+double ratioHalfWidth(const Totals& t, double z) {
+  const double n = t.samples;
+  if (n < 2) return std::numeric_limits<double>::quiet_NaN();
+  if (z > 10) return std::numeric_limits<double>::infinity();  // the integration's end: 100 %
+  const double ratio = t.groupSums / t.instances;
+  double spread = t.sumXX - 2 * ratio * t.sumXY + ratio * ratio * t.sumYY;
+  if (spread < 0) spread = 0;  // rounding of the running sums
+  const double meanSize = t.instances / n;
+  return z * std::sqrt(spread / (n * (n - 1))) / meanSize;
+}
+
+}  // namespace zelbo
