@@ -47,8 +47,8 @@ void runCase(const Case& c) {
   c.build(net);
   Settings settings;
   settings.log = fopen("/dev/null", "w");
-  settings.requiredHeadingTSE = c.skip;
-  settings.stop = 1;
+  settings.skip = c.skip;
+  settings.stopping = Stopping::fixed;
   settings.sampleSize = c.samples;
   settings.printPeriod = 0;
   Sampler sampler(net, settings, 7);

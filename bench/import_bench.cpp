@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "api/internal.h"
 #include "convert/build.h"
 #include "import/pnml.h"
 #include "net/net.h"
@@ -69,14 +70,14 @@ int main(int argc, char** argv) {
       xmlBest = std::min(xmlBest, xml);
       buildBest = std::min(buildBest, build);
       totalBest = std::min(totalBest, xml + build);
-      const Model model(net);
+      const Model model = modelOf(net);
       start = now();
       const WrittenModel written = writeModel(model);
       writeBest = std::min(writeBest, millisecondsSince(start));
       if (r == 0) {
         Settings settings;
         settings.log = settings.diagnostics = quiet;
-        settings.stop = 1;
+        settings.stopping = Stopping::fixed;
         settings.sampleSize = 2;
         check(model, settings);
         if (estimate(model, settings, 1).bound != n) return fprintf(stderr, "ring %d: wrong cycle time\n", n), 1;

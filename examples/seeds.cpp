@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   FILE* quiet = fopen("/dev/null", "w");
   zelbo::Settings settings;
   settings.log = quiet;  // the model summary and checks are not wanted here
-  settings.stop = 1;
+  settings.stopping = zelbo::Stopping::fixed;
   settings.sampleSize = argc > 2 ? atoi(argv[2]) : 1000;
   settings.printPeriod = 0;
   try {
@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
              target.separation, result.bound, result.instances);
     }
   } catch (const zelbo::Error& error) {
-    fputs(error.what(), stderr);
+    fputs(zelbo::printedText(error).c_str(), stderr);
     return error.status();
   }
   return 0;

@@ -35,8 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.verbose = 2;
   zelbo::Net net;
   try {
+    // Each diagnostic is printed as the command line prints it, to the sink.
     zelbo::parseModelText(net, std::string_view(reinterpret_cast<const char*>(data), size), "fuzz.stpn",
-                         settings.diagnostics);
+                          [&](const zelbo::Diagnostic& d) { fputs(zelbo::printedText(d).c_str(), settings.diagnostics); });
   } catch (const zelbo::Error&) {
     return 0;
   }

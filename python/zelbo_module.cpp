@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "base/capture.h"
+#include "base/clock.h"
 #include "zelbo/edit.h"
 #include "zelbo/zelbo.h"
 
@@ -74,19 +74,40 @@ class RunError(Error):
 
 
 class ModelWarning(UserWarning):
-    """The model reader warned about the model it read."""
+    """The model reader warned about the model it read.
+
+    message:  the text the command line writes to standard error for it
+    text:     the warning itself, plain ("Invalid probability value '2'")
+    file, line, column: where (line and column 0 when it is about no place in the file)
+    severity: "warning", or "error" for what the reader could not make sense of
+    """
+
+    def __init__(self, message, text="", file="", line=0, column=0, severity="warning"):
+        super().__init__(message)
+        self.message = message
+        self.text = text
+        self.file = file
+        self.line = line
+        self.column = column
+        self.severity = severity
+
+    def __str__(self):
+        return self.message
 )py";
 
-// Raises the Python exception of a library error.
+// Raises the Python exception of a library error: a model that cannot be read (or whose file
+// cannot) is a ModelError, a setting out of range a ValueError, anything else a RunError.
 [[noreturn]] void raise(const zelbo::Error& error, const std::string& diagnostics = {}) {
-  PyObject* type = error.kind() == zelbo::Error::Kind::model ? exceptions.modelError : exceptions.runError;
-  py::object value =
-      py::reinterpret_borrow<py::object>(type)(error.what(), error.status(), error.detail(), diagnostics);
+  if (error.kind() == zelbo::Error::Kind::usage) throw py::value_error(error.message());
+  const bool model = error.kind() == zelbo::Error::Kind::model || error.kind() == zelbo::Error::Kind::io;
+  PyObject* type = model ? exceptions.modelError : exceptions.runError;
+  py::object value = py::reinterpret_borrow<py::object>(type)(zelbo::printedText(error), error.status(),
+                                                              error.detail(), diagnostics);
   PyErr_SetObject(type, value.ptr());
   throw py::error_already_set();
 }
 
-// A stream that discards what is written to it.
+// A stream that discards what is written to it: the run's log and traces.
 class Quiet {
  public:
   Quiet() : file_(fopen("/dev/null", "w")) {
@@ -106,36 +127,49 @@ struct PyModel {
   std::string source;  // the file it was read from, or the name given to its text
 };
 
-// Reads with the reader's diagnostics kept: they are the error's when the read fails and a
-// ModelWarning when it succeeds.
+// Issues a diagnostic of the reader as a ModelWarning, with its text and place as attributes.
+void warn(const zelbo::Diagnostic& d) {
+  std::string text = d.message;
+  for (const std::string& note : d.notes) text += " " + note;
+  const zelbo::SourceLocation at = d.location.value_or(zelbo::SourceLocation{});
+  py::object warning = py::reinterpret_borrow<py::object>(exceptions.modelWarning)(
+      zelbo::printedText(d), text, at.file, at.line, at.column,
+      d.severity == zelbo::Diagnostic::Severity::error ? "error" : "warning");
+  py::module_::import("warnings").attr("warn")(warning, py::arg("stacklevel") = 3);
+}
+
+// Reads with the reader's diagnostics kept: as the command line prints them, they are the
+// error's when the read fails; each is a ModelWarning when it succeeds.
 template <class Read>
 PyModel readModel(const std::string& source, Read read) {
-  zelbo::Capture diagnostics;
+  std::vector<zelbo::Diagnostic> diagnostics;
   std::optional<zelbo::Model> model;
   std::optional<zelbo::Error> failure;
   {
     py::gil_scoped_release release;
     try {
-      model.emplace(read(diagnostics.file()));
+      model.emplace(read([&](const zelbo::Diagnostic& d) { diagnostics.push_back(d); }));
     } catch (const zelbo::Error& error) {
       failure = error;
     }
   }
-  if (failure) raise(*failure, diagnostics.text());
-  const std::string warnings = diagnostics.text();
-  if (warnings.find_first_not_of(" \t\n") != std::string::npos &&
-      PyErr_WarnEx(exceptions.modelWarning, warnings.c_str(), 2) != 0)
-    throw py::error_already_set();
+  if (failure) {
+    std::string printed;
+    for (const zelbo::Diagnostic& d : diagnostics) printed += zelbo::printedText(d);
+    raise(*failure, printed);
+  }
+  for (const zelbo::Diagnostic& d : diagnostics) warn(d);
   return PyModel{std::move(*model), source};
 }
 
 PyModel readFile(const py::object& path) {
   const std::string file = py::str(py::module_::import("os").attr("fspath")(path));
-  return readModel(file, [&](FILE* diagnostics) { return zelbo::Model::readFile(file, diagnostics); });
+  return readModel(file, [&](const zelbo::DiagnosticHandler& report) { return zelbo::Model::readFile(file, report); });
 }
 
 PyModel parseText(const std::string& text, const std::string& name) {
-  return readModel(name, [&](FILE* diagnostics) { return zelbo::Model::readText(text, name, diagnostics); });
+  return readModel(name,
+                   [&](const zelbo::DiagnosticHandler& report) { return zelbo::Model::readText(text, name, report); });
 }
 
 void change(PyModel& m, const zelbo::ModelChanges& changes) {
@@ -189,7 +223,6 @@ struct PyResult {
 // outcomes (a sampler's, with several), the stop request from the thread that started the run.
 struct RunHooks {
   py::object onReport;
-  bool lowerBound = false;
   bool mainThread = false;
   std::atomic<bool> stopped{false};
   bool interrupted = false;  // stopped by a signal handler that raised
@@ -223,10 +256,9 @@ struct RunHooks {
     if (stopped) return;
     py::gil_scoped_acquire gil;
     if (stopped) return;  // the stop may have been taken while this thread waited for the lock
-    const double sums = lowerBound ? -p.groupSums : p.groupSums;
     try {
-      onReport(Report{p.samples, p.instances, sums, p.required < 0 ? std::nullopt : std::optional<int>(p.required),
-                      p.segments});
+      onReport(Report{p.samples, p.instances, p.groupSums,
+                      p.required < 0 ? std::nullopt : std::optional<int>(p.required), p.segments});
     } catch (py::error_already_set& error) {
       pending.emplace(std::move(error));
       stopped = true;
@@ -234,43 +266,51 @@ struct RunHooks {
   }
 };
 
+// The keyword of estimate() that gives a setting.
+const char* settingKeyword(zelbo::SettingsError::Setting setting) {
+  using Setting = zelbo::SettingsError::Setting;
+  switch (setting) {
+    case Setting::sampleSize: return "samples";
+    case Setting::relativeError: return "relative_error";
+    case Setting::absoluteError: return "error";
+    case Setting::confidence: return "confidence";
+    case Setting::skip: return "skip";
+    case Setting::jobs: return "jobs";
+  }
+  return "settings";
+}
+
 bool onMainThread() {
   py::module_ threading = py::module_::import("threading");
   const py::object main = threading.attr("main_thread")().attr("ident");
   return main.equal(threading.attr("get_ident")());
 }
 
-double processSeconds() { return static_cast<double>(clock()) / CLOCKS_PER_SEC; }
-
 PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optional<double> error,
                   std::optional<double> relativeError, double confidence, long long skip, std::optional<long> seed,
                   long long jobs, const py::object& onReport, long long reportEvery, bool groups) {
   zelbo::Settings settings;  // the command line's defaults
-  if (samples) {
-    if (*samples < 1 || *samples > INT_MAX)
-      throw py::value_error("samples must be a whole number from 1 to 2147483647");
-    settings.stop = 1;
-    settings.sampleSize = static_cast<int>(*samples);
-  }
   if (error && relativeError) throw py::value_error("give error or relative_error, not both");
+  // Whole numbers beyond an int are out of range as the library's check sees them.
+  const auto whole = [](long long value) { return static_cast<int>(std::clamp<long long>(value, -1, INT_MAX)); };
+  if (samples) {
+    settings.stopping = zelbo::Stopping::fixed;
+    settings.sampleSize = *samples > INT_MAX ? -1 : whole(*samples);
+  }
   if (error) {
-    if (!(*error > 0) || !std::isfinite(*error)) throw py::value_error("error must be a positive number");
-    settings.tolerance = 1;
+    settings.criterion = zelbo::ErrorCriterion::absolute;
     settings.absoluteError = *error;
   }
-  if (relativeError) {
-    if (!(*relativeError > 0) || !std::isfinite(*relativeError))
-      throw py::value_error("relative_error must be a positive number of percent");
-    settings.relativeError = *relativeError;
-  }
-  if (!(confidence > 0 && confidence <= 100))
-    throw py::value_error("confidence must be a percentage above 0 and at most 100");
+  if (relativeError) settings.relativeError = *relativeError;
   settings.confidence = confidence;
-  if (skip < 0 || skip > INT_MAX) throw py::value_error("skip must be a whole number from 0 to 2147483647");
-  settings.requiredHeadingTSE = static_cast<int>(skip);
-  if (jobs < 0 || jobs > 4096) throw py::value_error("jobs must be a whole number from 0 to 4096");
-  settings.jobs = static_cast<int>(jobs);
+  settings.skip = skip > INT_MAX ? -1 : whole(skip);
+  settings.jobs = jobs > INT_MAX ? -1 : whole(jobs);
   settings.printPeriod = static_cast<int>(std::clamp<long long>(reportEvery, 0, INT_MAX));
+  try {
+    zelbo::validate(settings);
+  } catch (const zelbo::SettingsError& e) {
+    throw py::value_error(std::string(settingKeyword(e.setting())) + ": " + e.message());
+  }
   if (!onReport.is_none() && !PyCallable_Check(onReport.ptr())) throw py::type_error("on_report must be callable");
   Quiet quiet;
   settings.log = quiet.file();
@@ -280,7 +320,6 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
   const zelbo::Model model = m.model;  // the run's own reference: changes to m do not reach it
   RunHooks hooks;
   hooks.onReport = onReport;
-  hooks.lowerBound = model.hasTarget() && model.target().lowerBound;
   hooks.mainThread = onMainThread();
   zelbo::ReportCallback report;
   if (!onReport.is_none()) report = [&](const zelbo::Progress& p) { hooks.report(p); };
@@ -299,7 +338,7 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
   PyResult out;
   {
     py::gil_scoped_release release;
-    const double cpuStart = processSeconds();
+    const double cpuStart = zelbo::processorSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
     try {
       zelbo::check(model, settings);
@@ -307,7 +346,7 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
     } catch (const zelbo::Error& e) {
       failure = e;
     }
-    out.cpuSeconds = processSeconds() - cpuStart;
+    out.cpuSeconds = zelbo::processorSeconds() - cpuStart;
     out.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
   }
   hooks.absorbLateInterrupts();
@@ -321,7 +360,7 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
   }
   out.samples = result.samples;
   out.instances = result.instances;
-  out.groupSums = hooks.lowerBound ? -result.groupSums : result.groupSums;
+  out.groupSums = result.groupSums;
   out.segments = result.segments;
   out.discarded = result.discarded;
   out.seed = result.seed;

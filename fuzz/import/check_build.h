@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "check_net.h"
+#include "api/internal.h"
 #include "import/detect.h"
 #include "language/writer.h"
 #include "zelbo/formats.h"
@@ -30,7 +31,7 @@ inline void checkBuild(std::string_view text, const char* name) {
   if (detectFormat(text, name) == Format::Stpn) return;  // the reader's own target covers it
   std::optional<Model> model;
   try {
-    model = readModelText(text, name, {}, sink());
+    model = readModelText(text, name, {});
   } catch (const Error& error) {
     require(error.status() == 1 && std::string(error.what()).find(name) != std::string::npos,
             "an import error that does not name the file");
@@ -48,12 +49,12 @@ inline void checkBuild(std::string_view text, const char* name) {
   try {
     written = writeModel(*model, name);
   } catch (const Error& error) {
-    fprintf(stderr, "%s", error.what());
+    fprintf(stderr, "%s", printedText(error).c_str());
     require(false, "an imported net that the model language cannot write");
   }
   if (written.statements > kReadableStatements) return;
-  const Model again = readModelText(written.text, "written.stpn", {}, sink());
-  const std::string difference = modelDifference(model->net(), again.net());
+  const Model again = readModelText(written.text, "written.stpn", {});
+  const std::string difference = modelDifference(netOf(*model), netOf(again));
   if (!difference.empty()) fprintf(stderr, "%s\n", difference.c_str());
   require(difference.empty(), "a written model that reads back as another");
 }

@@ -18,7 +18,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -36,17 +35,19 @@ struct ReadOptions {
   // syntax (".fix 1", ".uni 1 2"). Empty: ".fix 1" for a .g or PNML net; nothing for a model
   // file, whose places must give their own.
   std::string defaultDelay;
+  // Receives the model reader's warnings and parse errors, of the model file and of the
+  // annotations, as they are found; without it they are dropped.
+  DiagnosticHandler onDiagnostic;
 };
 
 // Reads a model file of any of the three languages and applies the options. A malformed .g or
 // PNML file, or a net that cannot be analysed, is thrown as an Error whose message ends with
 // "FILE:LINE: what is wrong" (status 1); a model file is read exactly as Model::readFile
 // reads it.
-Model readModel(const std::string& path, const ReadOptions& options, FILE* diagnostics = stderr);
+Model readModel(const std::string& path, const ReadOptions& options);
 // The same for a text held in memory; `name` stands for the file in messages and hints at its
 // format by its extension.
-Model readModelText(std::string_view text, const std::string& name, const ReadOptions& options,
-                    FILE* diagnostics = stderr);
+Model readModelText(std::string_view text, const std::string& name, const ReadOptions& options);
 
 struct WrittenModel {
   std::string text;
@@ -69,7 +70,7 @@ std::string modelDot(const Model& model);
 // occurrence and firing time, conditions with their place and delay, each segment boxed, the
 // target events highlighted. Past `nodeLimit` nodes the drawing stops and a note says so. A
 // run that ends in its first unfolding is drawn as far as it got, with its message; the
-// sample's diagnostics go to the settings' streams.
+// sample's traces go to the settings' streams.
 std::string unfoldingDot(const Model& model, const Settings& settings, long seed, int nodeLimit = 2000);
 
 }  // namespace zelbo

@@ -2,14 +2,14 @@
 // average time separation of its target events with given settings and a given seed.
 //
 //   zelbo::Settings settings;
-//   settings.stop = 1;
+//   settings.stopping = zelbo::Stopping::fixed;
 //   settings.sampleSize = 1000;
 //   zelbo::Model model = zelbo::Model::readFile("ring.stpn");
 //   zelbo::check(model, settings);
 //   zelbo::Result result = zelbo::estimate(model, settings, 42);
 //
-// Failures are thrown as zelbo::Error, carrying the message and exit status the command line
-// gives them. Models are immutable once read and may be shared by any number of runs.
+// Failures are thrown as zelbo::Error (error.h); printedText() gives the command line's text
+// for one. Models are immutable once read and may be shared by any number of runs.
 #pragma once
 
 #include <cstdio>
@@ -24,6 +24,7 @@
 namespace zelbo {
 
 struct Net;
+struct ModelAccess;
 
 // The target as the model asks it: occurrence i of `source` against occurrence
 // i + separation of `destination`, as an upper or a lower bound.
@@ -36,12 +37,13 @@ struct Target {
 
 class Model {
  public:
-  // Reads a model file, or a .g or PNML net with the defaults of formats.h. Warnings and parse
-  // errors are written to `diagnostics` as they are found; a file that cannot be opened, read
-  // or parsed is thrown as an Error.
-  static Model readFile(const std::string& path, FILE* diagnostics = stderr);
+  // Reads a model file, or a .g or PNML net with the defaults of formats.h. The reader's
+  // warnings and parse errors go to `onDiagnostic` as they are found; a file that cannot be
+  // opened, read or parsed is thrown as an Error.
+  static Model readFile(const std::string& path, const DiagnosticHandler& onDiagnostic = {});
   // Reads a model from memory; `name` stands for the file in messages.
-  static Model readText(std::string_view text, const std::string& name = "<memory>", FILE* diagnostics = stderr);
+  static Model readText(std::string_view text, const std::string& name = "<memory>",
+                        const DiagnosticHandler& onDiagnostic = {});
   // A model without places, transitions or target (it fails the checks).
   static Model empty();
 
@@ -50,12 +52,11 @@ class Model {
   int transitions() const;
   bool hasTarget() const;
   Target target() const;                // only when hasTarget()
-  const Net& net() const { return *net_; }
-
-  explicit Model(std::shared_ptr<Net> net);
 
  private:
-  std::shared_ptr<Net> net_;
+  friend struct ModelAccess;
+  explicit Model(std::shared_ptr<const Net> net);
+  std::shared_ptr<const Net> net_;
 };
 
 // Writes the model summary (and, with verbose above 1, the listing of the net) to the log and
@@ -66,7 +67,7 @@ void check(const Model& model, const Settings& settings);
 struct Progress {
   int samples = 0;        // accepted samples (groups)
   int instances = 0;      // TSE instances in them
-  double groupSums = 0;   // sum of the groups' summed separations, as the target is stored
+  double groupSums = 0;   // sum of the groups' summed separations, for the target as asked
   int required = -1;      // required count of the group-average series; -1 while unknown
   int segments = 0;       // unfoldings built so far
 };
@@ -102,8 +103,8 @@ struct RunControl {
 // stream advanced by i * floor(2^48 / jobs) draws; their samples are taken in turn, so the
 // result depends only on the model, the settings and the seed. Intermediate reports are
 // passed to `onReport` at the settings' print period; with several samplers, `onReport` and
-// `onSample` are called on the samplers' threads, one call at a time. A fatal condition of the
-// run is thrown as an Error.
+// `onSample` are called on the samplers' threads, one call at a time. Jobs out of range are a
+// SettingsError; a fatal condition of the run is thrown as an Error.
 Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport = {},
                 const RunControl& control = {});
 

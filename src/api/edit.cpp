@@ -4,20 +4,21 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "base/wrap.h"
+#include "api/internal.h"
+#include "base/format.h"
+#include "base/texts.h"
 #include "convert/build.h"
 #include "delay/delay.h"
 #include "net/net.h"
 #include "net/build.h"
+#include "net/target.h"
 #include "language/statements.h"
 
 namespace zelbo {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& message) {
-  throw Error("\n\tError: " + message + "\n", 1, Error::Kind::model);
-}
+[[noreturn]] void fail(const std::string& message) { throw Error(Error::Kind::model, message); }
 
 // The net of `from` again: the same records in the same order on every list, the same delays
 // (shared where they were shared) and target.
@@ -28,7 +29,7 @@ std::shared_ptr<Net> copyNet(const Net& from) {
   for (const Place* p : from.placeById) findOrAddPlace(&to, p->name.c_str());
   for (const Trans* t : from.transById) findOrAddTransition(&to, t->name.c_str());
   if (to.numPlaces != from.numPlaces || to.numTrans != from.numTrans)
-    fail("The model " + std::string(modelName(from)) + " has names that cannot be copied.");
+    fail(formatted(text::kUncopiableNames, modelName(from)));
   auto place = [&](const Place* p) { return to.placeById[p->id]; };
   auto trans = [&](const Trans* t) { return to.transById[t->id]; };
   auto places = [&](const PlaceList& list) {
@@ -81,20 +82,20 @@ std::shared_ptr<Net> copyNet(const Net& from) {
 
 Place* placeNamed(Net& net, const std::string& name) {
   Place* p = net.placeByName.find(name);
-  if (!p) fail("The model " + std::string(modelName(net)) + " has no place " + name + ".");
+  if (!p) fail(formatted(text::kNoSuchPlace, modelName(net), name.c_str()));
   return p;
 }
 
 Trans* transitionNamed(Net& net, const std::string& name) {
   Trans* t = net.transByName.find(name);
-  if (!t) fail("The model " + std::string(modelName(net)) + " has no transition " + name + ".");
+  if (!t) fail(formatted(text::kNoSuchTransition, modelName(net), name.c_str()));
   return t;
 }
 
 // A probability as the reader stores it: through single precision.
 double storedProbability(const std::string& place, const Branch& branch) {
   if (!(branch.probability >= 0 && branch.probability <= 1))
-    fail("Place " + place + ": the probability of the branch to " + branch.transition + " must lie in [0, 1].");
+    fail(formatted(text::kProbabilityOutOfRange, place.c_str(), branch.transition.c_str()));
   return static_cast<double>(static_cast<float>(branch.probability));
 }
 
@@ -106,15 +107,14 @@ void setBranches(Net& net, const BranchChange& change) {
     const Trans* t = transitionNamed(net, branch.transition);
     std::size_t k = 0;
     while (k < nodes.size() && nodes[k].trans != t) ++k;
-    if (k == nodes.size()) fail("Transition " + t->name + " is not a branch of place " + p->name + ".");
-    if (given[k]) fail("Place " + p->name + ": the branch to " + t->name + " is given twice.");
+    if (k == nodes.size()) fail(formatted(text::kNotABranch, t->name.c_str(), p->name.c_str()));
+    if (given[k]) fail(formatted(text::kBranchTwice, p->name.c_str(), t->name.c_str()));
     nodes[k].prob = storedProbability(p->name, branch);
     given[k] = 1;
   }
   for (std::size_t k = 0; k < nodes.size(); ++k)
     if (!given[k])
-      fail("Place " + p->name + ": the branch to " + nodes[k].trans->name +
-           " has no probability; give every branch of the place.");
+      fail(formatted(text::kBranchMissing, p->name.c_str(), nodes[k].trans->name.c_str()));
   p->poset.assign(nodes);
   ++net.revision;
 }
@@ -122,19 +122,15 @@ void setBranches(Net& net, const BranchChange& change) {
 // ".tse (source destination separation)", with ".lb" for a lower bound, which the model holds
 // mirrored as the reader does.
 void setTarget(Net& net, const Target& target) {
-  TargetPair pair{transitionNamed(net, target.source), transitionNamed(net, target.destination), target.separation, 0};
-  if (target.lowerBound) {
-    pair.lowerBound = 1;
-    pair.separation = wrapNeg(pair.separation);
-    std::swap(pair.source, pair.destination);
-  }
-  net.target = addTargetPair(&net, pair);
+  Trans* source = transitionNamed(net, target.source);
+  Trans* destination = transitionNamed(net, target.destination);
+  net.target = addTargetPair(&net, storedTarget(source, destination, target.separation, target.lowerBound));
 }
 
 }  // namespace
 
 ModelView describe(const Model& model) {
-  const Net& net = model.net();
+  const Net& net = netOf(model);
   ModelView view;
   view.name = net.name;
   for (const Place* p : net.placeById) {
@@ -156,15 +152,15 @@ ModelView describe(const Model& model) {
 }
 
 Model edit(const Model& model, const ModelChanges& changes) {
-  std::shared_ptr<Net> net = copyNet(model.net());
+  std::shared_ptr<Net> net = copyNet(netOf(model));
   for (const DelayChange& change : changes.delays) {
     Place* p = placeNamed(*net, change.place);
-    attachDelaySpec(net.get(), p, parseDelay(change.delay, "Place " + p->name + ": delay"));
+    attachDelaySpec(net.get(), p, parseDelay(change.delay, formatted(text::kChangedDelay, p->name.c_str())));
   }
   for (const BranchChange& change : changes.branches) setBranches(*net, change);
   if (changes.target) setTarget(*net, *changes.target);
   prepareFiring(*net);
-  return Model(std::move(net));
+  return modelOf(std::move(net));
 }
 
 }  // namespace zelbo

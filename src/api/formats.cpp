@@ -7,6 +7,8 @@
 #include <new>
 #include <optional>
 
+#include "api/internal.h"
+#include "base/texts.h"
 #include "convert/build.h"
 #include "delay/delay.h"
 #include "draw/dot.h"
@@ -21,15 +23,6 @@
 namespace zelbo {
 
 namespace {
-
-template <class F>
-auto reportingOutOfMemory(F&& f) {
-  try {
-    return f();
-  } catch (const std::bad_alloc&) {
-    throw Error("\n\tError: Out of memory.\n", 1);
-  }
-}
 
 struct FileCloser {
   void operator()(FILE* file) const { fclose(file); }
@@ -85,7 +78,7 @@ std::optional<import::Format> sniffFormat(const std::string& path) {
 }
 
 [[noreturn]] void importFailed(const import::ImportError& error) {
-  throw Error("\n\tError: " + error.toString() + "\n", 1, Error::Kind::model);
+  throw Error(Error::Kind::model, error.message).at(SourceLocation{error.file, error.line});
 }
 
 // Builds the .g or PNML text into `net`; returns the name of its first transition.
@@ -99,22 +92,22 @@ std::string importInto(Net& net, import::Format format, std::string_view text, c
 
 // The options, once the model is read. An imported net (`firstTransition` set) gets the
 // defaults for what its format lacks.
-void addOptions(Net& net, const ReadOptions& options, const std::string& firstTransition, FILE* diagnostics) {
+void addOptions(Net& net, const ReadOptions& options, const std::string& firstTransition) {
   const bool imported = !firstTransition.empty();
   if (!options.annotations.empty()) {
     Net annotations;
-    parseModelFile(annotations, options.annotations.c_str(), diagnostics);
+    parseModelFile(annotations, options.annotations, options.onDiagnostic);
     annotate(net, annotations, options.annotations);
   }
-  if (!options.defaultDelay.empty()) fillDelays(net, *parseDelay(options.defaultDelay, "-delay"));
-  else if (imported) fillDelays(net, *parseDelay(".fix 1", "-delay"));
+  if (!options.defaultDelay.empty()) fillDelays(net, *parseDelay(options.defaultDelay, text::kDefaultDelayOption));
+  else if (imported) fillDelays(net, *parseDelay(".fix 1", text::kDefaultDelayOption));
   if (imported) defaultTarget(net, firstTransition);
   prepareFiring(net);
 }
 
 }  // namespace
 
-Model readModel(const std::string& path, const ReadOptions& options, FILE* diagnostics) {
+Model readModel(const std::string& path, const ReadOptions& options) {
   return reportingOutOfMemory([&] {
     auto net = std::make_shared<Net>();
     const std::optional<import::Format> format = sniffFormat(path);
@@ -124,22 +117,22 @@ Model readModel(const std::string& path, const ReadOptions& options, FILE* diagn
       if (!text) importFailed(text.error());
       firstTransition = importInto(*net, *format, text.value(), path);
     } else {
-      parseModelFile(*net, path.c_str(), diagnostics);
+      parseModelFile(*net, path, options.onDiagnostic);
     }
-    addOptions(*net, options, firstTransition, diagnostics);
-    return Model(std::move(net));
+    addOptions(*net, options, firstTransition);
+    return modelOf(std::move(net));
   });
 }
 
-Model readModelText(std::string_view text, const std::string& name, const ReadOptions& options, FILE* diagnostics) {
+Model readModelText(std::string_view text, const std::string& name, const ReadOptions& options) {
   return reportingOutOfMemory([&] {
     auto net = std::make_shared<Net>();
     const import::Format format = import::detectFormat(text, name);
     std::string firstTransition;
     if (format != import::Format::Stpn) firstTransition = importInto(*net, format, text, name);
-    else parseModelText(*net, text, name.c_str(), diagnostics);
-    addOptions(*net, options, firstTransition, diagnostics);
-    return Model(std::move(net));
+    else parseModelText(*net, text, name, options.onDiagnostic);
+    addOptions(*net, options, firstTransition);
+    return modelOf(std::move(net));
   });
 }
 
@@ -152,18 +145,18 @@ WrittenModel writeModel(const Model& model, const std::string& source) {
     }
     header += "\n";
     WrittenModel written;
-    written.statements = modelStatements(model.net()).size();
-    written.text = writeModelText(model.net(), header);
+    written.statements = modelStatements(netOf(model)).size();
+    written.text = writeModelText(netOf(model), header);
     return written;
   });
 }
 
 std::string modelDot(const Model& model) {
-  return reportingOutOfMemory([&] { return netDot(model.net()); });
+  return reportingOutOfMemory([&] { return netDot(netOf(model)); });
 }
 
 std::string unfoldingDot(const Model& model, const Settings& settings, long seed, int nodeLimit) {
-  return reportingOutOfMemory([&] { return firstUnfoldingDot(model.net(), settings, seed, nodeLimit); });
+  return reportingOutOfMemory([&] { return firstUnfoldingDot(netOf(model), settings, seed, nodeLimit); });
 }
 
 }  // namespace zelbo

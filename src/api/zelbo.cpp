@@ -4,42 +4,36 @@
 #include "zelbo/formats.h"
 
 #include <algorithm>
-#include <new>
+#include <cmath>
+#include <climits>
 #include <thread>
 
-#include "base/wrap.h"
+#include "api/internal.h"
+#include "base/texts.h"
 #include "estimate/estimation.h"
 #include "estimate/parallel.h"
 #include "estimate/sampler.h"
 #include "estimate/statistics.h"
 #include "net/check.h"
+#include "net/firing_index.h"
 #include "net/net.h"
-#include "language/reader.h"
-#include "net/build.h"
+#include "net/target.h"
 
 namespace zelbo {
 
-namespace {
-
-// Running out of memory anywhere below is reported like any other fatal end.
-template <class F>
-auto reportingOutOfMemory(F&& f) {
-  try {
-    return f();
-  } catch (const std::bad_alloc&) {
-    throw Error("\n\tError: Out of memory.\n", 1);
-  }
-}
-
-}  // namespace
-
-Model::Model(std::shared_ptr<Net> net) : net_(std::move(net)) {}
+Model::Model(std::shared_ptr<const Net> net) : net_(std::move(net)) {}
 
 // Any of the three languages of formats.h, without options.
-Model Model::readFile(const std::string& path, FILE* diagnostics) { return readModel(path, ReadOptions{}, diagnostics); }
+Model Model::readFile(const std::string& path, const DiagnosticHandler& onDiagnostic) {
+  ReadOptions options;
+  options.onDiagnostic = onDiagnostic;
+  return readModel(path, options);
+}
 
-Model Model::readText(std::string_view text, const std::string& name, FILE* diagnostics) {
-  return readModelText(text, name, ReadOptions{}, diagnostics);
+Model Model::readText(std::string_view text, const std::string& name, const DiagnosticHandler& onDiagnostic) {
+  ReadOptions options;
+  options.onDiagnostic = onDiagnostic;
+  return readModelText(text, name, options);
 }
 
 Model Model::empty() {
@@ -51,36 +45,59 @@ Model Model::empty() {
 const std::string& Model::name() const { return net_->name; }
 int Model::places() const { return net_->numPlaces; }
 int Model::transitions() const { return net_->numTrans; }
-bool Model::hasTarget() const { return net_->target && net_->target->source && net_->target->destination; }
+bool Model::hasTarget() const { return zelbo::hasTarget(*net_); }
 
 Target Model::target() const {
-  const TargetPair& stored = *net_->target;
-  // A lower bound is held mirrored; the target as asked swaps it back.
-  if (stored.lowerBound)
-    return {stored.destination->name, stored.source->name, wrapNeg(stored.separation), true};
-  return {stored.source->name, stored.destination->name, stored.separation, false};
+  const AskedTarget asked = askedTarget(*net_->target);
+  return {asked.source->name, asked.destination->name, asked.separation, asked.lowerBound};
 }
 
 void check(const Model& model, const Settings& settings) {
   std::string reason;
-  if (checkModel(model.net(), settings, &reason) != 0)
-    throw Error("\n\tError: Incorrect or incomplete spec.\n\tInfo : PRYX Solver terminates.\n\n", 1,
-                Error::Kind::model, reason);
+  if (checkModel(netOf(model), settings, &reason) != 0)
+    throw Error(Error::Kind::model, text::kModelRejected)
+        .note(Error::Note::Kind::info, text::kTerminates)
+        .note(Error::Note::Kind::info, "")
+        .withDetail(reason);
+}
+
+std::vector<SettingsError> settingsErrors(const Settings& s) {
+  using Setting = SettingsError::Setting;
+  std::vector<SettingsError> errors;
+  auto require = [&](bool holds, Setting setting, const char* message) {
+    if (!holds) errors.emplace_back(setting, message);
+  };
+  const auto positive = [](double x) { return x > 0 && std::isfinite(x); };
+  require(s.stopping != Stopping::fixed || s.sampleSize >= 1, Setting::sampleSize, text::kBadSampleSize);
+  require(s.criterion != ErrorCriterion::relative || positive(s.relativeError), Setting::relativeError,
+          text::kBadRelativeError);
+  require(s.criterion != ErrorCriterion::absolute || positive(s.absoluteError), Setting::absoluteError,
+          text::kBadAbsoluteError);
+  require(s.confidence > 0 && s.confidence <= 100, Setting::confidence, text::kBadConfidence);
+  require(s.skip >= 0, Setting::skip, text::kBadSkip);
+  require(s.jobs >= 0 && s.jobs <= kMaxJobs, Setting::jobs, text::kBadJobs);
+  return errors;
+}
+
+void validate(const Settings& settings) {
+  const std::vector<SettingsError> errors = settingsErrors(settings);
+  if (!errors.empty()) throw errors.front();
 }
 
 Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport,
                 const RunControl& control) {
-  if (!model.hasTarget()) throw Error("\n\tError: No valid target TSE spec.\n", 1, Error::Kind::model);
+  if (settings.jobs < 0 || settings.jobs > kMaxJobs) throw SettingsError(SettingsError::Setting::jobs, text::kBadJobs);
+  if (!model.hasTarget()) throw Error(Error::Kind::model, text::kNoTarget);
   return reportingOutOfMemory([&] {
     const double halfAlpha = stoppingQuantile(settings);
     Result result;
     result.seed = seed;
     result.jobs = settings.jobs > 0 ? settings.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     if (result.jobs == 1) {
-      Sampler sampler(model.net(), settings, seed);
+      Sampler sampler(netOf(model), settings, seed);
       estimateOnOneSampler(sampler, halfAlpha, onReport, result, control);
     } else {
-      estimateInParallel(model.net(), settings, seed, result.jobs, halfAlpha, onReport, result, control);
+      estimateInParallel(netOf(model), settings, seed, result.jobs, halfAlpha, onReport, result, control);
     }
     return result;
   });

@@ -1,7 +1,10 @@
-// A cheap reading of the wall clock for checks made after every sample.
+// Clocks: a cheap reading of the wall clock for checks made after every sample, and the
+// processor time of the process.
 #pragma once
 
 #include <time.h>
+
+#include <ctime>
 
 namespace zelbo {
 
@@ -17,5 +20,8 @@ inline double coarseSeconds() {
   clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
+
+// The processor time of the process, all threads, in seconds.
+inline double processorSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 }  // namespace zelbo

@@ -3,35 +3,75 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "base/format.h"
+
 namespace zelbo {
 
 namespace {
-std::string vformat(const char* format, va_list args) {
+
+std::string vformatted(const char* format, va_list args) {
   va_list copy;
   va_copy(copy, args);
   const int length = vsnprintf(nullptr, 0, format, copy);
   va_end(copy);
-  if (length <= 0) return {};
-  std::string text(static_cast<std::size_t>(length), '\0');
-  vsnprintf(text.data(), text.size() + 1, format, args);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<std::size_t>(length));
+    vsnprintf(text.data(), text.size() + 1, format, args);
+  }
   return text;
 }
+
+std::string locationPrefix(const SourceLocation& at) {
+  if (at.line > 0) return at.file + ":" + std::to_string(at.line) + ": ";
+  return at.file + ": ";
+}
+
 }  // namespace
 
-std::string formatText(const char* format, ...) {
+std::string formatted(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string text = vformat(format, args);
+  std::string text = vformatted(format, args);
   va_end(args);
   return text;
 }
 
-void fatal(const char* format, ...) {
+void failRun(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string text = vformat(format, args);
+  std::string text = vformatted(format, args);
   va_end(args);
-  throw Error(std::move(text), 1);
+  throw Error(Error::Kind::run, std::move(text));
+}
+
+Error::Error(Kind kind, std::string message, int status)
+    : kind_(kind), status_(status), message_(std::move(message)), what_(message_) {}
+
+Error& Error::at(SourceLocation location) {
+  location_ = std::move(location);
+  what_ = locationPrefix(*location_) + message_;
+  return *this;
+}
+
+Error& Error::note(Note::Kind kind, std::string text) {
+  notes_.push_back(Note{kind, std::move(text)});
+  return *this;
+}
+
+Error& Error::withListing(std::string listing) {
+  listing_ = std::move(listing);
+  return *this;
+}
+
+Error& Error::withDetail(std::string detail) {
+  detail_ = std::move(detail);
+  return *this;
+}
+
+Error& Error::framed(Framing framing) {
+  framing_ = framing;
+  return *this;
 }
 
 }  // namespace zelbo

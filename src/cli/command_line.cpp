@@ -4,11 +4,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <optional>
 #include <string>
 
+#include "base/clock.h"
+#include "base/format.h"
+#include "base/texts.h"
 #include "cli/model_files.h"
 #include "cli/record.h"
 #include "cli/report.h"
@@ -19,44 +23,12 @@ namespace zelbo {
 namespace {
 
 void usage(FILE* log) {
-  fprintf(stderr, "zelbo [-auto][-e[%%]][-confi][-sample][-v][-log][-ts][-pp] filename\n\n");
-  fprintf(stderr, "\t-auto \t\tautomatic Monte-Carlo stopping\n");
-  fprintf(stderr, "\t-e%% <float> \trelative error interval\n");
-  fprintf(stderr, "\t-e <float>  \tabsolute error interval\n");
-  fprintf(stderr, "\t-confi <float> \tconfindence level in percentage\n");
-  fprintf(stderr, "\t-sample <int> \tsample size\n");
-  fprintf(stderr, "\t-v <int> \tverbosity level\n");
-  fprintf(stderr, "\t-ts <int> \tnumber of TSE instances to skip\n");
-  fprintf(stderr, "\t-pp <int> \tprint period in number of samples\n");
-  fprintf(stderr, "\t-log <string> \toutput file \n");
+  fputs(text::kUsage, stderr);
   fflush(log);
 }
 
 // Every option with its value, for --help.
-void help() {
-  printf("usage: zelbo [options] model-file\n\n");
-  printf("Estimates the average time separation of two events of a stochastic timed Petri net.\n\n");
-  printf("  -auto, -a              stop when the confidence interval is narrow enough (default)\n");
-  printf("  -sample, -ss N         take exactly N samples\n");
-  printf("  -error%%, -e%% X         relative error interval in percent (default 3)\n");
-  printf("  -error, -e X           absolute error interval\n");
-  printf("  -confi, -c X           confidence level in percent (default 97)\n");
-  printf("  -printPeriod, -pp N    an intermediate report every N samples (default 100; 0: none)\n");
-  printf("  -tseSkip, -ts N        leading TSE instances of every unfolding to skip (default 0)\n");
-  printf("  -v N                   verbosity; 2 lists the model and traces the unfolding\n");
-  printf("  -log, -o FILE          write the summary and reports to FILE instead of standard error\n");
-  printf("  -unfold, -u N          accepted and stored, no effect\n");
-  printf("  -seed N                seed of the random stream (default: the clock's current second)\n");
-  printf("  -jobs, -j N            N samplers in threads (default 1; 0: one per hardware thread)\n");
-  printf("  -json FILE             write a machine-readable record of the run to FILE\n");
-  printf("  -with FILE             delays, branch probabilities and a target for the model, by name\n");
-  printf("  -delay SPEC            the delay of places without one (default for .g and PNML: .fix 1)\n");
-  printf("  -emit FILE             write the model as read, in zelbo's model language, to FILE\n");
-  printf("  -dot FILE              draw the model in Graphviz DOT to FILE\n");
-  printf("  -dot-unfolding FILE    draw the first sample's unfolding in Graphviz DOT to FILE\n");
-  printf("  --help                 this text\n");
-  printf("  --version              the version\n");
-}
+void help() { fputs(text::kHelp, stdout); }
 
 // What the command line asks for.
 struct Invocation {
@@ -75,7 +47,7 @@ struct OptionFailure {
 
 // A command-line error about an option's value.
 [[noreturn]] void badValue(const Invocation& run, const char* option, const char* value, const char* why) {
-  fprintf(stderr, "command line error: %s %s: %s\n", option, value, why);
+  fprintf(stderr, text::kBadOptionValue, option, value, why);
   fflush(run.settings.log);
   throw OptionFailure{1};
 }
@@ -85,14 +57,19 @@ struct OptionFailure {
 void scanReal(const char* value, double& setting) { sscanf(value, "%lg", &setting); }
 void scanInt(const char* value, int& setting) { sscanf(value, "%d", &setting); }
 
+// Ends the command line with an error it frames as the library's errors are framed.
+[[noreturn]] void fail(const Invocation& run, const Error& error) {
+  fputs(printedText(error).c_str(), stderr);
+  fflush(run.settings.log);
+  throw OptionFailure{error.status()};
+}
+
 void openLog(Invocation& run, const char* path) {
   FILE* log = fopen(path, "w");
-  if (!log) {
-    fprintf(stderr, "\n\tError: Failed to open log file %s to write.\n", path);
-    fflush(run.settings.log);
-    throw OptionFailure{1};
-  }
-  run.settings.log = log;  // an earlier log file stays open, no longer written
+  if (!log) fail(run, Error(Error::Kind::io, formatted(text::kFailedToOpenLog, path)));
+  // A repeated -log replaces the earlier file, which is closed empty.
+  if (run.settings.log != stderr) fclose(run.settings.log);
+  run.settings.log = log;
 }
 
 // The seed must be a whole decimal integer in the range of a long.
@@ -101,27 +78,30 @@ void scanSeed(Invocation& run, const char* value) {
   errno = 0;
   const long seed = strtol(value, &end, 10);
   if (end == value || *end != '\0' || errno == ERANGE || isspace(static_cast<unsigned char>(*value))) {
-    fprintf(stderr, "command line error: %s\n", value);
+    fprintf(stderr, text::kCommandLineError, value);
     fflush(run.settings.log);
     throw OptionFailure{1};
   }
   run.seed = seed;
 }
 
+// A whole decimal number, checked as the library checks the number of samplers.
 void scanJobs(Invocation& run, const char* value) {
   char* end = nullptr;
   errno = 0;
   const long jobs = strtol(value, &end, 10);
-  if (end == value || *end != '\0' || errno == ERANGE || isspace(static_cast<unsigned char>(*value)) || jobs < 0 ||
-      jobs > 4096)
-    badValue(run, "-jobs", value, "the number of samplers must be a whole number from 0 to 4096");
-  run.settings.jobs = static_cast<int>(jobs);
+  const bool whole = end != value && *end == '\0' && errno != ERANGE && !isspace(static_cast<unsigned char>(*value));
+  Settings asked = run.settings;
+  asked.jobs = whole && jobs >= INT_MIN && jobs <= INT_MAX ? static_cast<int>(jobs) : -1;
+  for (const SettingsError& error : settingsErrors(asked))
+    if (error.setting() == SettingsError::Setting::jobs) badValue(run, "-jobs", value, error.message().c_str());
+  run.settings.jobs = asked.jobs;
 }
 
 void openRecord(Invocation& run, const char* path) {
   auto record = std::make_unique<RecordFile>();
   std::string why;
-  if (!record->open(path, why)) badValue(run, "-json", path, ("cannot be written: " + why).c_str());
+  if (!record->open(path, why)) badValue(run, "-json", path, formatted(text::kCannotBeWritten, why.c_str()).c_str());
   run.record = std::move(record);  // a repeated -json replaces the earlier one
 }
 
@@ -129,7 +109,7 @@ void openRecord(Invocation& run, const char* path) {
 void openOutput(Invocation& run, const char* option, const char* path, std::unique_ptr<RecordFile>& file) {
   auto output = std::make_unique<RecordFile>();
   std::string why;
-  if (!output->open(path, why)) badValue(run, option, path, ("cannot be written: " + why).c_str());
+  if (!output->open(path, why)) badValue(run, option, path, formatted(text::kCannotBeWritten, why.c_str()).c_str());
   file = std::move(output);  // a repeated option replaces the earlier file
 }
 
@@ -142,18 +122,18 @@ struct Option {
 
 // Matched in this order, long form first, against whole arguments only.
 const Option kOptions[] = {
-    {"-auto", "-a", false, [](Invocation& r, const char*) { r.settings.stop = 0; }},
+    {"-auto", "-a", false, [](Invocation& r, const char*) { r.settings.stopping = Stopping::automatic; }},
     {"-error%", "-e%", true,
-     [](Invocation& r, const char* v) { r.settings.tolerance = 0; scanReal(v, r.settings.relativeError); }},
+     [](Invocation& r, const char* v) { r.settings.criterion = ErrorCriterion::relative; scanReal(v, r.settings.relativeError); }},
     {"-error", "-e", true,
-     [](Invocation& r, const char* v) { r.settings.tolerance = 1; scanReal(v, r.settings.absoluteError); }},
+     [](Invocation& r, const char* v) { r.settings.criterion = ErrorCriterion::absolute; scanReal(v, r.settings.absoluteError); }},
     {"-confi", "-c", true, [](Invocation& r, const char* v) { scanReal(v, r.settings.confidence); }},
     {"-sample", "-ss", true,
-     [](Invocation& r, const char* v) { r.settings.stop = 1; scanInt(v, r.settings.sampleSize); }},
+     [](Invocation& r, const char* v) { r.settings.stopping = Stopping::fixed; scanInt(v, r.settings.sampleSize); }},
     {"-unfold", "-u", true, [](Invocation& r, const char* v) { scanInt(v, r.settings.unfoldTimes); }},
     {nullptr, "-v", true, [](Invocation& r, const char* v) { scanInt(v, r.settings.verbose); }},
     {"-log", "-o", true, openLog},
-    {"-tseSkip", "-ts", true, [](Invocation& r, const char* v) { scanInt(v, r.settings.requiredHeadingTSE); }},
+    {"-tseSkip", "-ts", true, [](Invocation& r, const char* v) { scanInt(v, r.settings.skip); }},
     {"-printPeriod", "-pp", true, [](Invocation& r, const char* v) { scanInt(v, r.settings.printPeriod); }},
     {"-seed", nullptr, true, scanSeed},
     {"-jobs", "-j", true, scanJobs},
@@ -171,7 +151,7 @@ const Option kOptions[] = {
      }},
     {"--version", nullptr, false,
      [](Invocation&, const char*) {
-       printf("zelbo %s\n", ZELBO_VERSION);
+       printf(text::kVersion, ZELBO_VERSION);
        throw OptionFailure{fflush(stdout) == 0 ? 0 : 1};
      }},
 };
@@ -201,10 +181,10 @@ std::optional<int> readCommandLine(Invocation& run, int argc, char** argv) {
       option->apply(run, value);
     } else if (i == argc - 1 && arg[0] != '-') {
       run.modelFileName = arg;
-      run.model = readModel(arg, run.formats.read, stderr);
+      run.model = readModel(arg, run.formats.read);
       writeModelFiles(run.formats, *run.model, arg);
     } else {
-      fprintf(stderr, "command line error: %s\n", arg);
+      fprintf(stderr, text::kCommandLineError, arg);
       fflush(run.settings.log);
       return 1;
     }
@@ -214,9 +194,9 @@ std::optional<int> readCommandLine(Invocation& run, int argc, char** argv) {
 
 void writeFinalReport(const Invocation& run, const Result& result) {
   FILE* log = run.settings.log;
-  fprintf(log, "\n\n\t*** FINAL REPORT ***\n");
+  fputs(text::kFinalHeading, log);
   writeResult(log, *run.model, run.settings, result, run.modelFileName.c_str());
-  fprintf(log, "\n\n\t*** END OF FINAL REPORT ***\n");
+  fputs(text::kFinalEnd, log);
   fputc('\n', log);
 }
 
@@ -233,7 +213,7 @@ int estimateAndReport(Invocation& run, RunRecord& record) {
   writeFinalReport(run, *record.result);
   // A normal end: the final flush of the log stream decides.
   if (fflush(log) == 0) return 0;
-  record.errorMessage = "The log could not be written.";
+  record.errorMessage = text::kLogNotWritten;
   return 1;
 }
 
@@ -243,12 +223,13 @@ int writeRecord(Invocation& run, RunRecord& record, int status, std::chrono::ste
   if (!run.record) return status;
   record.model = run.model;
   record.modelFile = run.modelFileName;
-  record.cpuSeconds = static_cast<double>(clock()) / CLOCKS_PER_SEC;
+  record.cpuSeconds = processorSeconds();
   record.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   record.exitStatus = status;
   std::string why;
   if (run.record->commit(recordText(record), why)) return status;
-  fprintf(stderr, "\n\tError: Failed to write the record %s: %s.\n", run.record->path().c_str(), why.c_str());
+  const Error failure(Error::Kind::io, formatted(text::kFailedToWriteRecord, run.record->path().c_str(), why.c_str()));
+  fputs(printedText(failure).c_str(), stderr);
   return status == 0 ? 1 : status;
 }
 
@@ -257,6 +238,8 @@ int writeRecord(Invocation& run, RunRecord& record, int status, std::chrono::ste
 int runCommandLine(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   Invocation run;
+  // The reader's warnings and parse errors go to standard error as they are found.
+  run.formats.read.onDiagnostic = [](const Diagnostic& d) { fputs(printedText(d).c_str(), stderr); };
   run.seed = static_cast<long>(time(nullptr));
   if (argc < 2) {
     usage(run.settings.log);
@@ -272,9 +255,10 @@ int runCommandLine(int argc, char** argv) {
   } catch (const OptionFailure& failure) {
     return failure.status;
   } catch (const Error& error) {
-    fputs(error.what(), stderr);
+    const std::string printed = printedText(error);
+    fputs(printed.c_str(), stderr);
     fflush(run.settings.log);
-    record.errorMessage = error.what();
+    record.errorMessage = printed;
     record.errorDetail = error.detail();
     status = error.status();
   }

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "base/format.h"
+#include "base/texts.h"
+
 namespace zelbo {
 
 namespace {
@@ -9,7 +12,7 @@ namespace {
 void commit(RecordFile& file, const std::string& text) {
   std::string why;
   if (!file.commit(text, why))
-    throw Error("\n\tError: Failed to write file " + file.path() + ": " + why + ".\n", 1);
+    throw Error(Error::Kind::io, formatted(text::kFailedToWriteFile, file.path().c_str(), why.c_str()));
 }
 
 }  // namespace
@@ -19,9 +22,7 @@ void writeModelFiles(FormatOptions& options, const Model& model, const std::stri
     const WrittenModel written = writeModel(model, source);
     commit(*options.emit, written.text);
     if (written.statements > 9990)
-      fprintf(stderr,
-              "\n\tWarning: %s has %zu statements; the model reader reads at most some 9990 from one file.\n",
-              options.emit->path().c_str(), written.statements);
+      fprintf(stderr, text::kTooManyStatements, options.emit->path().c_str(), written.statements);
   }
   if (options.dot) commit(*options.dot, modelDot(model));
 }

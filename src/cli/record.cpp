@@ -25,13 +25,13 @@ std::string trimmed(const std::string& text) {
 
 json settingsOf(const RunRecord& r) {
   const Settings& s = *r.settings;
-  json error = {{"criterion", s.tolerance ? "absolute" : "relative"},
-                {"value", s.tolerance ? s.absoluteError : s.relativeError}};
-  return {{"stopping", s.stop == 1 ? "fixed" : "automatic"},
+  json error = {{"criterion", s.criterion == ErrorCriterion::absolute ? "absolute" : "relative"},
+                {"value", s.criterion == ErrorCriterion::absolute ? s.absoluteError : s.relativeError}};
+  return {{"stopping", s.stopping == Stopping::fixed ? "fixed" : "automatic"},
           {"sample_size", s.sampleSize},
           {"error", error},
           {"confidence", s.confidence},
-          {"skip", s.requiredHeadingTSE},
+          {"skip", s.skip},
           {"print_period", s.printPeriod},
           {"jobs", r.result ? r.result->jobs : r.jobs},
           {"seed", r.seed}};

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/format.h"
+#include "base/texts.h"
 #include "delay/delay.h"
 #include "import/names.h"
 #include "net/check.h"
@@ -14,23 +16,17 @@ namespace zelbo {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& message) {
-  throw Error("\n\tError: " + message + "\n", 1, Error::Kind::model);
+[[noreturn]] void fail(const std::string& message) { throw Error(Error::Kind::model, message); }
+
+// A fault of the annotation file `file`.
+[[noreturn]] void failIn(const std::string& file, const std::string& message) {
+  throw Error(Error::Kind::model, message).at(SourceLocation{file});
 }
 
 // The probability of each of `branches` equal branches, as the model's numbers are stored.
 double equalBranch(std::size_t branches) {
   return static_cast<double>(static_cast<float>(1.0 / static_cast<double>(branches)));
 }
-
-// A stream that discards what is written to it.
-struct Sink {
-  Sink() : file(fopen("/dev/null", "w")) {}
-  ~Sink() {
-    if (file) fclose(file);
-  }
-  FILE* file;
-};
 
 }  // namespace
 
@@ -49,10 +45,8 @@ std::vector<Statement> importedStatements(const import::ImportedNet& imported, c
   for (std::size_t t = 0; t < imported.transitions.size(); ++t) {
     if (hasInput[t]) continue;
     const import::ImportedTransition& trans = imported.transitions[t];
-    const import::ImportError where{file, trans.line,
-                                    "transition " + import::quoteName(trans.original) +
-                                        " has no input place: it could fire at any time, without end"};
-    fail(where.toString());
+    throw Error(Error::Kind::model, formatted(text::kNoInputPlace, import::quoteName(trans.original).c_str()))
+        .at(SourceLocation{file, trans.line});
   }
 
   std::vector<Statement> statements(places);
@@ -87,34 +81,30 @@ void buildImported(Net& net, const import::ImportedNet& imported, const std::str
 std::unique_ptr<DelaySpec> parseDelay(const std::string& text, const std::string& option) {
   const std::string shown = import::quoteName(text);
   Net parsed;
-  Sink sink;
   try {
-    parseModelText(parsed, ".stpn d\n.delay d " + text + "\n", option.c_str(), sink.file ? sink.file : stderr);
+    parseModelText(parsed, ".stpn d\n.delay d " + text + "\n", option, {});
   } catch (const Error&) {
-    fail(option + " " + shown + " is not a delay of the model language, such as \".fix 1\" or \".uni 1 2\".");
+    fail(formatted(text::kNotADelay, option.c_str(), shown.c_str()));
   }
   const Place* place = parsed.placeById.empty() ? nullptr : parsed.placeById[0];
   if (parsed.numPlaces != 1 || parsed.numTrans != 0 || parsed.target || parsed.delaySpecs.size() != 1 ||
       !place->delaySpec || place->initMarked)
-    fail(option + " " + shown + " is not one delay of the model language, such as \".fix 1\" or \".uni 1 2\".");
-  if (checkPlaceDelay(place) != 0) fail(option + " " + shown + ": the delay's numbers are out of range.");
+    fail(formatted(text::kNotOneDelay, option.c_str(), shown.c_str()));
+  if (checkPlaceDelay(place) != 0) fail(formatted(text::kDelayOutOfRange, option.c_str(), shown.c_str()));
   return std::move(parsed.delaySpecs[0]);
 }
 
 void annotate(Net& net, const Net& annotations, const std::string& file) {
-  const std::string where = file + ": ";
   auto transitionOf = [&](const Trans* named) {
     Trans* t = net.transByName.find(named->name);
-    if (!t) fail(where + "transition " + named->name + " is not in the net " + net.name + ".");
+    if (!t) failIn(file, formatted(text::kAnnotatedTransitionMissing, named->name.c_str(), net.name.c_str()));
     return t;
   };
   for (const Place* a : annotations.placeById) {
     Place* p = net.placeByName.find(a->name);
-    if (!p) fail(where + "place " + a->name + " is not in the net " + net.name + ".");
-    if (!a->preset.empty())
-      fail(where + "the .preset of place " + a->name + ": an annotation gives delays, probabilities and a target, not arcs.");
-    if (a->initMarked)
-      fail(where + "the .mark of place " + a->name + ": an annotation gives delays, probabilities and a target, not a marking.");
+    if (!p) failIn(file, formatted(text::kAnnotatedPlaceMissing, a->name.c_str(), net.name.c_str()));
+    if (!a->preset.empty()) failIn(file, formatted(text::kAnnotationArcs, a->name.c_str()));
+    if (a->initMarked) failIn(file, formatted(text::kAnnotationMarking, a->name.c_str()));
     if (!a->poset.empty()) {
       // Branch probabilities by name; the net keeps its arcs and their order.
       std::vector<TransNode> nodes;
@@ -125,14 +115,13 @@ void annotate(Net& net, const Net& annotations, const std::string& file) {
         std::size_t k = 0;
         while (k < nodes.size() && nodes[k].trans != t) ++k;
         if (k == nodes.size())
-          fail(where + "transition " + t->name + " is not a branch of place " + p->name + ".");
+          failIn(file, formatted(text::kAnnotatedNotABranch, t->name.c_str(), p->name.c_str()));
         nodes[k].prob = branch.prob;
         given[k] = 1;
       }
       for (std::size_t k = 0; k < nodes.size(); ++k)
         if (!given[k])
-          fail(where + "place " + p->name + ": the branch to " + nodes[k].trans->name +
-               " has no probability; list every branch of the place.");
+          failIn(file, formatted(text::kAnnotatedBranchMissing, p->name.c_str(), nodes[k].trans->name.c_str()));
       replacePlacePoset(&net, p, nodes);
     }
   }

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "base/texts.h"
+
 namespace zelbo {
 
 std::unique_ptr<DelaySpec> copyDelaySpec(const DelaySpec& from) {
@@ -106,7 +108,7 @@ double fixedDelay(const DelaySpec* spec) { return spec->location; }
 double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics) {
   errorFlag = 0;
   if (typeCode < UNI || typeCode > FIX) {
-    fprintf(diagnostics, "\n\tError: Unknown delay type.\n");
+    fputs(text::kUnknownDelayType, diagnostics);
     errorFlag = 1;
     return -1.0;
   }
@@ -203,9 +205,10 @@ class BinomialCdf {
 
 }  // namespace
 
-std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, FILE* diagnostics) {
+std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, bool* inverted) {
   auto table = std::make_unique<QuantileTable>();
   table->fill(0.0);
+  if (inverted) *inverted = true;
   if (count < 0) return table;  // no distribution; the clause check rejects it
 
   BinomialCdf cdf(count, prob);
@@ -214,8 +217,7 @@ std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, FILE* d
     (*table)[k] = cdf.index();
   }
   // The thresholds grow with k, so one of them exceeded c[n] exactly when the last one did.
-  if (threshold(kQuantileCount - 1) > cdf.finalValue())
-    fprintf(diagnostics, "\n\tError: Failed to invert a binomial cdf.\n");
+  if (threshold(kQuantileCount - 1) > cdf.finalValue() && inverted) *inverted = false;
   return table;
 }
 
@@ -235,9 +237,10 @@ double betaDensity(double x, double alpha, double beta) {
 
 }  // namespace
 
-std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, FILE* diagnostics) {
+std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, bool* inverted) {
   auto table = std::make_unique<QuantileTable>();
   table->fill(0.0);
+  if (inverted) *inverted = true;
 
   // c[0] = 0, c[i + 1] = c[i] + f(x_i) on the grid x_0 = 0, x_(i+1) = x_i + 0.001.
   QuantileTable cdf;
@@ -251,7 +254,7 @@ std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, FILE* di
   const int last = kQuantileCount - 1;
   double total = cdf[last];
   if (!(total > 0.0 && std::isfinite(total))) {
-    fprintf(diagnostics, "\n\tError: Failed to invert a beta cdf.\n");
+    if (inverted) *inverted = false;
     return table;
   }
   for (double& value : cdf) value /= total;
@@ -263,7 +266,7 @@ std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, FILE* di
     if (threshold(j) > cdf[i]) ranOut = true;
     (*table)[j] = i * kStep;
   }
-  if (ranOut) fprintf(diagnostics, "\n\tError: Failed to invert a beta cdf.\n");
+  if (ranOut && inverted) *inverted = false;
   return table;
 }
 

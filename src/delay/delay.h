@@ -36,15 +36,14 @@ struct DelaySpec {
 std::unique_ptr<DelaySpec> copyDelaySpec(const DelaySpec& spec);
 
 // Quantile tables, built once while the model is read; entry k inverts the cdf at k * 0.001.
-// A table that cannot be completed is reported on `diagnostics`.
-std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, FILE* diagnostics = stderr);
-std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, FILE* diagnostics = stderr);
+// `inverted`, when given, says whether the table could be completed.
+std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, bool* inverted = nullptr);
+std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, bool* inverted = nullptr);
 
 // One delay drawn from `rng` for a place of type `typeCode`. `errorFlag` is 0 on return unless
 // the sample is not valid: a CUS draw beyond the listed probabilities, a GEO trial count
 // outside the 32-bit range, or any sample that is not finite (returned as computed). An
-// unknown type code writes "\n\tError: Unknown delay type.\n" to `diagnostics`, raises the
-// flag and returns -1.
+// unknown type code writes that it is unknown to `diagnostics`, raises the flag and returns -1.
 double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics = stderr);
 
 // The samplers; each draws at most one value from `rng` and allocates nothing.
@@ -77,13 +76,14 @@ double geoDelay(const DelaySpec* spec, int& errorFlag, Random48& rng);
 double cusDelay(const DelaySpec* spec, int& errorFlag, Random48& rng);
 double fixedDelay(const DelaySpec* spec);
 
-// Range checks of one delay clause: 0 when acceptable, 1 otherwise.
-int checkUniformDelay(const DelaySpec* spec);
-int checkExponentialDelay(const DelaySpec* spec);
-int checkBetaDelay(const DelaySpec* spec);
-int checkBinomialDelay(const DelaySpec* spec);
-int checkGeometricDelay(const DelaySpec* spec);
-int checkCustomDelay(const DelaySpec* spec);
-int checkFixedDelay(const DelaySpec* spec);
+// Range checks of one delay clause: 0 when acceptable, 1 otherwise. A record of another type
+// than the check's is reported on `diagnostics` as an internal error, and checked still.
+int checkUniformDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
+int checkExponentialDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
+int checkBetaDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
+int checkBinomialDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
+int checkGeometricDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
+int checkCustomDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
+int checkFixedDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
 
 }  // namespace zelbo

@@ -3,6 +3,7 @@
 // negative. Each check returns 0 when the clause is acceptable and 1 otherwise.
 #include <cstdio>
 
+#include "base/texts.h"
 #include "delay/delay.h"
 
 namespace zelbo {
@@ -14,11 +15,8 @@ constexpr double kCustomSumTolerance = 10 * 1e-6;
 
 // A record reaching the check of another type means the model was built inconsistently; the
 // check says so and still tests the record as the type it was asked for.
-void reportTypeMismatch(const DelaySpec* spec, int expectedType) {
-  if (spec->type == expectedType) return;
-  fprintf(stderr,
-          "\n\tvintro internal error.\n\tPlease contact PRYX Solver support "
-          "<support@zelbo.invalid>.\n");
+void reportTypeMismatch(const DelaySpec* spec, int expectedType, FILE* diagnostics) {
+  if (spec->type != expectedType) fputs(text::kDelayTypeMismatch, diagnostics);
 }
 
 // True when a delay at either end of the range is negative: the standard variate runs from 0
@@ -29,34 +27,34 @@ bool reachesBelowZero(const DelaySpec* spec, double maxVariate) {
 
 }  // namespace
 
-int checkUniformDelay(const DelaySpec* spec) {
-  reportTypeMismatch(spec, UNI);
+int checkUniformDelay(const DelaySpec* spec, FILE* diagnostics) {
+  reportTypeMismatch(spec, UNI, diagnostics);
   return reachesBelowZero(spec, 1.0) ? 1 : 0;
 }
 
-int checkExponentialDelay(const DelaySpec* spec) {
-  reportTypeMismatch(spec, EXP);
+int checkExponentialDelay(const DelaySpec* spec, FILE* diagnostics) {
+  reportTypeMismatch(spec, EXP, diagnostics);
   return spec->location < 0 || spec->scale < 0 || spec->lambda < 0 ? 1 : 0;
 }
 
-int checkBetaDelay(const DelaySpec* spec) {
-  reportTypeMismatch(spec, BET);
+int checkBetaDelay(const DelaySpec* spec, FILE* diagnostics) {
+  reportTypeMismatch(spec, BET, diagnostics);
   return reachesBelowZero(spec, 1.0) || spec->alpha < 0 || spec->beta < 0 ? 1 : 0;
 }
 
-int checkBinomialDelay(const DelaySpec* spec) {
-  reportTypeMismatch(spec, BIN);
+int checkBinomialDelay(const DelaySpec* spec, FILE* diagnostics) {
+  reportTypeMismatch(spec, BIN, diagnostics);
   if (spec->count < 0) return 1;  // no number of trials; its table holds no distribution
   return reachesBelowZero(spec, spec->count) || spec->prob < 0 || spec->prob > 1 ? 1 : 0;
 }
 
-int checkGeometricDelay(const DelaySpec* spec) {
-  reportTypeMismatch(spec, GEO);
+int checkGeometricDelay(const DelaySpec* spec, FILE* diagnostics) {
+  reportTypeMismatch(spec, GEO, diagnostics);
   return spec->location < 0 || spec->scale < 0 || spec->prob < 0 ? 1 : 0;
 }
 
-int checkCustomDelay(const DelaySpec* spec) {
-  reportTypeMismatch(spec, CUS);
+int checkCustomDelay(const DelaySpec* spec, FILE* diagnostics) {
+  reportTypeMismatch(spec, CUS, diagnostics);
   // Summed in single precision, like every probability sum of the model.
   float sum = 0.0f;
   for (int m = 0; m < spec->count && m < static_cast<int>(spec->probs.size()); ++m) {
@@ -68,8 +66,8 @@ int checkCustomDelay(const DelaySpec* spec) {
   return reachesBelowZero(spec, spec->count) ? 1 : 0;
 }
 
-int checkFixedDelay(const DelaySpec* spec) {
-  reportTypeMismatch(spec, FIX);
+int checkFixedDelay(const DelaySpec* spec, FILE* diagnostics) {
+  reportTypeMismatch(spec, FIX, diagnostics);
   return spec->location < 0 ? 1 : 0;
 }
 

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
-#include "base/wrap.h"
+#include "base/texts.h"
 #include "delay/delay.h"
 #include "language/statements.h"
+#include "net/target.h"
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -68,16 +70,14 @@ std::string dotString(std::string_view text) {
 }
 
 std::string netDot(const Net& net) {
-  const TargetPair* target = net.target && net.target->source && net.target->destination ? net.target : nullptr;
-  // The target as asked: a lower bound is held mirrored.
-  const Trans* source = target ? (target->lowerBound ? target->destination : target->source) : nullptr;
-  const Trans* destination = target ? (target->lowerBound ? target->source : target->destination) : nullptr;
+  const std::optional<AskedTarget> target =
+      hasTarget(net) ? std::optional<AskedTarget>(askedTarget(*net.target)) : std::nullopt;
+  const Trans* source = target ? target->source : nullptr;
+  const Trans* destination = target ? target->destination : nullptr;
   std::string title = "model " + std::string(modelName(net));
-  if (target) {
-    const int separation = target->lowerBound ? wrapNeg(target->separation) : target->separation;
+  if (target)
     title += std::string("\n") + (target->lowerBound ? "lower" : "upper") + " bound of the average TSE(" +
-             source->name + ", " + destination->name + ", " + std::to_string(separation) + ")";
-  }
+             source->name + ", " + destination->name + ", " + std::to_string(target->separation) + ")";
   std::string out = "digraph " + dotString(modelName(net)) + " {\n" + preamble;
   out += "  label=" + dotString(title) + ";\n";
   for (const Place* p : net.placeById) {
@@ -127,15 +127,6 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
   const bool timed = outcome && outcome->kind != Outcome::Kind::unpaired;
   const std::size_t events = g.events.size(), conds = g.conds.size();
 
-  // Firing times: the latest arrival of the event's produced input tokens (a token of the
-  // initial marking arrives at 0), as the estimation computes them.
-  std::vector<double> time(events, 0.0);
-  if (timed)
-    for (std::size_t e = 0; e < events; ++e)
-      for (const CondId c : inConds(g, static_cast<EventId>(e))) {
-        if (c == kNone || g.conds[c].producer == kNone) continue;
-        time[e] = std::max(time[e], time[g.conds[c].producer] + g.conds[c].delay);
-      }
 
   // Roles of the paired target events.
   std::vector<int> role(events, 0);  // 1 source, 2 destination, 3 both
@@ -201,7 +192,7 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
   auto eventNode = [&](std::size_t e) {
     const Event& ev = g.events[e];
     std::string label = ev.trans->name + " #" + std::to_string(ev.index);
-    if (timed) label += "\nat " + number(time[e]);
+    if (timed) label += "\nat " + number(ev.firingTime);
     std::string attributes = "shape=box, style=filled, fillcolor=\"#e8e8e8\"";
     if (role[e]) {
       const char* colour = role[e] == 3 ? kBothColour : role[e] == 1 ? kSourceColour : kDestinationColour;
@@ -254,14 +245,13 @@ std::string graphDot(const Sampler& s, const Outcome* outcome, int nodeLimit, st
 }
 
 std::string firstUnfoldingDot(const Net& net, const Settings& settings, long seed, int nodeLimit) {
-  if (!net.target || !net.target->source || !net.target->destination)
-    throw Error("\n\tError: No valid target TSE spec.\n", 1, Error::Kind::model);
+  if (!hasTarget(net)) throw Error(Error::Kind::model, text::kNoTarget);
   Sampler sampler(net, settings, seed);
   std::string drawing;
   try {
     drawOutcome(sampler, [&](const Sampler& s, const Outcome& outcome) { drawing = graphDot(s, &outcome, nodeLimit); });
   } catch (const Error& error) {
-    drawing = graphDot(sampler, nullptr, nodeLimit, error.what());
+    drawing = graphDot(sampler, nullptr, nodeLimit, printedText(error));
   }
   return drawing;
 }

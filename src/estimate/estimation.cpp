@@ -1,3 +1,5 @@
+#include "base/format.h"
+#include "base/texts.h"
 #include "estimate/estimation.h"
 
 #include <algorithm>
@@ -109,7 +111,7 @@ void resetRunState(Unfolder& u) {
 ProcessorClock::ProcessorClock() : cpus_(std::max(1u, std::thread::hardware_concurrency())) { seconds(); }
 
 long ProcessorClock::seconds() {
-  lastSeconds_ = static_cast<long>(::clock() / 1000000);
+  lastSeconds_ = static_cast<long>(::clock() / CLOCKS_PER_SEC);
   lastAsked_ = coarseSeconds();
   return lastSeconds_;
 }
@@ -151,13 +153,13 @@ Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {
   return outcome;
 }
 
-Estimation::Estimation(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport,
-                       Result& result, const RunControl& control)
+Estimation::Estimation(const Settings& settings, double halfAlpha, bool lowerBound, ReportCallback onReport,
+                       Result& result, RunControl control)
     : settings_(settings),
       halfAlpha_(halfAlpha),
       lowerBound_(lowerBound),
-      onReport_(onReport),
-      control_(control),
+      onReport_(std::move(onReport)),
+      control_(std::move(control)),
       result_(result),
       lastReport_(clock.seconds()) {
   result_.unpaired = false;
@@ -165,13 +167,13 @@ Estimation::Estimation(const Settings& settings, double halfAlpha, bool lowerBou
 
 bool Estimation::wantsMore() const {
   if (ended_) return false;
-  return settings_.stop == 1 ? totals_.samples < settings_.sampleSize : !converged_;
+  return settings_.stopping == Stopping::fixed ? totals_.samples < settings_.sampleSize : !converged_;
 }
 
 bool Estimation::take(const Outcome& outcome, const std::function<void()>& afterDiscardCheck) {
   result_.segments = wrapAdd(result_.segments, 1);
   if (++taken_ % 64 == 0 && control_.stopRequested && control_.stopRequested())
-    throw Error("\n\tError: Interrupted.\n", 130);
+    throw Error(Error::Kind::run, text::kInterrupted, 130);
   if (outcome.kind == Outcome::Kind::unpaired) {
     result_.unpaired = true;
     ended_ = true;
@@ -180,7 +182,7 @@ bool Estimation::take(const Outcome& outcome, const std::function<void()>& after
   if (outcome.kind == Outcome::Kind::discarded) {
     ++result_.discarded;
     if (++discardedInARow_ >= kMaxDiscardedUnfoldings)
-      fatal("\n\tError: The reference events did not lead to every TSE event in %d consecutive unfoldings.\n",
+      failRun(text::kReferencesMissTooOften,
             kMaxDiscardedUnfoldings);
     afterDiscardCheck();
   } else {
@@ -191,7 +193,7 @@ bool Estimation::take(const Outcome& outcome, const std::function<void()>& after
 }
 
 void Estimation::accept(const Outcome& outcome) {
-  if (control_.onSample) control_.onSample(lowerBound_ ? -outcome.value : outcome.value, outcome.groupSize);
+  if (control_.onSample) control_.onSample(asAsked(outcome.value), outcome.groupSize);
   if (acceptSample(settings_, halfAlpha_, totals_, outcome.value, outcome.groupSize)) converged_ = true;
   const bool periodic = settings_.printPeriod > 0 && totals_.samples % settings_.printPeriod == 0;
   // Besides the period, a report is due once 20000 s of processor time have passed since the
@@ -200,7 +202,7 @@ void Estimation::accept(const Outcome& outcome) {
   const long now = periodic || clock.mayExceed(lastReport_ + 20000) ? clock.seconds() : lastReport_;
   if (periodic || now - lastReport_ > 20000) {
     if (onReport_)
-      onReport_(Progress{totals_.samples, totals_.instances, totals_.groupSums, totals_.groupAverage.required,
+      onReport_(Progress{totals_.samples, totals_.instances, asAsked(totals_.groupSums), totals_.groupAverage.required,
                          result_.segments});
     lastReport_ = now;
   }
@@ -210,12 +212,12 @@ double Estimation::finish() {
   if (result_.unpaired) return 0.0;
   result_.samples = totals_.samples;
   result_.instances = totals_.instances;
-  result_.groupSums = totals_.groupSums;
+  result_.groupSums = asAsked(totals_.groupSums);
   // The automatic mode has the stopping rule's quantile; the fixed mode computes one.
   const double z = halfAlpha_ > 0 ? halfAlpha_ : intervalQuantile(settings_.confidence);
   result_.halfWidth = ratioHalfWidth(totals_, z);
   const double average = totals_.groupSums / totals_.instances;
-  result_.bound = lowerBound_ ? -average : average;
+  result_.bound = asAsked(average);
   return average;
 }
 

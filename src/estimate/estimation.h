@@ -52,8 +52,9 @@ class ProcessorClock {
 // discard bound, the stopping rule and the intermediate reports.
 class Estimation {
  public:
-  Estimation(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport,
-             Result& result, const RunControl& control);
+  // The run fills `result`, which must outlive it; the settings and callbacks are its own copies.
+  Estimation(const Settings& settings, double halfAlpha, bool lowerBound, ReportCallback onReport, Result& result,
+             RunControl control);
   // True while the run needs another outcome.
   bool wantsMore() const;
   // Takes the next outcome of the sequence; `afterDiscardCheck` runs for a discarded one that
@@ -64,12 +65,15 @@ class Estimation {
 
  private:
   void accept(const Outcome& outcome);
+  // A sum or an average of the pair as stored, for the target as asked: a lower bound is
+  // estimated on its mirrored pair.
+  double asAsked(double stored) const { return lowerBound_ ? -stored : stored; }
 
-  const Settings& settings_;
+  const Settings settings_;
   double halfAlpha_;
   bool lowerBound_;
-  const ReportCallback& onReport_;
-  const RunControl& control_;
+  const ReportCallback onReport_;
+  const RunControl control_;
   int taken_ = 0;
   Result& result_;
   Totals totals_;
@@ -86,7 +90,7 @@ double estimateOnOneSampler(Sampler& s, double halfAlpha, const ReportCallback& 
               const RunControl& control = {});
 // Puts the sampler's run state back into the initial marking. Call it before the unfolded
 // graph is cleared: after the first reset, only the records that the graph's events and
-// conditions name have changed, and only they are reset.
+// conditions name have changed, and only they are reset. (Formerly clear_gNet.)
 void resetRunState(Unfolder& u);
 
 }  // namespace zelbo

@@ -1,3 +1,5 @@
+#include "base/format.h"
+#include "base/texts.h"
 #include "estimate/evaluate.h"
 
 #include <cmath>
@@ -16,8 +18,11 @@ namespace {
 void checkDelay(const Sampler& s, const Cond& cond, int errorFlag) {
   const char* name = s.net.placeById[cond.place]->name.c_str();
   if (cond.delay < 0)
-    fatal("\n\tError: Place %s sampled a delay of %g.\n\tError: Please check its delay spec.\n", name, cond.delay);
-  if (errorFlag > 0) fatal("\n\tError: Place %s sampled in error.\n\tError: Please check its delay spec.\n", name);
+    throw Error(Error::Kind::run, formatted(text::kSampledDelay, name, cond.delay))
+        .note(Error::Note::Kind::error, text::kCheckDelaySpec);
+  if (errorFlag > 0)
+    throw Error(Error::Kind::run, formatted(text::kSampledInError, name))
+        .note(Error::Note::Kind::error, text::kCheckDelaySpec);
 }
 
 // Every sample location + scale * U, U in [0, 1), is at least the location and at most
@@ -83,16 +88,16 @@ namespace {
 
 void reportMissed(FILE* out, const Event& ref, int instance, const char* role, const Event& target, int refCounter,
                   int refIndex) {
-  fprintf(out, "\n\tInfo : Reference event %s (id=%d) does not lead to the %d-th TSE %s: %s (id=%d)",
-          ref.trans->name.c_str(), ref.index, instance, role, target.trans->name.c_str(), target.index);
-  fprintf(out, "\n\tInfo : Its reference counter = %d, but the current counter = %d", refCounter, refIndex);
+  fprintf(out, text::kReferenceMisses, ref.trans->name.c_str(), ref.index, instance, role, target.trans->name.c_str(),
+          target.index);
+  fprintf(out, text::kReferenceCounters, refCounter, refIndex);
 }
 
 const char* infiniteBound(const Sampler& s, bool sourceSide) {
   // Reaching only the source leaves the separation unbounded below; only the destination,
   // unbounded above. A lower-bound target is stored mirrored, so the signs swap.
   const bool minus = sourceSide != (s.net.target->lowerBound != 0);
-  return minus ? "\n\tInfo : Estimated TSE bound reaches -Inf.\n" : "\n\tInfo : Estimated TSE bound reaches +Inf.\n";
+  return minus ? text::kBoundReachesMinusInf : text::kBoundReachesPlusInf;
 }
 
 // Takes the separations of the instances whose both events the reference `refIndex` reaches;
@@ -131,11 +136,11 @@ int reportMisses(const Sampler& s, EventId refEvent, int refIndex) {
   for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {
     const EventPair& pair = s.eventPairs[j];
     if (pair.sourceRefCounter != refIndex) {
-      reportMissed(out, ref, static_cast<int>(j), "source", graph.events[pair.source], pair.sourceRefCounter, refIndex);
+      reportMissed(out, ref, static_cast<int>(j), text::kSourceRole, graph.events[pair.source], pair.sourceRefCounter, refIndex);
       incomplete = 1;
     }
     if (pair.destinationRefCounter != refIndex) {
-      reportMissed(out, ref, static_cast<int>(j), "destination", graph.events[pair.destination],
+      reportMissed(out, ref, static_cast<int>(j), text::kDestinationRole, graph.events[pair.destination],
                    pair.destinationRefCounter, refIndex);
       incomplete = 1;
     }
@@ -147,7 +152,7 @@ double sumOfInstances(const Sampler& s) {
   double groupSum = 0.0;
   for (std::size_t j = 0; j < s.instanceValue.size(); ++j) {
     if (!s.instanceEvaluated[j])
-      fprintf(s.settings.diagnostics, "\n\tError: One TSE instance could not be correctly computed.");
+      fputs(text::kInstanceNotComputed, s.settings.diagnostics);
     groupSum += s.instanceValue[j];
   }
   return groupSum;
@@ -155,17 +160,28 @@ double sumOfInstances(const Sampler& s) {
 
 }  // namespace
 
-void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete) {
-  raiseReferenceCounters(s, refEvent, refIndex);
-  incomplete = reportMisses(s, refEvent, refIndex);
-}
-
 double evaluateUnfolding(Sampler& s, int& incomplete) {
   computeFiringTimesAndCones(s);
   return evaluateTimedUnfolding(s, incomplete);
 }
 
 namespace {
+
+// While the references are taken, each reference event's time counts as 0 from its turn on.
+// Its computed time is kept aside and put back afterwards, for what reads the graph then (the
+// drawing of the unfolding); in reverse order, since an event may be the reference of two
+// tokens.
+void zeroReferenceTime(Sampler& s, EventId ref) {
+  Event& event = s.graph.events[ref];
+  s.zeroedTimes.push_back({ref, event.firingTime});
+  event.firingTime = 0.0;
+}
+
+void restoreReferenceTimes(Sampler& s) {
+  for (auto it = s.zeroedTimes.rbegin(); it != s.zeroedTimes.rend(); ++it)
+    s.graph.events[it->first].firingTime = it->second;
+  s.zeroedTimes.clear();
+}
 
 // What the references' loop below does when each of them reaches every instance: each
 // reference event's time becomes 0 and every separation is taken again, the counters end at
@@ -178,7 +194,7 @@ void evaluateReachedByAll(Sampler& s) {
   for (std::size_t slot = graph.initConds.size(); slot-- > 0;) {
     const EventId ref = graph.conds[graph.initConds[slot]].consumer;
     if (ref == kNone) continue;
-    events[ref].firingTime = 0.0;
+    zeroReferenceTime(s, ref);
     for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {
       const EventPair& pair = s.eventPairs[j];
       const double separation = events[pair.destination].firingTime - events[pair.source].firingTime;
@@ -203,6 +219,7 @@ double evaluateTimedUnfolding(Sampler& s, int& incomplete) {
   s.instanceEvaluated.assign(s.eventPairs.size(), 0);
   if (everyReferenceReachesEveryInstance(s)) {
     evaluateReachedByAll(s);
+    restoreReferenceTimes(s);
     return sumOfInstances(s);
   }
   for (EventPair& pair : s.eventPairs) pair.sourceRefCounter = pair.destinationRefCounter = -1;
@@ -214,8 +231,8 @@ double evaluateTimedUnfolding(Sampler& s, int& incomplete) {
     const int refIndex = referenceIndex(graph, slot);
     const EventId ref = graph.conds[graph.initConds[slot]].consumer;
     if (ref == kNone) continue;
-    graph.events[ref].firingTime = 0.0;
-    // What conScan and then the evaluation do, in one pass over the instances while the
+    zeroReferenceTime(s, ref);
+    // The reference's cone and then the evaluation, in one pass over the instances while the
     // reference reaches them all; their messages otherwise, in their order.
     raiseReferenceCounters(s, ref, refIndex);
     if (!evaluateInstances(s, refIndex, firstReference)) {
@@ -225,6 +242,7 @@ double evaluateTimedUnfolding(Sampler& s, int& incomplete) {
     firstReference = false;
     if (incomplete == 1) break;
   }
+  restoreReferenceTimes(s);
   return sumOfInstances(s);
 }
 

@@ -7,9 +7,8 @@ namespace zelbo {
 
 // A delay for every condition of the sampler's graph, newest first; a bad sample ends the run.
 void drawDelaysNewestFirst(Sampler& s);
-// Marks the cone of the reference event and checks every target event against it.
-void conScan(Sampler& s, EventId refEvent, int refIndex, int& incomplete);
 // The group sum of the unfolding; `incomplete` is 1 when a reference misses a target event.
+// The events keep their computed firing times. (Formerly upperBound2.)
 double evaluateUnfolding(Sampler& s, int& incomplete);
 // The same for a graph whose firing times and first cones are computed.
 double evaluateTimedUnfolding(Sampler& s, int& incomplete);

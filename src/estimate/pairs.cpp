@@ -1,3 +1,4 @@
+#include "base/texts.h"
 #include "estimate/pairs.h"
 
 #include <cstdint>
@@ -31,12 +32,12 @@ void pairTargetEvents(Sampler& s, int& unpaired) {
 }
 
 void growSkipCount(Sampler& s) {
-  const double tenth = 0.1 * s.requiredHeadingTSE;
+  const double tenth = 0.1 * s.skipCount;
   const int increment = tenth > 1 ? static_cast<int>(tenth) : 1;
   FILE* out = s.settings.diagnostics;
-  fprintf(out, "\n\tInfo : Increasing number of leading TSE instances by %d.", increment);
-  s.requiredHeadingTSE = wrapAdd(s.requiredHeadingTSE, increment);
-  fprintf(out, "\n\tInfo : The number of leading TSE instances is now : %d.", s.requiredHeadingTSE);
+  fprintf(out, text::kSkipGrows, increment);
+  s.skipCount = wrapAdd(s.skipCount, increment);
+  fprintf(out, text::kSkipIsNow, s.skipCount);
 }
 
 }  // namespace zelbo

@@ -8,7 +8,7 @@ namespace zelbo {
 // Pairs source and destination events of each instance into the sampler's eventPairs;
 // `unpaired` is 1 when some instance lacks one of them.
 void pairTargetEvents(Sampler& s, int& unpaired);
-// Raises the sampler's requiredHeadingTSE by max(1, a tenth of it) and reports it.
+// Raises the sampler's skipCount by max(1, a tenth of it) and reports it.
 void growSkipCount(Sampler& s);
 
 }  // namespace zelbo

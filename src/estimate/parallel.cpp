@@ -86,10 +86,7 @@ class alignas(kCacheLine) Merge {
  public:
   Merge(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport, Result& result,
         const RunControl& control)
-      : settings_(settings), caller_(control), run_(settings, halfAlpha, lowerBound, onReport, result, runControl_) {
-    runControl_.onSample = control.onSample;
-    if (control.stopRequested) runControl_.stopRequested = [this] { return interrupted_.load(); };
-  }
+      : settings_(settings), caller_(control), run_(settings, halfAlpha, lowerBound, onReport, result, mergeControl()) {}
 
   // Called by a sampler after it has handed over a batch.
   void offer();
@@ -99,13 +96,20 @@ class alignas(kCacheLine) Merge {
   double run(const Net& net, long seed, int jobs);
 
  private:
+  // The run's control as the merge sees it: the caller's samples, and a stop request that the
+  // thread which started the run has taken from the caller.
+  RunControl mergeControl() {
+    RunControl control;
+    control.onSample = caller_.onSample;
+    if (caller_.stopRequested) control.stopRequested = [this] { return interrupted_.load(); };
+    return control;
+  }
   void awaitEnd();
   void takeAvailable();
   void end(std::exception_ptr failure);
 
-  const Settings& settings_;
-  const RunControl& caller_;
-  RunControl runControl_;
+  const Settings settings_;
+  const RunControl caller_;
   Estimation run_;
   const std::function<void()> afterNoDiscard_ = [] {};  // made once, not per outcome
   std::size_t next_ = 0;  // the sampler of the next outcome

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "unfold/graph.h"
@@ -63,6 +64,7 @@ struct Sampler : Unfolder {
   Random48::Leap leap;                     // and the leap over them
   std::vector<double> instanceValue;
   std::vector<char> instanceEvaluated;
+  std::vector<std::pair<EventId, double>> zeroedTimes;  // reference events' computed times
 };
 
 }  // namespace zelbo

@@ -1,3 +1,4 @@
+#include "base/texts.h"
 #include "estimate/statistics.h"
 
 #include <climits>
@@ -12,10 +13,10 @@
 namespace zelbo {
 
 double stoppingQuantile(const Settings& settings) {
-  if (settings.stop == 1) return 0.0;
+  if (settings.stopping == Stopping::fixed) return 0.0;
   const double tail = (1 - settings.confidence / 100) * 0.5;
   if (!(0.5 > tail)) return 0.0;
-  if (settings.confidence >= 100) fatal("\n\tError: Confidence level must be below 100 percent.\n");
+  if (settings.confidence >= 100) throw Error(Error::Kind::run, text::kConfidenceTooHigh);
   return normalQuantile(settings.confidence);
 }
 
@@ -59,7 +60,7 @@ int requiredSampleCount(double halfAlpha, double deviation, double errorBound) {
 
 bool addToSeries(const Settings& settings, double halfAlpha, double value, int n, double sum, double& sumSq,
                  int& required) {
-  if (n < 0) fatal("\n\tError: Negative sample index!");
+  if (n < 0) throw Error(Error::Kind::run, text::kNegativeSampleIndex).framed(Error::Framing::openErrorLine);
   sumSq = sumSq + value * value;
   const double mean = sum / n;
   double variance = sumSq / n - mean * mean;
@@ -68,14 +69,14 @@ bool addToSeries(const Settings& settings, double halfAlpha, double value, int n
   if (n <= 30 && settings.verbose <= 1) return false;
 
   const double errorBound =
-      settings.tolerance ? settings.absoluteError : fabs(mean) * settings.relativeError / 100;
+      settings.criterion == ErrorCriterion::absolute ? settings.absoluteError : fabs(mean) * settings.relativeError / 100;
   const int nPrime = requiredSampleCount(halfAlpha, deviation, errorBound);
-  if (settings.verbose > 1) fprintf(settings.log, "\n\tInfo : nprime: %d, n: %d\n", nPrime, n);
+  if (settings.verbose > 1) fprintf(settings.log, text::kRequiredSamples, nPrime, n);
   required = nPrime;
   if (nPrime < n && n > 30) return true;
   if (settings.printPeriod > 0 && n % settings.printPeriod == 0 && settings.verbose > 1) {
-    fprintf(settings.log, "\n\tInfo : Variance %g: Deviation: %g\n", variance, deviation);
-    fprintf(settings.log, "\n\tInfo : Expected samples: %d, current samples: %d\n", nPrime, n);
+    fprintf(settings.log, text::kSpread, variance, deviation);
+    fprintf(settings.log, text::kExpectedSamples, nPrime, n);
   }
   return false;
 }
@@ -98,7 +99,7 @@ bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double 
   t.sumXX += value * value;
   t.sumXY += value * groupSize;
   t.sumYY += static_cast<double>(groupSize) * groupSize;
-  return settings.stop == 0 && updateStoppingRule(settings, halfAlpha, t, value, groupSize);
+  return settings.stopping == Stopping::automatic && updateStoppingRule(settings, halfAlpha, t, value, groupSize);
 }
 
 double ratioHalfWidth(const Totals& t, double z) {

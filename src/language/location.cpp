@@ -1,19 +1,13 @@
 #include "language/location.h"
 
-// The check of advanceLocation stays in every build.
-#undef NDEBUG
-#include <assert.h>
-
-#include <cstdio>
-
+#include "base/texts.h"
 #include "base/wrap.h"
 
 namespace zelbo {
 
 void advanceLocation(LocationState& state, const char* text, int leng) {
   // A scanner that matched nothing would never advance.
-  if (!(text != nullptr && leng > 0))
-    __assert_fail("text != ((void *)0) && leng > 0", "PRYXSpec", __LINE__, "advanceLocation");
+  if (!(text != nullptr && leng > 0)) throw Error(Error::Kind::internal, text::kEmptyMatch);
   int newlines = 0;
   int afterLastNewline = -1;  // characters after the last newline; -1 while none was seen
   for (int i = 0; i < leng; ++i) {
@@ -50,14 +44,8 @@ void takeBackMatch(LocationState& state, SourceSpan& lastMatch) {
   lastMatch = state.savedSpan;
 }
 
-std::string spanText(const SourceSpan& loc) {
-  // Four 32-bit values of at most 11 characters each, and the fixed text.
-  char text[96];
-  snprintf(text, sizeof text, " @ line:column %d:%d--%d:%d", loc.firstLine, loc.firstColumn, loc.lastLine,
-           loc.lastColumn);
-  return text;
+SourceLocation locationOf(const SourceSpan& span, const std::string& file) {
+  return SourceLocation{file, span.firstLine, span.firstColumn, span.lastLine, span.lastColumn};
 }
-
-void printSpan(FILE* out, const SourceSpan& loc) { fprintf(out, "%s\n", spanText(loc).c_str()); }
 
 }  // namespace zelbo

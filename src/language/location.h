@@ -1,8 +1,9 @@
 // Source locations of the model file and the parser's own diagnostics.
 #pragma once
 
-#include <cstdio>
 #include <string>
+
+#include "zelbo/error.h"
 
 namespace zelbo {
 
@@ -26,7 +27,8 @@ struct LocationState {
   SourceSpan savedSpan{};
 };
 
-// Advances the running position over one match of `leng` characters.
+// Advances the running position over one match of `leng` characters; the scanner never
+// matches an empty text, and an empty one is an internal error.
 void advanceLocation(LocationState& state, const char* text, int leng);
 // Stores the span into `loc`, the location of the last match.
 void setSpan(SourceSpan& loc, int firstLine, int firstColumn, int lastLine, int lastColumn);
@@ -37,9 +39,7 @@ void advanceOverMatch(LocationState& state, SourceSpan& lastMatch, const char* t
 // whole to be scanned again.
 void takeBackMatch(LocationState& state, SourceSpan& lastMatch);
 
-// " @ line:column %d:%d--%d:%d" for `loc`.
-std::string spanText(const SourceSpan& loc);
-// The same text and a newline, to `out`.
-void printSpan(FILE* out, const SourceSpan& loc);
+// The span as a location in `file`, for a diagnostic.
+SourceLocation locationOf(const SourceSpan& span, const std::string& file);
 
 }  // namespace zelbo

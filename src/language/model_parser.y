@@ -1,7 +1,7 @@
 /* The model file's grammar. Each action runs as soon as its rule is recognised, so the
    model grows in the order of the text: places and transitions are created where their
    names first appear, and each clause takes effect before the next one is read. The parser
-   checks syntax only; doubtful values are reported on standard error and kept. */
+   checks syntax only; doubtful values are reported as diagnostics and kept. */
 
 %code requires {
 #include "language/location.h"
@@ -37,9 +37,12 @@ typedef void* yyscan_t;
 #include <memory>
 #include <utility>
 
+#include "base/format.h"
+#include "base/texts.h"
 #include "base/wrap.h"
 #include "delay/delay.h"
 #include "net/build.h"
+#include "net/target.h"
 #include "zelbo/error.h"
 
 using namespace zelbo;
@@ -57,8 +60,8 @@ using namespace zelbo;
 namespace {
 // The tool's wording of the parser's two own messages.
 const char* parserMessage(const char* bisonText) {
-  if (strcmp(bisonText, "syntax error") == 0) return "parse error";
-  if (strcmp(bisonText, "memory exhausted") == 0) return "parser stack overflow";
+  if (strcmp(bisonText, "syntax error") == 0) return text::kParseError;
+  if (strcmp(bisonText, "memory exhausted") == 0) return text::kParserStackOverflow;
   return bisonText;
 }
 }  // namespace
@@ -68,21 +71,22 @@ const char* parserMessage(const char* bisonText) {
 %code {
 int model_lex(YYSTYPE* value, SourceSpan* loc, yyscan_t scanner);
 
-// "\n\tError: %s" and the location of the last match, to the diagnostics stream.
+// A syntax error at the last match.
 void model_error(SourceSpan* loc, yyscan_t, ParseContext& ctx, const char* message) {
-  fprintf(ctx.diagnostics, "\n\tError: %s", message);
-  printSpan(ctx.diagnostics, *loc);
+  ctx.diagnose(Diagnostic::Severity::error, Diagnostic::Code::syntaxError, message, loc);
 }
 
 namespace {
+
+using Severity = Diagnostic::Severity;
+using Code = Diagnostic::Code;
 
 // The place of a place statement, or none when an earlier statement gave it arcs,
 // in which case every clause of this statement is skipped.
 Place* beginPlaceStatement(ParseContext& ctx, const char* name, const SourceSpan& nameLoc) {
   Place* place = findOrAddPlace(&ctx.net, name);
   if (place->preset.empty() && place->poset.empty()) return place;
-  fprintf(ctx.diagnostics, "\n\tError: Connection of place %s redefined %s. Use the previous definition.\n",
-          place->name.c_str(), spanText(nameLoc).c_str());
+  ctx.diagnose(Severity::error, Code::placeRedefined, formatted(text::kPlaceRedefined, place->name.c_str()), &nameLoc);
   return nullptr;
 }
 
@@ -90,9 +94,15 @@ TransNode* newTransNode(ParseContext& ctx, const char* name) {
   return &ctx.nodes.emplace_back(TransNode{1.0, findOrAddTransition(&ctx.net, name)});
 }
 
+void addToList(ParseContext& ctx, TransIdList& list, const TransNode& node) {
+  if (!appendUnlessListed(list, node))
+    ctx.diagnose(Severity::warning, Code::transitionListedTwice,
+                 formatted(text::kTransitionDuplicated, node.trans->name.c_str()), nullptr);
+}
+
 TransIdList* newTransIdList(ParseContext& ctx, const TransNode& first) {
   TransIdList& list = ctx.lists.emplace_back();
-  appendUnlessListed(list, first, ctx.diagnostics);
+  addToList(ctx, list, first);
   return &list;
 }
 
@@ -100,19 +110,21 @@ TransIdList* newTransIdList(ParseContext& ctx, const TransNode& first) {
 void dropTransIdList(TransIdList* list) { *list = TransIdList{}; }
 
 void warnBracketProb(ParseContext& ctx, double value, const SourceSpan& loc) {
-  fprintf(ctx.diagnostics, "\n\tWarning: Invalid probability value '%g'", value);
-  printSpan(ctx.diagnostics, loc);
+  ctx.diagnose(Severity::warning, Code::probabilityAboveOne, formatted(text::kProbabilityValue, value), &loc);
 }
 
 void warnBracketProb(ParseContext& ctx, int value, const SourceSpan& loc) {
-  fprintf(ctx.diagnostics, "\n\tWarning: Invalid probability value '%d'", value);
-  printSpan(ctx.diagnostics, loc);
+  ctx.diagnose(Severity::warning, Code::probabilityAboveOne, formatted(text::kWholeProbabilityValue, value), &loc);
 }
 
 void warnUnsafeMarking(ParseContext& ctx, int count, const SourceSpan& loc) {
-  fprintf(ctx.diagnostics, "\n\tWarning: PRYX Solver supports only safe nets.");
-  fprintf(ctx.diagnostics, "\n\t         Initial marking value %d", count);
-  printSpan(ctx.diagnostics, loc);
+  ctx.diagnose(Severity::warning, Code::unsafeMarking, text::kOnlySafeNets, &loc,
+               {formatted(text::kInitialMarkingValue, count)});
+}
+
+void warnCustomValue(ParseContext& ctx, float value, bool whole) {
+  ctx.diagnose(Severity::warning, whole ? Code::customWholeValueAboveOne : Code::customValueAboveOne,
+               formatted(text::kCustomProbabilityValue, static_cast<double>(value)), nullptr);
 }
 
 DelaySpec* newDelaySpec(ParseContext& ctx, DelayType type, float location, float scale) {
@@ -122,6 +134,13 @@ DelaySpec* newDelaySpec(ParseContext& ctx, DelayType type, float location, float
   spec->location = location;
   spec->scale = scale;
   return spec;
+}
+
+// A table that could not be completed is reported and kept: the checks do not look at it.
+void warnIfNotInverted(ParseContext& ctx, bool inverted, Code code) {
+  if (inverted) return;
+  ctx.diagnose(Severity::error, code,
+               code == Code::binomialNotInverted ? text::kBinomialNotInverted : text::kBetaNotInverted, nullptr);
 }
 
 CustomValueNode* pushProbElem(ParseContext& ctx, float value) {
@@ -140,11 +159,9 @@ void copyProbList(DelaySpec* spec, const CustomValueNode* newestFirst) {
 
 // A delay statement: the newest delay of a place wins; a replaced one stays with the net, unused.
 void attachPendingDelay(ParseContext& ctx, Place* place, const SourceSpan& distLoc) {
-  if (place->delaySpec) {
-    fprintf(ctx.diagnostics, "\n\tWARNING: Multiple delay spec's for place %s", place->name.c_str());
-    printSpan(ctx.diagnostics, distLoc);
-    fprintf(ctx.diagnostics, "\n\t         Retaining the last delay spec.\n");
-  }
+  if (place->delaySpec)
+    ctx.diagnose(Severity::warning, Code::delayRedefined, formatted(text::kMultipleDelays, place->name.c_str()),
+                 &distLoc, {text::kRetainingLastDelay});
   attachDelaySpec(&ctx.net, place, std::move(ctx.pendingDelay));
 }
 
@@ -153,19 +170,8 @@ void attachPendingDelay(ParseContext& ctx, Place* place, const SourceSpan& distL
 TargetPair* newTarget(ParseContext& ctx, Trans* source, Trans* destination, int separation, const SourceSpan& sourceLoc) {
   const TargetPair pair{source, destination, separation, 0};
   if (!ctx.net.target) return addTargetPair(&ctx.net, pair);
-  fprintf(ctx.diagnostics, "\n\tWarning: PRYX Solver handles only one target TSE pair.");
-  fprintf(ctx.diagnostics, "\n\t         Ignoring the requested TSE");
-  printSpan(ctx.diagnostics, sourceLoc);
+  ctx.diagnose(Severity::warning, Code::targetIgnored, text::kOnlyOneTarget, &sourceLoc, {text::kIgnoringTarget});
   return &ctx.ignoredTargets.emplace_back(pair);
-}
-
-// ".lb": the lower bound from a to b at separation k is asked as the mirrored upper bound
-// from b to a at separation -k.
-TargetPair* mirrorForLowerBound(TargetPair* pair) {
-  pair->lowerBound = 1;
-  pair->separation = wrapNeg(pair->separation);
-  std::swap(pair->source, pair->destination);
-  return pair;
 }
 
 }  // namespace
@@ -225,7 +231,7 @@ body: place_connection body
     | tse
     ;
 
-tse: tse LB { $$ = mirrorForLowerBound($1); }
+tse: tse LB { *$1 = lowerBoundPair(*$1); $$ = $1; }
    | tse UB { $$ = $1; }
    | TSE LPA tse_triple RPA { $$ = $3; }
    ;
@@ -257,7 +263,7 @@ place_poset: POSET bracket_trans_id_list { $$ = $2; } ;
 
 bracket_trans_id_list: LCB trans_id_list RCB { $$ = $2; } ;
 
-trans_id_list: trans_id_list trans_id { appendUnlessListed(*$1, *$2, ctx.diagnostics); $$ = $1; }
+trans_id_list: trans_id_list trans_id { addToList(ctx, *$1, *$2); $$ = $1; }
              | trans_id { $$ = newTransIdList(ctx, *$1); }
              ;
 
@@ -315,7 +321,9 @@ bin_dist: BIN location scale INT param {
             $$ = newDelaySpec(ctx, DelayType::BIN, $2, $3);
             $$->count = $4;
             $$->prob = $5;
-            $$->quantiles = binomialQuantiles($4, static_cast<double>($5), ctx.diagnostics);
+            bool inverted = true;
+            $$->quantiles = binomialQuantiles($4, static_cast<double>($5), &inverted);
+            warnIfNotInverted(ctx, inverted, Code::binomialNotInverted);
           }
         ;
 
@@ -323,7 +331,9 @@ bet_dist: BET location scale param param {
             $$ = newDelaySpec(ctx, DelayType::BET, $2, $3);
             $$->alpha = $4;
             $$->beta = $5;
-            $$->quantiles = betaQuantiles(static_cast<double>($4), static_cast<double>($5), ctx.diagnostics);
+            bool inverted = true;
+            $$->quantiles = betaQuantiles(static_cast<double>($4), static_cast<double>($5), &inverted);
+            warnIfNotInverted(ctx, inverted, Code::betaNotInverted);
           }
         ;
 
@@ -338,14 +348,12 @@ prob_list: prob_list prob_list_elem { $2->next = $1; $$ = $2; }
          ;
 
 prob_list_elem: FLOAT {
-                  if ($1 > 1)
-                    fprintf(ctx.diagnostics, "\n\tWarning: Invalid probability value '%g' in spec.", static_cast<double>($1));
+                  if ($1 > 1) warnCustomValue(ctx, $1, false);
                   $$ = pushProbElem(ctx, $1);
                 }
               | INT {
                   const float value = static_cast<float>($1);
-                  if ($1 > 1)
-                    fprintf(ctx.diagnostics, "\t\nWarning: Invalid probability value '%g' in spec.", static_cast<double>(value));
+                  if ($1 > 1) warnCustomValue(ctx, value, true);
                   $$ = pushProbElem(ctx, value);
                 }
               ;
@@ -381,12 +389,11 @@ void ParseContext::releaseStack(void* block) {
 namespace {
 
 // Parses `input` into `net`; `name` stands for the file in the closing message.
-void parseModel(Net& net, FILE* input, const char* name, FILE* diagnostics) {
-  ParseContext ctx(net, diagnostics);
+void parseModel(Net& net, FILE* input, const std::string& name, const DiagnosticHandler& report) {
+  ParseContext ctx(net, name, report);
   ModelScanner scanner(input, ctx);
   const int status = model_parse(scanner.handle(), ctx);
-  if (status != 0)
-    throw Error(formatText("\n\tError: Failed to parse %s.\n", name), 1, Error::Kind::model);
+  if (status != 0) throw Error(Error::Kind::model, formatted(text::kFailedToParse, name.c_str()));
   prepareFiring(net);
 }
 
@@ -396,19 +403,27 @@ struct FileCloser {
 
 }  // namespace
 
-void parseModelFile(Net& net, const char* path, FILE* diagnostics) {
-  std::unique_ptr<FILE, FileCloser> file(fopen(path, "r"));
-  if (!file) throw Error(formatText("\n\tError: Failed to open file %s to read.\n", path), 1, Error::Kind::model);
-  parseModel(net, file.get(), path, diagnostics);
+void ParseContext::diagnose(Diagnostic::Severity severity, Diagnostic::Code code, std::string message,
+                            const SourceSpan* span, std::vector<std::string> notes) {
+  if (!report) return;
+  Diagnostic d{severity, code, std::move(message), std::move(notes), std::nullopt};
+  if (span) d.location = locationOf(*span, file);
+  report(d);
 }
 
-void parseModelText(Net& net, std::string_view text, const char* name, FILE* diagnostics) {
+void parseModelFile(Net& net, const std::string& path, const DiagnosticHandler& report) {
+  std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "r"));
+  if (!file) throw Error(Error::Kind::model, formatted(text::kFailedToOpen, path.c_str()));
+  parseModel(net, file.get(), path, report);
+}
+
+void parseModelText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report) {
   // A stream over the text, so that it is scanned exactly as a file of that content.
   char none = '\0';  // an empty text still needs a buffer to stand on
   char* data = text.empty() ? &none : const_cast<char*>(text.data());
   std::unique_ptr<FILE, FileCloser> file(fmemopen(data, text.size(), "r"));
   if (!file) throw std::bad_alloc();
-  parseModel(net, file.get(), name, diagnostics);
+  parseModel(net, file.get(), name, report);
 }
 
 }  // namespace zelbo

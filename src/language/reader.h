@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <deque>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,12 +17,12 @@
 namespace zelbo {
 
 // Reads the model file into `net` (its places, transitions, delays and target) and prepares
-// its firing information. Warnings and parse errors go to `diagnostics` as they are found.
-// Throws an Error: status 1 when the file cannot be opened ("Failed to open file") or parsed
-// ("Failed to parse"), status 2 when it cannot be read.
-void parseModelFile(Net& net, const char* path, FILE* diagnostics);
+// its firing information. Warnings and parse errors go to `report` as they are found (none
+// goes anywhere without it). Throws an Error: status 1 when the file cannot be opened
+// ("Failed to open file") or parsed ("Failed to parse"), status 2 when it cannot be read.
+void parseModelFile(Net& net, const std::string& path, const DiagnosticHandler& report);
 // The same for a model held in memory; `name` stands for the file in messages.
-void parseModelText(Net& net, std::string_view text, const char* name, FILE* diagnostics);
+void parseModelText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report);
 
 // One value of a custom distribution; the list runs newest first.
 struct CustomValueNode {
@@ -32,10 +33,16 @@ struct CustomValueNode {
 // The state of one read: the model it builds, where diagnostics go, the scanner's position,
 // and the records that serve only while the file is read (the model keeps copies or nothing).
 struct ParseContext {
-  ParseContext(Net& model, FILE* diag) : net(model), diagnostics(diag) {}
+  ParseContext(Net& model, std::string fileName, const DiagnosticHandler& handler)
+      : net(model), file(std::move(fileName)), report(handler) {}
+
+  // Hands a diagnostic at `span` to the caller's handler.
+  void diagnose(Diagnostic::Severity severity, Diagnostic::Code code, std::string message, const SourceSpan* span,
+                std::vector<std::string> notes = {});
 
   Net& net;
-  FILE* diagnostics;
+  std::string file;
+  const DiagnosticHandler& report;
   LocationState location;
   std::deque<TransNode> nodes;
   std::deque<TransIdList> lists;

@@ -10,6 +10,7 @@
 #include "base/wrap.h"
 #include "delay/delay.h"
 #include "net/build.h"
+#include "net/target.h"
 
 namespace zelbo {
 
@@ -43,9 +44,7 @@ void applyTarget(Net& net, const Statement& s) {
   Trans* source = findOrAddTransition(&net, s.source.c_str());
   Trans* destination = findOrAddTransition(&net, s.destination.c_str());
   if (net.target) return;  // the reader reports it and keeps the first
-  TargetPair pair{source, destination, s.separation, 0};
-  if (s.lowerBound) pair = TargetPair{destination, source, wrapNeg(s.separation), 1};
-  addTargetPair(&net, pair);
+  addTargetPair(&net, storedTarget(source, destination, s.separation, s.lowerBound));
 }
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

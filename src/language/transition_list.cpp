@@ -2,12 +2,10 @@
 
 namespace zelbo {
 
-void appendUnlessListed(TransIdList& list, const TransNode& node, FILE* diagnostics) {
-  if (!list.members.findOrAdd(node.trans, [&] { return node.trans; }).second) {
-    fprintf(diagnostics, "WARNING : Transition %s duplicates on list.\n", node.trans->name.c_str());
-    return;
-  }
+bool appendUnlessListed(TransIdList& list, const TransNode& node) {
+  if (!list.members.findOrAdd(node.trans, [&] { return node.trans; }).second) return false;
   list.nodes.push_back(node);
+  return true;
 }
 
 }  // namespace zelbo

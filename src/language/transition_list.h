@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "net/flat_index.h"
@@ -29,8 +28,8 @@ struct TransIdList {
   FlatIndex<const Trans, const Trans*, Identity, PointerHash> members;
 };
 
-// Appends `node` at the tail unless a transition of the same name is already listed; then
-// writes "WARNING : Transition %s duplicates on list.\n" to `diagnostics` instead.
-void appendUnlessListed(TransIdList& list, const TransNode& node, FILE* diagnostics);
+// Appends `node` at the tail unless a transition of the same name is already listed; false
+// then (the reader warns).
+bool appendUnlessListed(TransIdList& list, const TransNode& node);
 
 }  // namespace zelbo

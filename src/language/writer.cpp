@@ -5,9 +5,11 @@
 #include <functional>
 #include <queue>
 
-#include "base/wrap.h"
+#include "base/format.h"
+#include "base/texts.h"
 #include "delay/delay.h"
 #include "net/build.h"
+#include "net/target.h"
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -15,8 +17,7 @@ namespace zelbo {
 namespace {
 
 [[noreturn]] void cannotWrite(const std::string& why) {
-  throw Error("\n\tError: The model cannot be written in the model language: " + why + ".\n", 1,
-              Error::Kind::model);
+  throw Error(Error::Kind::model, formatted(text::kCannotWrite, why.c_str()));
 }
 
 template <class List>
@@ -96,8 +97,7 @@ class MarkSplitter {
     const std::int64_t earlier = total_[p->id] - 1;
     const std::int64_t last = static_cast<std::int64_t>(p->initTokens) - earlier;
     if (last < 1 || last > INT32_MAX)
-      cannotWrite("place " + p->name + " holds " + std::to_string(p->initTokens) + " tokens in " +
-                  std::to_string(total_[p->id]) + " marking entries");
+      cannotWrite(formatted(text::kWriteMarkingEntries, p->name.c_str(), p->initTokens, total_[p->id]));
     return static_cast<int>(last);
   }
 
@@ -188,13 +188,13 @@ std::vector<const std::vector<TransRef>*> mentions(const PlacePlan& plan, bool p
 }  // namespace
 
 std::vector<Statement> modelStatements(const Net& net) {
-  if (net.name.empty()) cannotWrite("it has no name");
-  if (!isWritableName(net.name)) cannotWrite("its name " + net.name + " is not an identifier the scanner reads as one");
+  if (net.name.empty()) cannotWrite(text::kWriteNoName);
+  if (!isWritableName(net.name)) cannotWrite(formatted(text::kWriteBadModelName, net.name.c_str()));
   for (const Place* p : net.placeById)
-    if (!isWritableName(p->name)) cannotWrite("place name " + p->name + " is not an identifier the scanner reads as one");
+    if (!isWritableName(p->name)) cannotWrite(formatted(text::kWriteBadPlaceName, p->name.c_str()));
   for (const Trans* t : net.transById)
-    if (!isWritableName(t->name)) cannotWrite("transition name " + t->name + " is not an identifier the scanner reads as one");
-  if (net.numPlaces == 0 && !net.target) cannotWrite("it has no places");
+    if (!isWritableName(t->name)) cannotWrite(formatted(text::kWriteBadTransitionName, t->name.c_str()));
+  if (net.numPlaces == 0 && !net.target) cannotWrite(text::kWriteNoPlaces);
 
   // The clauses of each place statement.
   std::vector<PlacePlan> plans(net.numPlaces);
@@ -215,17 +215,16 @@ std::vector<Statement> modelStatements(const Net& net) {
   }
 
   // The target statement, which goes where it creates its transitions in order.
-  const bool hasTarget = net.target && net.target->source && net.target->destination;
+  const bool withTarget = hasTarget(net);
   std::vector<TransRef> targetNames;
   Statement target;
-  if (hasTarget) {
-    const TargetPair& pair = *net.target;
+  if (withTarget) {
+    const AskedTarget asked = askedTarget(*net.target);
     target.kind = Statement::Kind::target;
-    target.lowerBound = pair.lowerBound != 0;
-    // A lower bound is held mirrored: the file writes the triple before ".lb" swapped back.
-    target.source = target.lowerBound ? pair.destination->name : pair.source->name;
-    target.destination = target.lowerBound ? pair.source->name : pair.destination->name;
-    target.separation = target.lowerBound ? wrapNeg(pair.separation) : pair.separation;
+    target.lowerBound = asked.lowerBound;
+    target.source = asked.source->name;
+    target.destination = asked.destination->name;
+    target.separation = asked.separation;
     targetNames = {TransRef{target.source, 1.0}, TransRef{target.destination, 1.0}};
   }
 
@@ -252,10 +251,10 @@ std::vector<Statement> modelStatements(const Net& net) {
   Creation creation(net);
   std::vector<const Place*> order;
   std::vector<char> posetFirst(net.numPlaces, 0);
-  std::size_t targetAt = hasTarget ? SIZE_MAX : 0;  // the place statement the target precedes
+  std::size_t targetAt = withTarget ? SIZE_MAX : 0;  // the place statement the target precedes
   std::vector<int> passed;
   while (static_cast<int>(order.size()) < net.numPlaces) {
-    if (ready.empty()) cannotWrite("the transitions list their places in orders that no order of place statements gives");
+    if (ready.empty()) cannotWrite(text::kWriteListOrders);
     int chosen = -1, fallback = -1;
     bool chosenPosetFirst = false, fallbackPosetFirst = false;
     passed.clear();
@@ -279,7 +278,7 @@ std::vector<Statement> modelStatements(const Net& net) {
         targetAt = order.size();
         continue;
       }
-      cannotWrite("no order of statements creates its transitions in the order of the model");
+      cannotWrite(text::kWriteCreationOrder);
     }
     const Place* p = net.placeById[chosen];
     creation.commit(mentions(plans[chosen], chosenPosetFirst));
@@ -292,12 +291,12 @@ std::vector<Statement> modelStatements(const Net& net) {
   }
   if (targetAt == SIZE_MAX) {
     if (!creation.fits({&targetNames}))
-      cannotWrite("no order of statements creates its transitions in the order of the model (at the target)");
+      cannotWrite(text::kWriteCreationOrderAtTarget);
     creation.commit({&targetNames});
     targetAt = order.size();
   }
   if (const Trans* missing = creation.firstMissing())
-    cannotWrite("transition " + missing->name + " has no arcs and is not a target, so no statement creates it in order");
+    cannotWrite(formatted(text::kWriteLoneTransition, missing->name.c_str()));
 
   // The marking: in the place statements when their order gives it, else in bare statements
   // before them (a place takes ".mark" clauses in statements before the one with its arcs).
@@ -347,7 +346,7 @@ std::vector<Statement> modelStatements(const Net& net) {
     statements.insert(statements.begin(), std::make_move_iterator(bare.begin()), std::make_move_iterator(bare.end()));
   }
   for (std::size_t k = 0; k <= order.size(); ++k) {
-    if (k == targetAt && hasTarget && k < order.size()) statements.push_back(target);
+    if (k == targetAt && withTarget && k < order.size()) statements.push_back(target);
     if (k == order.size()) break;
     const PlacePlan& plan = plans[order[k]->id];
     if (bareFirst && !plan.hasClauses()) continue;
@@ -356,14 +355,14 @@ std::vector<Statement> modelStatements(const Net& net) {
   for (const Place* p : net.placeById) {
     if (!p->delaySpec) continue;
     if (delayText(*p->delaySpec).empty())
-      cannotWrite("place " + p->name + " has a delay of unknown type " + std::to_string(p->delaySpec->type));
+      cannotWrite(formatted(text::kWriteUnknownDelay, p->name.c_str(), p->delaySpec->type));
     Statement s;
     s.kind = Statement::Kind::delay;
     s.name = p->name;
     s.delay = p->delaySpec;
     statements.push_back(std::move(s));
   }
-  if (hasTarget && targetAt == order.size()) statements.push_back(target);
+  if (withTarget && targetAt == order.size()) statements.push_back(target);
   return statements;
 }
 
@@ -405,43 +404,42 @@ std::vector<int> transIds(const List& list) {
 }  // namespace
 
 std::string modelDifference(const Net& a, const Net& b) {
-  if (a.name != b.name) return "the model is named " + b.name + ", not " + a.name;
-  if (a.numPlaces != b.numPlaces) return "it has " + std::to_string(b.numPlaces) + " places, not " + std::to_string(a.numPlaces);
-  if (a.numTrans != b.numTrans)
-    return "it has " + std::to_string(b.numTrans) + " transitions, not " + std::to_string(a.numTrans);
+  if (a.name != b.name) return formatted(text::kDifferentName, b.name.c_str(), a.name.c_str());
+  if (a.numPlaces != b.numPlaces) return formatted(text::kDifferentPlaceCount, b.numPlaces, a.numPlaces);
+  if (a.numTrans != b.numTrans) return formatted(text::kDifferentTransitionCount, b.numTrans, a.numTrans);
   for (int i = 0; i < a.numPlaces; ++i)
-    if (a.placeById[i]->name != b.placeById[i]->name) return "place " + a.placeById[i]->name + " is created out of order";
+    if (a.placeById[i]->name != b.placeById[i]->name)
+      return formatted(text::kPlaceOutOfOrder, a.placeById[i]->name.c_str());
   for (int i = 0; i < a.numTrans; ++i)
     if (a.transById[i]->name != b.transById[i]->name)
-      return "transition " + a.transById[i]->name + " is created out of order";
+      return formatted(text::kTransitionOutOfOrder, a.transById[i]->name.c_str());
   for (int i = 0; i < a.numPlaces; ++i) {
     const Place* p = a.placeById[i];
     const Place* q = b.placeById[i];
-    if (!sameProbs(p->preset, q->preset))
-      return "the preset of place " + p->name + " differs";
-    if (!sameProbs(p->poset, q->poset)) return "the poset of place " + p->name + " differs";
+    if (!sameProbs(p->preset, q->preset)) return formatted(text::kDifferentPlacePreset, p->name.c_str());
+    if (!sameProbs(p->poset, q->poset)) return formatted(text::kDifferentPlacePoset, p->name.c_str());
     if (p->initTokens != q->initTokens || p->initMarked != q->initMarked)
-      return "the initial tokens of place " + p->name + " differ";
+      return formatted(text::kDifferentTokens, p->name.c_str());
     if (p->delayType != q->delayType || !sameDelay(p->delaySpec, q->delaySpec))
-      return "the delay of place " + p->name + " differs";
+      return formatted(text::kDifferentDelay, p->name.c_str());
   }
   for (int i = 0; i < a.numTrans; ++i) {
     const Trans* t = a.transById[i];
     const Trans* u = b.transById[i];
-    if (placeIds(t->preset) != placeIds(u->preset)) return "the preset of transition " + t->name + " differs";
-    if (placeIds(t->poset) != placeIds(u->poset)) return "the poset of transition " + t->name + " differs";
+    if (placeIds(t->preset) != placeIds(u->preset)) return formatted(text::kDifferentTransitionPreset, t->name.c_str());
+    if (placeIds(t->poset) != placeIds(u->poset)) return formatted(text::kDifferentTransitionPoset, t->name.c_str());
   }
-  if (placeIds(a.initMarking) != placeIds(b.initMarking)) return "the initial marking lists its places in another order";
-  if (transIds(a.transList) != transIds(b.transList)) return "the transitions are listed in another order";
-  if (placeIds(a.placeList) != placeIds(b.placeList)) return "the places are listed in another order";
+  if (placeIds(a.initMarking) != placeIds(b.initMarking)) return text::kDifferentMarkingOrder;
+  if (transIds(a.transList) != transIds(b.transList)) return text::kDifferentTransitionOrder;
+  if (placeIds(a.placeList) != placeIds(b.placeList)) return text::kDifferentPlaceOrder;
   const TargetPair* s = a.target;
   const TargetPair* t = b.target;
   if (!s || !t) {
-    if (s != t) return s ? "the target is missing" : "it has a target the model has not";
+    if (s != t) return s ? text::kTargetMissing : text::kTargetExtra;
   } else if (!s->source || !s->destination || !t->source || !t->destination ||
              s->source->id != t->source->id || s->destination->id != t->destination->id ||
              s->separation != t->separation || s->lowerBound != t->lowerBound) {
-    return "the target differs";
+    return text::kTargetDifferent;
   }
   return {};
 }

@@ -15,12 +15,13 @@ namespace zelbo {
 int checkModel(const Net& net, const Settings& settings, std::string* reason = nullptr);
 
 // 0 when the place's delay specification is acceptable, 1 otherwise (no delay given included).
-int checkPlaceDelay(const Place* place);
+// An internal inconsistency of the delay's record is reported on `diagnostics`.
+int checkPlaceDelay(const Place* place, FILE* diagnostics = stderr);
 
 // The goal line, then 0 when the net's target pair is usable, 1 otherwise.
 int checkTarget(const Net& net, FILE* log, std::string* reason = nullptr);
 
-// Each place name followed by a blank, then a newline, to `out`.
+// Each place name followed by a blank, to `out`.
 void writePlaceNames(FILE* out, const PlaceList& list);
 
 }  // namespace zelbo

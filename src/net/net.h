@@ -15,6 +15,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/texts.h"
 #include "net/flat_index.h"
 
 namespace zelbo {
@@ -247,6 +248,6 @@ struct Net {
 };
 
 // The model's name as reports print it: "(none)" when no model file named one.
-inline const char* modelName(const Net& net) { return net.name.empty() ? "(none)" : net.name.c_str(); }
+inline const char* modelName(const Net& net) { return net.name.empty() ? text::kUnnamedModel : net.name.c_str(); }
 
 }  // namespace zelbo

@@ -1,3 +1,4 @@
+#include "base/texts.h"
 #include "unfold/choice.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ std::int32_t applyFreeChoice(Unfolder& u, std::int32_t chosen, const char* error
   const Place* first = u.net.placeById[choice];
   const Trans* drawn = drawBranch(u, first);
   if (drawn == u.net.transById[chosen]) return chosen;
-  if (!u.state.at(drawn).enabled) fatal("%s", error);
+  if (!u.state.at(drawn).enabled) throw Error(Error::Kind::run, error);
   return drawn->id;
 }
 
@@ -176,19 +177,18 @@ void clearStageChoice(RunState& s) {
 
 std::int32_t lowPriorityToFire(Unfolder& u, int mode) {
   if (u.state.enabledHead == kNoTrans) {
-    std::string message = "\n\tError: No low priority transition is enabled.\n";
-    if (u.settings.verbose > 1) message += markingListing(u);
-    throw Error(std::move(message), 1);
+    Error deadlock(Error::Kind::run, text::kNoLowPriorityEnabled);
+    if (u.settings.verbose > 1) deadlock.withListing(markingListing(u));
+    throw deadlock;
   }
   const std::int32_t chosen = mode == 1 ? randomEnabled(u) : bestScoredEnabled(u);
-  return applyFreeChoice(u, chosen, "\n\tError: A chosen low priority transition happened not in the enabledList.\n");
+  return applyFreeChoice(u, chosen, text::kLowPriorityNotEnabled);
 }
 
 const Trans* lowPriorityTransition(Unfolder& u, int mode) { return u.net.transById[lowPriorityToFire(u, mode)]; }
 
 std::int32_t firstHighPriorityEnabled(Unfolder& u) {
-  return applyFreeChoice(u, u.state.highHead,
-                         "\n\tError: A chosen high-priority transition happened to be not in the enabledList.\n");
+  return applyFreeChoice(u, u.state.highHead, text::kHighPriorityNotEnabled);
 }
 
 }  // namespace zelbo

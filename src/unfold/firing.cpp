@@ -1,3 +1,5 @@
+#include "base/format.h"
+#include "base/texts.h"
 #include "unfold/firing.h"
 
 #include <algorithm>
@@ -124,8 +126,8 @@ ZELBO_HOT void forEachPlace(const View& v, std::uint32_t begin, std::uint32_t en
   }
 }
 
-[[noreturn]] void notSafe() { fatal("\n\tError: Net is not 1-safe.\n"); }
-[[noreturn]] void negativeTokens() { fatal("\n\tError: Negative token counter during unfolding.\n"); }
+[[noreturn]] void notSafe() { throw Error(Error::Kind::run, text::kNotSafe); }
+[[noreturn]] void negativeTokens() { throw Error(Error::Kind::run, text::kNegativeTokens); }
 
 ZELBO_HOT bool inputsMarked(const View& v, TransId t) {
   const FiringIndex::TransEntry& e = v.transIx[t];
@@ -162,14 +164,14 @@ ZELBO_HOT void removeFromList(View& v, TransId t) {
   RunState& s = v.s;
   const bool onHigh = onHighList(v, t);
   if (s.enabledHead == kNoTrans && !onHigh)
-    fatal("\n\tError: Attempt to delete a transition from the empty enabled list.\n");
+    throw Error(Error::Kind::run, text::kDeleteFromEmptyList);
   if (onHigh) unlink(v.high, s.highHead, s.highTail, t);
   if (onEnabledList(v, t)) {
     unlink(v.links, s.enabledHead, s.enabledTail, t);
     if (s.positions.active) positionRemoved(s.positions, t);
     --s.numEnabled;
   } else if (!onHigh) {
-    fatal("\n\tError: Cannot find a transition on the enabled list.\n");
+    throw Error(Error::Kind::run, text::kNotOnEnabledList);
   }
 }
 
@@ -267,7 +269,7 @@ ZELBO_HOT void appendFixedCandidates(View& v, const FiringIndex::TransEntry& ent
 }
 
 void traceFiring(const Unfolder& u, const Trans* trans, int index) {
-  fprintf(u.settings.diagnostics, "\n\tInfo : Segment#%3d, firing %s w/ index %d\n", u.segmentNumber,
+  fprintf(u.settings.diagnostics, text::kFiringTrace, u.segmentNumber,
           trans->name.c_str(), index);
 }
 
@@ -502,15 +504,16 @@ void fire(Unfolder& u, TransId trans) {
 void fireTransition(Unfolder& u, const Trans* trans) { fire(u, trans->id); }
 
 std::string markingListing(const Unfolder& u) {
-  std::string text = "\n\tInfo: Current marking:\n";
+  std::string listing = text::kMarkingHeading;
   std::vector<const Place*> emptied;
   for (const Place* p : u.net.placeList) {
-    if (u.state.at(p).tokens > 0) text += "\t\t" + p->name + " " + (p->initMarked ? " (im)\n" : "\n");
+    if (u.state.at(p).tokens > 0)
+      listing += formatted(text::kMarkedPlace, p->name.c_str(), p->initMarked ? text::kInitiallyMarked : "\n");
     else if (p->initMarked) emptied.push_back(p);
   }
-  text += "\n\tUnmkared but initially marked places:\n";
-  for (const Place* p : emptied) text += "\t\t" + p->name + "\n";
-  return text;
+  listing += text::kEmptiedHeading;
+  for (const Place* p : emptied) listing += formatted(text::kEmptiedPlace, p->name.c_str());
+  return listing;
 }
 
 void countEmptiedInitialPlaces(const Unfolder& u, int& count) {

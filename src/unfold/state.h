@@ -112,12 +112,12 @@ struct FiringScratch {
 };
 
 struct Unfolder {
-  // The model must have its firing information prepared (prepareFiring) and must not change
-  // while the unfolder lives; `settings` must outlive it.
+  // The model must have its firing information prepared (prepareFiring) and must outlive the
+  // unfolder unchanged; the settings are copied.
   Unfolder(const Net& net, const Settings& settings, long seed);
 
   const Net& net;
-  const Settings& settings;
+  const Settings settings;
   RunState state;
   UnfoldedGraph graph;            // the unfolded graph of the current sample
   Random48 rng;
@@ -127,7 +127,7 @@ struct Unfolder {
   int firstInstanceOccurrence = 0;              // occurrence index of the first counted source event
   int instances = 0;                  // TSE instances in this unfolding
   int segmentsWithoutSource = 0;      // consecutive segments of this unfolding without one
-  int requiredHeadingTSE = 0;         // leading TSE instances each unfolding skips
+  int skipCount = 0;         // leading TSE instances each unfolding skips
   std::int32_t sourceTrans = kNoTrans;       // the target's source transition, by number
   std::int32_t destinationTrans = kNoTrans;  // and its destination
   FiringScratch firing;

@@ -1,3 +1,5 @@
+#include "base/format.h"
+#include "base/texts.h"
 #include "unfold/unfold.h"
 
 #include <cstdio>
@@ -11,7 +13,7 @@
 namespace zelbo {
 
 Unfolder::Unfolder(const Net& model, const Settings& runSettings, long seed)
-    : net(model), settings(runSettings), rng(seed), requiredHeadingTSE(runSettings.requiredHeadingTSE) {
+    : net(model), settings(runSettings), rng(seed), skipCount(runSettings.skip) {
   if (!firingPrepared(net)) throw std::logic_error("the model's firing information is not prepared");
   if (net.target) {
     sourceTrans = net.target->source->id;
@@ -39,7 +41,7 @@ void countIfSource(Unfolder& u, std::int32_t t) {
 
 void checkSegmentLength(int firings) {
   if (firings >= kMaxSegmentFirings)
-    fatal("\n\tError: The net did not return to its initial marking within %d firings.\n", kMaxSegmentFirings);
+    failRun(text::kSegmentTooLong, kMaxSegmentFirings);
 }
 
 // One segment, counting the segments in a row in which the source does not fire: a source
@@ -50,7 +52,7 @@ void createCountedSegment(Unfolder& u) {
   if (u.sourceFirings != before) {
     u.segmentsWithoutSource = 0;
   } else if (++u.segmentsWithoutSource >= kMaxSegmentsWithoutSource) {
-    fatal("\n\tError: The source transition %s did not fire within %d segments.\n",
+    failRun(text::kSourceNeverFires,
           u.net.target->source->name.c_str(), kMaxSegmentsWithoutSource);
   }
 }
@@ -62,7 +64,7 @@ void fireDestinationTail(Unfolder& u, int k) {
   int firings = 0;
   for (int remaining = k; remaining != 0;) {
     if (firings >= kMaxTailFirings)
-      fatal("\n\tError: The destination transition %s did not fire within %d firings.\n",
+      failRun(text::kDestinationNeverFires,
             destination->name.c_str(), kMaxTailFirings);
     const std::int32_t t = lowPriorityToFire(u, 1);
     fire(u, t);
@@ -83,7 +85,7 @@ void unfold(Unfolder& u) {
   if (u.instances <= 0 || k <= 0) return;
   const int destinations = static_cast<int>(u.graph.destinationEvents.size());
   if (wrapAdd(destinations, wrapNeg(u.firstInstanceOccurrence)) != u.instances)
-    fatal("\n\tError: The target TSE may not be well defined. Please check.\n\tInfo : PRYX Solver terminates.\n");
+    throw Error(Error::Kind::run, text::kTargetIllDefined).note(Error::Note::Kind::info, text::kTerminates);
   fireDestinationTail(u, k);
 }
 
@@ -91,7 +93,7 @@ void unfoldSegments(Unfolder& u) {
   u.sourceFirings = 0;
   u.segmentsWithoutSource = 0;
   const int k = u.net.target->separation;
-  const int toSkip = k < 0 ? wrapAdd(u.requiredHeadingTSE, wrapNeg(k)) : u.requiredHeadingTSE;
+  const int toSkip = k < 0 ? wrapAdd(u.skipCount, wrapNeg(k)) : u.skipCount;
   while (u.sourceFirings < toSkip) createCountedSegment(u);
   u.firstInstanceOccurrence = u.sourceFirings;
   do {
@@ -102,8 +104,8 @@ void unfoldSegments(Unfolder& u) {
 void createSegment(Unfolder& u) {
   const Settings& settings = u.settings;
   if (settings.verbose > 1) {
-    fprintf(settings.log, "\n\tStart of a segment creation.");
-    fprintf(settings.diagnostics, "\n\tStart of a segment\n");
+    fputs(text::kSegmentStartLog, settings.log);
+    fputs(text::kSegmentStart, settings.diagnostics);
   }
   u.graph.segmentStarts.push_back(static_cast<EventId>(u.graph.events.size()));
   u.state.highApart = true;
@@ -134,8 +136,8 @@ void createSegment(Unfolder& u) {
   } while (!backAtInitialMarking(u));
   u.state.highApart = false;
   if (settings.verbose > 1) {
-    fprintf(settings.log, "\n\tReturned to the initial marking. A segment created.");
-    fprintf(settings.diagnostics, "\n\tEnd of a segment\n");
+    fputs(text::kSegmentEndLog, settings.log);
+    fputs(text::kSegmentEnd, settings.diagnostics);
   }
 }
 

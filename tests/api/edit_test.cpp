@@ -17,10 +17,7 @@ using namespace zelbo;
 
 using readback::Quiet;
 
-Model read(const std::string& text, const std::string& name = "model.stpn") {
-  Quiet quiet;
-  return Model::readText(text, name, quiet.file);
-}
+Model read(const std::string& text, const std::string& name = "model.stpn") { return Model::readText(text, name); }
 
 std::string runOf(const Model& model, long seed) {
   Quiet quiet;
@@ -53,10 +50,10 @@ const char* const kStg =
 // An imported net, whose places share one delay.
 TEST(Edit, CopiesAreTheModelAgain) {
   const Model tangled = read(kTangled);
-  EXPECT_EQ(modelDifference(tangled.net(), edit(tangled, {}).net()), "");
+  EXPECT_EQ(modelDifference(netOf(tangled), netOf(edit(tangled, {}))), "");
   const Model imported = read(kStg, "hs.g");
   const Model copy = edit(imported, {});
-  EXPECT_EQ(modelDifference(imported.net(), copy.net()), "");
+  EXPECT_EQ(modelDifference(netOf(imported), netOf(copy)), "");
   EXPECT_EQ(runOf(imported, 7), runOf(copy, 7));
 }
 
@@ -81,7 +78,7 @@ TEST(Edit, ChangesBuildTheModelWithTheChangesWritten) {
   written = replaced(written, ".uni 1 2", ".geo 0.1 1 0.3");
   written = replaced(written, "x[0.5] y[0.5]", "x[0.3] y[0.7]");
   written = replaced(written, ".tse (f j 0)", ".tse (j f 1) .lb");
-  EXPECT_EQ(modelDifference(changed.net(), read(written).net()), "");
+  EXPECT_EQ(modelDifference(netOf(changed), netOf(read(written))), "");
   EXPECT_EQ(runOf(changed, 11), runOf(read(written), 11));
   const ModelView view = describe(changed);
   EXPECT_EQ(view.places[1].delay, ".geo 0.1 1 0.3");

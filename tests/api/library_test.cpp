@@ -57,7 +57,7 @@ const char* const kChoice =
 
 Result run(const Model& model, long seed, int samples = 200) {
   Quiet quiet;
-  quiet.settings.stop = 1;
+  quiet.settings.stopping = Stopping::fixed;
   quiet.settings.sampleSize = samples;
   quiet.settings.printPeriod = 0;
   return estimate(model, quiet.settings, seed);
@@ -94,17 +94,17 @@ TEST(Runs, AFatalConditionReachesTheCallerAndTheProcessGoesOn) {
     run(dead, 1);
     FAIL() << "the deadlock was not reported";
   } catch (const Error& error) {
-    EXPECT_STREQ(error.what(), "\n\tError: No low priority transition is enabled.\n");
+    EXPECT_EQ(printedText(error), "\n\tError: No low priority transition is enabled.\n");
     EXPECT_EQ(error.status(), 1);
     EXPECT_EQ(error.kind(), Error::Kind::run);
   }
   EXPECT_EQ(run(Model::readText(kRing), 5).samples, 200);
 
   try {
-    Model::readText(".stpn broken\n.place {\n", "broken.stpn", Quiet().file);
+    Model::readText(".stpn broken\n.place {\n", "broken.stpn");
     FAIL() << "the parse error was not reported";
   } catch (const Error& error) {
-    EXPECT_STREQ(error.what(), "\n\tError: Failed to parse broken.stpn.\n");
+    EXPECT_EQ(printedText(error), "\n\tError: Failed to parse broken.stpn.\n");
     EXPECT_EQ(error.kind(), Error::Kind::model);
   }
 }
@@ -113,7 +113,7 @@ TEST(StoppingRule, StopsWhenGroupSumsAndSizesHaveConvergedThoughAveragesHaveNot)
   // Constant sums over groups of 1 and 2: the averages 100 and 50 spread far more than the
   // absolute error allows, the sizes do not.
   Settings settings;
-  settings.tolerance = 1;
+  settings.criterion = ErrorCriterion::absolute;
   settings.absoluteError = 0.5;
   const double z = stoppingQuantile(settings);
   Totals totals;

@@ -138,7 +138,7 @@ TEST(Jobs, EveryJobCountEstimatesTheSameCycleTime) {
   FILE* quiet = fopen("/dev/null", "w");
   zelbo::Settings settings;
   settings.log = settings.diagnostics = quiet;
-  settings.stop = 1;
+  settings.stopping = zelbo::Stopping::fixed;
   settings.sampleSize = 4000;
   settings.printPeriod = 0;
   const zelbo::Model ring = zelbo::Model::readText(kRing);

@@ -41,7 +41,7 @@ std::string readError(const std::string& text, const std::string& name, const Re
     read(text, name, options);
   } catch (const Error& error) {
     EXPECT_EQ(error.status(), 1);
-    return error.what();
+    return printedText(error);
   }
   return "read";
 }
@@ -54,7 +54,7 @@ std::string tempFile(const std::string& name, const std::string& content) {
 
 TEST(ImportedNets, BuiltInFileOrderWithDefaultsThatRun) {
   const Model model = read(kChoiceStg, "choice.g");
-  const Net& net = model.net();
+  const Net& net = netOf(model);
   ASSERT_EQ(model.places(), 2);
   ASSERT_EQ(model.transitions(), 3);
   const Place* p0 = net.placeByName.find("p0");
@@ -103,7 +103,7 @@ TEST(Annotations, DelaysProbabilitiesAndTargetApplyByName) {
                                  ".tse (a_p, c_p, 0) .lb\n");
   options.defaultDelay = ".exp 0 1 2";
   const Model model = read(kChoiceStg, "choice.g", options);
-  const Net& net = model.net();
+  const Net& net = netOf(model);
   const Place* p0 = net.placeByName.find("p0");
   const Place* p1 = net.placeByName.find("p1");
   EXPECT_EQ(names(p0->poset), "a_p[0.75] b_p[0.25] ");  // the net's order, the annotation's values
@@ -139,17 +139,17 @@ TEST(DefaultDelay, IsOneDelayOfTheModelLanguage) {
   ReadOptions options;
   options.defaultDelay = ".bet 0 2 2 3";
   const Model model = read(kChoiceStg, "choice.g", options);
-  const Place* p0 = model.net().placeByName.find("p0");
+  const Place* p0 = netOf(model).placeByName.find("p0");
   EXPECT_EQ(p0->delaySpec->type, BET);
   ASSERT_TRUE(p0->delaySpec->quantiles);
-  EXPECT_EQ(p0->delaySpec, model.net().placeByName.find("p1")->delaySpec);  // one table for all
+  EXPECT_EQ(p0->delaySpec, netOf(model).placeByName.find("p1")->delaySpec);  // one table for all
 
   // A model file keeps its own delays; only a place without one takes the option's.
   options.defaultDelay = ".fix 7";
   const Model own = read(".stpn m\n.place p .preset {t} .poset {t} .mark\n.place q\n.delay p .fix 2\n.tse (t t 1)\n",
                          "m.stpn", options);
-  EXPECT_EQ(own.net().placeByName.find("p")->delaySpec->location, 2.0);
-  EXPECT_EQ(own.net().placeByName.find("q")->delaySpec->location, 7.0);
+  EXPECT_EQ(netOf(own).placeByName.find("p")->delaySpec->location, 2.0);
+  EXPECT_EQ(netOf(own).placeByName.find("q")->delaySpec->location, 7.0);
 
   for (const char* bad : {".uni 1", "fix", ".fix 1 .place x .mark", ".fix 1 .delay y .fix 2"}) {
     options.defaultDelay = bad;

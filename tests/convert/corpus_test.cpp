@@ -20,13 +20,14 @@ TEST(RealStgFiles, RunOrSayWhyAndReadBack) {
     if (entry.path().extension() != ".g") continue;
     ++files;
     SCOPED_TRACE(entry.path().filename().string());
-    readback::Quiet quiet;
     std::optional<Model> model;
     try {
-      model = readModel(entry.path().string(), {}, quiet.file);
+      model = readModel(entry.path().string(), {});
     } catch (const Error& error) {
       // An import error names the file and the line.
-      EXPECT_EQ(std::string(error.what()).find("\n\tError: " + entry.path().string() + ":"), 0u) << error.what();
+      ASSERT_TRUE(error.location()) << error.what();
+      EXPECT_EQ(error.location()->file, entry.path().string());
+      EXPECT_GT(error.location()->line, 0);
       continue;
     }
     std::string run;

@@ -64,7 +64,7 @@ TEST(Dot, UnfoldingShowsSegmentsTimesAndStopsAtItsLimit) {
   EXPECT_EQ(whole.find("cut off"), std::string::npos);
 
   // A long unfolding: -ts makes the sample skip 300 instances first.
-  quiet.settings.requiredHeadingTSE = 300;
+  quiet.settings.skip = 300;
   const std::string cut = unfoldingDot(model, quiet.settings, 7, 40);
   EXPECT_TRUE(renders(cut)) << cut;
   EXPECT_NE(cut.find("cut off: "), std::string::npos);

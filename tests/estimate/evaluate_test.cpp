@@ -12,37 +12,19 @@
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"
+#include "streams.h"
 #include "thrown.h"
 
 using namespace testnet;
 
 namespace {
 
-std::string readAll(FILE* f) {
-  rewind(f);
-  std::string text;
-  for (int c; (c = fgetc(f)) != EOF;) text += static_cast<char>(c);
-  return text;
-}
-
 class Evaluation : public NetTest {
  protected:
   // What the evaluation reports goes to the diagnostics stream; the tests read it back.
-  void SetUp() override {
-    settings.diagnostics = tmpfile();
-    settings.log = tmpfile();
-  }
-  void TearDown() override {
-    EXPECT_EQ(readAll(settings.log), "");  // the evaluation writes nothing to the log
-    fclose(settings.diagnostics);
-    fclose(settings.log);
-  }
-  std::string diagnostics() {
-    std::string text = readAll(settings.diagnostics);
-    fclose(settings.diagnostics);
-    settings.diagnostics = tmpfile();
-    return text;
-  }
+  CapturedStreams streams{settings};
+  void TearDown() override { EXPECT_EQ(streams.log(), ""); }  // the evaluation writes nothing to the log
+  std::string diagnostics() { return streams.diagnostics(); }
   // Pairs the instances of the events fired so far, counting `sources` source firings.
   void pairInstances(int start, int sources) {
     run().firstInstanceOccurrence = start;
@@ -426,7 +408,7 @@ TEST_F(SkipCount, GrowsByOneUpToTwentyThenByATenth) {
   std::vector<int> seen;
   for (int i = 0; i < 26; ++i) {
     growSkipCount(s);
-    seen.push_back(s.requiredHeadingTSE);
+    seen.push_back(s.skipCount);
   }
   const std::string messages = diagnostics();
   EXPECT_EQ(seen, (std::vector<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
@@ -437,11 +419,11 @@ TEST_F(SkipCount, GrowsByOneUpToTwentyThenByATenth) {
       << messages;
   for (const auto& [from, increment] : std::vector<std::pair<int, int>>{
            {9, 1}, {10, 1}, {19, 1}, {20, 2}, {25, 2}, {100, 10}, {-7, 1}}) {
-    s.requiredHeadingTSE = from;
+    s.skipCount = from;
     growSkipCount(s);
-    EXPECT_EQ(s.requiredHeadingTSE, from + increment) << from;
+    EXPECT_EQ(s.skipCount, from + increment) << from;
   }
-  EXPECT_EQ(settings.requiredHeadingTSE, 0);  // the sampler's count, not the settings'
+  EXPECT_EQ(settings.skip, 0);  // the sampler's count, not the settings'
 }
 
 }  // namespace

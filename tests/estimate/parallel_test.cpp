@@ -11,6 +11,7 @@
 #include "estimate/parallel.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"
+#include "streams.h"
 #include "thrown.h"
 
 using namespace testnet;
@@ -19,10 +20,9 @@ namespace {
 
 class Parallel : public NetTest {
  protected:
+  CapturedStreams streams{settings};
   void SetUp() override {
-    settings.log = tmpfile();
-    settings.diagnostics = tmpfile();
-    settings.stop = 1;
+    settings.stopping = Stopping::fixed;
     settings.printPeriod = 0;
     // Fork/join with random branch delays: every sample differs, so an outcome taken out of
     // turn shows.
@@ -33,11 +33,6 @@ class Parallel : public NetTest {
     target("fork", "join", 0);
     run();  // prepares the net for firing
   }
-  void TearDown() override {
-    fclose(settings.log);
-    fclose(settings.diagnostics);
-  }
-
   using Sample = std::pair<double, int>;
 
   // The samples as the merge must take them: outcome k from sampler k mod jobs, each sampler

@@ -14,6 +14,7 @@
 #include "estimate/sampler.h"
 #include "estimate/statistics.h"
 #include "netbuild.h"
+#include "streams.h"
 #include "thrown.h"
 #include "zelbo/error.h"
 #include "zelbo/zelbo.h"
@@ -25,23 +26,9 @@ using namespace testnet;
 
 namespace {
 
-std::string readAll(FILE* f) {
-  rewind(f);
-  std::string text;
-  for (int c; (c = fgetc(f)) != EOF;) text += static_cast<char>(c);
-  return text;
-}
-
 class Statistics : public NetTest {
  protected:
-  void SetUp() override {
-    settings.log = tmpfile();
-    settings.diagnostics = tmpfile();
-  }
-  void TearDown() override {
-    fclose(settings.log);
-    fclose(settings.diagnostics);
-  }
+  CapturedStreams streams{settings};
   // The whole estimation on the fixture's sampler, keeping the reports it passes on.
   double estimateAll(Result& result, double halfAlpha = 0.0) {
     return estimateOnOneSampler(run(), halfAlpha, [&](const Progress& p) { reports.push_back(p); }, result);
@@ -59,7 +46,7 @@ TEST_F(Statistics, QuantileOfTheConfidenceLevel) {
   EXPECT_EQ(stoppingQuantile(settings), 0.0);
   settings.confidence = 99.9999999999;  // tail below what the sum resolves: stops at x = 10
   EXPECT_LT(stoppingQuantile(settings), 10.00002);
-  settings.stop = 1;  // a fixed sample count needs no quantile
+  settings.stopping = Stopping::fixed;  // a fixed sample count needs no quantile
   EXPECT_EQ(stoppingQuantile(settings), 0.0);
 }
 
@@ -67,7 +54,7 @@ TEST_F(Statistics, ConfidenceOfAHundredPercentIsRejected) {
   settings.confidence = 100;
   EXPECT_EQ(thrown([&] { stoppingQuantile(settings); }),
             (Thrown{"\n\tError: Confidence level must be below 100 percent.\n", 1}));
-  settings.stop = 1;  // only the automatic mode asks for it
+  settings.stopping = Stopping::fixed;  // only the automatic mode asks for it
   EXPECT_EQ(stoppingQuantile(settings), 0.0);
 }
 
@@ -103,7 +90,7 @@ TEST_F(Statistics, SeriesConvergeAfterThirtyOnceEnoughSamplesAreTaken) {
   const double z = stoppingQuantile(settings);
   EXPECT_EQ(convergesAt(settings, z, {9.0, 11.0}, 200), 50);  // mean 10, deviation 1: n' = 49
   EXPECT_EQ(convergesAt(settings, z, {2.0}, 200), 31);        // no spread: never before the 31st
-  settings.tolerance = 1;
+  settings.criterion = ErrorCriterion::absolute;
   EXPECT_EQ(convergesAt(settings, z, {9.5, 10.5}, 200), 101);  // deviation about 0.5 within 0.1: n' = 100
   EXPECT_EQ(readAll(settings.log), "");
 }
@@ -128,8 +115,8 @@ TEST_F(Statistics, VerboseSeriesReportsEverySampleAndThePeriodicMomentsToTheLog)
 }
 
 // The intermediate report after two groups of 5 instances in all whose separations sum to
-// 24, for a two-place ring read with the target clause `tse`.
-std::string reportOfTwoGroups(const std::string& tse, int required) {
+// `sums`, for a two-place ring read with the target clause `tse`.
+std::string reportOfTwoGroups(const std::string& tse, int required, double sums = 24.0) {
   const std::string text =
       ".stpn r\n"
       ".place p0 .preset {t1} .poset {t0} .mark\n"
@@ -139,7 +126,7 @@ std::string reportOfTwoGroups(const std::string& tse, int required) {
       tse + "\n";
   const Model model = Model::readText(text, "ring.stpn");
   FILE* out = tmpfile();
-  writeIntermediateReport(out, model.target(), Progress{2, 5, 24.0, required, 0});
+  writeIntermediateReport(out, model.target(), Progress{2, 5, sums, required, 0});
   std::string report = readAll(out);
   fclose(out);
   return report;
@@ -159,8 +146,9 @@ TEST(IntermediateReport, OfTwoGroups) {
 }
 
 TEST(IntermediateReport, OfALowerBoundShowsTheTargetAsAsked) {
-  // The model stores ".tse (t0, t1, 3) .lb" mirrored, as (t1, t0, -3), and its sums with it.
-  const std::string report = reportOfTwoGroups(".tse (t0, t1, 3) .lb", -1);
+  // The model stores ".tse (t0, t1, 3) .lb" mirrored, as (t1, t0, -3); the run's reports carry
+  // the sums of the target as asked.
+  const std::string report = reportOfTwoGroups(".tse (t0, t1, 3) .lb", -1, -24.0);
   EXPECT_NE(report.find("(expected): Not yet known.\n"), std::string::npos) << report;
   EXPECT_NE(report.find("\n\tAverage grouped TSE: -12\n\n\tLower bound on average TSE(t0, t1, 3) = -4.8\n"),
             std::string::npos)
@@ -170,7 +158,7 @@ TEST(IntermediateReport, OfALowerBoundShowsTheTargetAsAsked) {
 TEST_F(Statistics, FixedModeTakesExactlyTheRequestedSamplesAndResetsTheModel) {
   ring(3, 2.0);
   target("t0", "t2", 0);
-  settings.stop = 1;
+  settings.stopping = Stopping::fixed;
   settings.sampleSize = 10;
   Result result;
   EXPECT_EQ(estimateAll(result), 4.0);
@@ -193,7 +181,7 @@ TEST_F(Statistics, FixedModeTakesExactlyTheRequestedSamplesAndResetsTheModel) {
 TEST_F(Statistics, LowerBoundIsReportedAsAsked) {
   ring(3, 2.0);
   target("t2", "t0", 0, 1);  // ".tse (t0, t2, 0) .lb" as stored
-  settings.stop = 1;
+  settings.stopping = Stopping::fixed;
   settings.sampleSize = 3;
   Result result;
   EXPECT_EQ(estimateAll(result), -4.0);  // the pair as stored: t0 fires 4 before t2
@@ -246,14 +234,14 @@ TEST_F(Statistics, ReferencesThatNeverReachTheTargetEndTheRunAfterFiftyDiscards)
     mark(home);
   }
   target("ago", "aback", 0);
-  settings.stop = 1;
+  settings.stopping = Stopping::fixed;
   settings.sampleSize = 1000;
   run(1);
   Result result;
   EXPECT_EQ(thrown([&] { estimateAll(result); }),
             (Thrown{"\n\tError: The reference events did not lead to every TSE event in 50 consecutive unfoldings.\n", 1}));
   EXPECT_GE(result.discarded, 50);
-  EXPECT_GE(run().requiredHeadingTSE, 49);  // each discard but the last made the next unfolding longer
+  EXPECT_GE(run().skipCount, 49);  // each discard but the last made the next unfolding longer
 }
 
 TEST_F(Statistics, ForkJoinOfTwoExponentialsAveragesTheirMaximum) {
@@ -263,7 +251,7 @@ TEST_F(Statistics, ForkJoinOfTwoExponentialsAveragesTheirMaximum) {
   expDelay("a", 1.0);
   expDelay("b", 1.0);
   target("fork", "join", 0);
-  settings.stop = 1;
+  settings.stopping = Stopping::fixed;
   settings.sampleSize = 20000;
   settings.printPeriod = 0;
   run(2026);

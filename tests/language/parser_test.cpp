@@ -15,6 +15,7 @@
 #include "language/location.h"
 #include "net/net.h"
 #include "language/reader.h"
+#include "streams.h"
 #include "zelbo/error.h"
 
 namespace {
@@ -39,14 +40,6 @@ std::vector<std::string> names(const HeadList<Trans*>& list) {
   return result;
 }
 
-std::string contents(FILE* file) {
-  fflush(file);
-  rewind(file);
-  std::string text;
-  for (int c; (c = fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
-  return text;
-}
-
 class Parser : public testing::Test {
  protected:
   void TearDown() override { std::remove(path_.c_str()); }
@@ -56,17 +49,16 @@ class Parser : public testing::Test {
   int parse(const std::string& text) {
     std::ofstream(path_, std::ios::binary) << text;
     net_ = std::make_unique<Net>();
-    FILE* diagnostics = tmpfile();
+    testnet::PrintedDiagnostics diagnostics;
     int status = 0;
     failure.clear();
     try {
-      parseModelFile(*net_, path_.c_str(), diagnostics);
+      parseModelFile(*net_, path_, diagnostics.handler());
     } catch (const Error& e) {
       status = e.status();
-      failure = e.what();
+      failure = printedText(e);
     }
-    err = contents(diagnostics);
-    fclose(diagnostics);
+    err = diagnostics.text;
     return status;
   }
 
@@ -279,15 +271,14 @@ TEST_F(Parser, StackHoldsAtMost9995Statements) {
 
   // The parser itself ends an overflow with its own status 2.
   Net fresh;
-  FILE* diagnostics = tmpfile();
   FILE* file = fopen(path_.c_str(), "r");
-  ParseContext context(fresh, diagnostics);
+  const DiagnosticHandler none;
+  ParseContext context(fresh, path_, none);
   {
     ModelScanner scanner(file, context);
     EXPECT_EQ(model_parse(scanner.handle(), context), 2);
   }
   fclose(file);
-  fclose(diagnostics);
 }
 
 // Each read starts afresh, whatever an earlier read left behind (here: unread input and a
@@ -309,31 +300,31 @@ TEST_F(Parser, FilesThatCannotBeOpenedOrReadAreErrors) {
   const std::string missing = testing::TempDir() + "reader_no_such_file.stpn";
   std::remove(missing.c_str());
   Net net;
-  FILE* diagnostics = tmpfile();
+  testnet::PrintedDiagnostics diagnostics;
   try {
-    parseModelFile(net, missing.c_str(), diagnostics);
+    parseModelFile(net, missing, diagnostics.handler());
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
-    EXPECT_EQ(e.what(), "\n\tError: Failed to open file " + missing + " to read.\n");
+    EXPECT_EQ(printedText(e), "\n\tError: Failed to open file " + missing + " to read.\n");
     EXPECT_EQ(e.status(), 1);
   }
   // A directory opens, but reading it fails.
   try {
-    parseModelFile(net, testing::TempDir().c_str(), diagnostics);
+    parseModelFile(net, testing::TempDir(), diagnostics.handler());
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "input in flex scanner failed\n");
+    EXPECT_EQ(printedText(e), "input in flex scanner failed\n");
     EXPECT_EQ(e.status(), 2);
+    EXPECT_EQ(e.kind(), Error::Kind::io);
   }
-  EXPECT_EQ(contents(diagnostics), "");
-  fclose(diagnostics);
+  EXPECT_EQ(diagnostics.text, "");
 }
 
 // A model in memory reads as a file of that content; its name stands for the file.
 TEST_F(Parser, TextReadsAsAFileOfThatContent) {
   Net fromText;
-  FILE* diagnostics = tmpfile();
-  parseModelText(fromText, kRing, "ring.stpn", diagnostics);
+  testnet::PrintedDiagnostics diagnostics;
+  parseModelText(fromText, kRing, "ring.stpn", diagnostics.handler());
   ASSERT_EQ(parse(kRing), 0);
   EXPECT_EQ(fromText.name, net().name);
   EXPECT_EQ(names(fromText.placeList), names(net().placeList));
@@ -344,20 +335,19 @@ TEST_F(Parser, TextReadsAsAFileOfThatContent) {
 
   // Text without a newline at the end, and no text at all.
   Net open;
-  parseModelText(open, ".stpn m\n.place p .mark 3", "open.stpn", diagnostics);
+  parseModelText(open, ".stpn m\n.place p .mark 3", "open.stpn", diagnostics.handler());
   EXPECT_EQ(open.placeByName.find("p")->initTokens, 3);
-  EXPECT_EQ(contents(diagnostics),
+  EXPECT_EQ(diagnostics.text,
             "\n\tWarning: PRYX Solver supports only safe nets."
             "\n\t         Initial marking value 3 @ line:column 2:16--2:16\n");
   Net empty;
   try {
-    parseModelText(empty, "", "empty.stpn", diagnostics);
+    parseModelText(empty, "", "empty.stpn", diagnostics.handler());
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "\n\tError: Failed to parse empty.stpn.\n");
+    EXPECT_EQ(printedText(e), "\n\tError: Failed to parse empty.stpn.\n");
     EXPECT_EQ(e.status(), 1);
   }
-  fclose(diagnostics);
 }
 
 // A read closes its file whether it succeeds or fails, so that a process reading many

@@ -22,6 +22,17 @@ std::string floatText(float value) {
   return text;
 }
 
+// The span as diagnostics print it.
+std::string spanText(const SourceSpan& span) {
+  Diagnostic d;
+  d.code = Diagnostic::Code::probabilityAboveOne;
+  d.location = locationOf(span, "model.stpn");
+  const std::string printed = printedText(d);
+  return printed.substr(printed.find(" @"), printed.size() - printed.find(" @") - 1);
+}
+
+const DiagnosticHandler kNoHandler;
+
 struct Token {
   int kind;
   std::string text;  // the ID's text, or the number's value as read
@@ -41,7 +52,7 @@ std::vector<Token> lex(const std::string& input, SourceSpan* endLoc = nullptr) {
   fwrite(input.data(), 1, input.size(), file);
   rewind(file);
   Net net;
-  ParseContext context(net, stderr);
+  ParseContext context(net, "model.stpn", kNoHandler);
   std::vector<Token> tokens;
   SourceSpan loc{};
   {
@@ -193,7 +204,7 @@ TEST(Scanner, ScannersTakenInTurnsKeepTheirOwnState) {
     files[i] = tmpfile();
     fwrite(inputs[i].data(), 1, inputs[i].size(), files[i]);
     rewind(files[i]);
-    contexts.push_back(std::make_unique<ParseContext>(nets[i], stderr));
+    contexts.push_back(std::make_unique<ParseContext>(nets[i], "model.stpn", kNoHandler));
     scanners.push_back(std::make_unique<ModelScanner>(files[i], *contexts[i]));
   }
   std::vector<Token> together[2];

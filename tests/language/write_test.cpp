@@ -27,8 +27,7 @@ TEST(WriteModel, NumbersReadBackAsTheSameSinglePrecisionValue) {
   for (const double v : values) {
     const std::string text = realText(v);
     Net net;
-    readback::Quiet quiet;
-    parseModelText(net, ".stpn n\n.delay p .fix " + text + "\n", "n", quiet.file);
+    parseModelText(net, ".stpn n\n.delay p .fix " + text + "\n", "n", {});
     EXPECT_EQ(net.placeById[0]->delaySpec->location, static_cast<double>(static_cast<float>(v))) << text;
   }
   EXPECT_EQ(realText(1e-7), "1.0e-07");
@@ -136,7 +135,7 @@ TEST(WriteModel, RandomModelFilesReadBackAsTheSameModel) {
     } catch (const Error& error) {
       FAIL() << error.what() << text;
     }
-    ASSERT_EQ(modelDifference(model.net(), read(written).net()), "") << text << "\nwritten:\n" << written;
+    ASSERT_EQ(modelDifference(netOf(model), netOf(read(written))), "") << text << "\nwritten:\n" << written;
   }
 }
 

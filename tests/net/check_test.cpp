@@ -137,7 +137,7 @@ TEST(CheckDelaySpec, RangesOfTheOtherTypes) {
   const struct {
     const char* what;
     DelaySpec spec;
-    int (*check)(const DelaySpec*);
+    int (*check)(const DelaySpec*, FILE*);
     int result;
   } cases[] = {
       {"UNI 5/-5", clause(UNI, 5, -5), checkUniformDelay, 0},
@@ -157,7 +157,7 @@ TEST(CheckDelaySpec, RangesOfTheOtherTypes) {
       {"FIX 0", clause(FIX, 0, 0), checkFixedDelay, 0},
       {"FIX -0.5", clause(FIX, -0.5, 0), checkFixedDelay, 1},
   };
-  for (const auto& c : cases) EXPECT_EQ(c.check(&c.spec), c.result) << c.what;
+  for (const auto& c : cases) EXPECT_EQ(c.check(&c.spec, stderr), c.result) << c.what;
 }
 
 TEST(CheckDelaySpec, MismatchedRecordIsReportedAndStillTested) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "api/internal.h"
 #include "net/net.h"
 #include "language/writer.h"
 #include "zelbo/formats.h"
@@ -21,7 +22,7 @@ struct Quiet {
   Quiet() : file(fopen("/dev/null", "w")) {
     settings.log = file;
     settings.diagnostics = file;
-    settings.stop = 1;
+    settings.stopping = Stopping::fixed;
     settings.sampleSize = 50;
   }
   ~Quiet() { fclose(file); }
@@ -30,8 +31,7 @@ struct Quiet {
 };
 
 inline Model read(const std::string& text, const std::string& name = "model.stpn", const ReadOptions& options = {}) {
-  Quiet quiet;
-  return readModelText(text, name, options, quiet.file);
+  return readModelText(text, name, options);
 }
 
 // The run's figures as text, or its error message.
@@ -45,7 +45,7 @@ inline std::string runOf(const Model& model, long seed) {
              r.discarded);
     return text;
   } catch (const Error& error) {
-    return error.what();
+    return printedText(error);
   }
 }
 
@@ -54,7 +54,7 @@ inline std::string runOf(const Model& model, long seed) {
 inline std::string expectReadsBack(const Model& model, long seed = 3, std::string* run = nullptr) {
   const std::string text = writeModel(model).text;
   const Model again = read(text, "written.stpn");
-  EXPECT_EQ(modelDifference(model.net(), again.net()), "") << text;
+  EXPECT_EQ(modelDifference(netOf(model), netOf(again)), "") << text;
   const std::string first = runOf(model, seed);
   EXPECT_EQ(first, runOf(again, seed)) << text;
   if (run) *run = first;

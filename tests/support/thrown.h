@@ -1,4 +1,5 @@
-// What a call threw: the library's error text and exit status, to compare in one expectation.
+// What a call threw: the library's error as the command line prints it, and its exit status,
+// to compare in one expectation.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ Thrown thrown(F&& f) {
   try {
     f();
   } catch (const zelbo::Error& e) {
-    return {e.what(), e.status()};
+    return {zelbo::printedText(e), e.status()};
   }
   return {"(nothing thrown)", 0};
 }

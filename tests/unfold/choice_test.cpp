@@ -8,6 +8,7 @@
 
 #include "base/random.h"
 #include "netbuild.h"
+#include "api/internal.h"
 #include "net/lists.h"
 #include "thrown.h"
 #include "unfold/choice.h"
@@ -181,7 +182,9 @@ TEST_F(Choice, DeadlockEndsTheRunWithTheMarking) {
   EXPECT_EQ(thrown([&] { lowPriorityTransition(run(), 1); }),
             (Thrown{"\n\tError: No low priority transition is enabled.\n", 1}));
   settings.verbose = 2;  // the message then lists the marking
-  EXPECT_EQ(thrown([&] { lowPriorityTransition(run(), 1); }),
+  Sampler verbose(net, settings, 0);
+  updateEnabledList(verbose);
+  EXPECT_EQ(thrown([&] { lowPriorityTransition(verbose, 1); }),
             (Thrown{"\n\tError: No low priority transition is enabled.\n"
                     "\n\tInfo: Current marking:\n\t\tq  (im)\n"
                     "\n\tUnmkared but initially marked places:\n",
@@ -209,18 +212,18 @@ TEST(StageChoice, TheRankingChoosesWhatTheWalkAlongTheListChooses) {
   FILE* quiet = fopen("/dev/null", "w");
   Settings settings;
   settings.log = settings.diagnostics = quiet;
-  settings.stop = 1;
+  settings.stopping = Stopping::fixed;
   settings.sampleSize = 300;
   settings.printPeriod = 0;
   Result ranked, walked;
-  Sampler byRank(model.net(), settings, 5), byWalk(model.net(), settings, 5);
+  Sampler byRank(netOf(model), settings, 5), byWalk(netOf(model), settings, 5);
   byWalk.state.hugeScores = true;  // the fallback: the walk along the list
   estimateOnOneSampler(byRank, 0.0, {}, ranked);
   estimateOnOneSampler(byWalk, 0.0, {}, walked);
   EXPECT_EQ(ranked.groupSums, walked.groupSums);
   EXPECT_EQ(ranked.segments, walked.segments);
   EXPECT_EQ(byRank.rng.state(), byWalk.rng.state());
-  for (const Trans* t : model.net().transById) {
+  for (const Trans* t : netOf(model).transById) {
     EXPECT_EQ(byRank.state.at(t).selectionScore, byWalk.state.at(t).selectionScore) << t->name;
     EXPECT_EQ(byRank.state.at(t).selectionCount, byWalk.state.at(t).selectionCount) << t->name;
   }

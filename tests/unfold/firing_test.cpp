@@ -12,6 +12,7 @@
 #include "estimate/estimation.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"
+#include "streams.h"
 #include "net/build.h"
 #include "net/lists.h"
 #include "thrown.h"
@@ -22,13 +23,6 @@
 using namespace testnet;
 
 namespace {
-
-std::string readAll(FILE* f) {
-  rewind(f);
-  std::string text;
-  for (int c; (c = fgetc(f)) != EOF;) text += static_cast<char>(c);
-  return text;
-}
 
 using Firing = NetTest;
 
@@ -166,20 +160,18 @@ TEST_F(Firing, VerboseMarkingDumpListsMarkedAndEmptiedInitialPlacesOnTheDiagnost
   out("t", "q");
   mark("p");
   mark("r");
+  settings.verbose = 2;
+  CapturedStreams streams(settings);
   updateEnabledList(run());
   fire("t");
-  settings.verbose = 2;
-  settings.diagnostics = tmpfile();
-  settings.log = tmpfile();
+  streams.diagnostics();  // the firing's trace
   int emptied = 0;
   countEmptiedInitialPlaces(run(), emptied);
-  EXPECT_EQ(readAll(settings.diagnostics),
+  EXPECT_EQ(streams.diagnostics(),
             "\n\tInfo: Current marking:\n\t\tr  (im)\n\t\tq \n"
             "\n\tUnmkared but initially marked places:\n\t\tp\n");
-  EXPECT_EQ(readAll(settings.log), "");
+  EXPECT_EQ(streams.log(), "");
   EXPECT_EQ(emptied, 1);
-  fclose(settings.diagnostics);
-  fclose(settings.log);
 }
 
 // The rescan of every marked place, as the enabled list is defined: what it would append to

@@ -11,6 +11,7 @@
 #include "estimate/estimation.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"
+#include "streams.h"
 #include "net/build.h"
 #include "thrown.h"
 #include "unfold/firing.h"
@@ -21,13 +22,6 @@
 using namespace testnet;
 
 namespace {
-
-std::string readAll(FILE* f) {
-  rewind(f);
-  std::string text;
-  for (int c; (c = fgetc(f)) != EOF;) text += static_cast<char>(c);
-  return text;
-}
 
 // The fired transitions of a graph, with their occurrence indices.
 std::vector<std::string> firings(const UnfoldedGraph& graph) {
@@ -65,9 +59,9 @@ TEST_F(Unfolding, ZeroSeparationStopsAfterTheFirstSegmentWithTheSource) {
 TEST_F(Unfolding, NegativeSeparationAndSkipsPlaySegmentsFirst) {
   ring(3);
   target("t0", "t1", -2);
-  settings.requiredHeadingTSE = 3;  // the sampler starts from the settings' skip count
+  settings.skip = 3;  // the sampler starts from the settings' skip count
   unfoldOnce();
-  EXPECT_EQ(sampler().requiredHeadingTSE, 3);
+  EXPECT_EQ(sampler().skipCount, 3);
   EXPECT_EQ(sampler().firstInstanceOccurrence, 5);
   EXPECT_EQ(sampler().sourceFirings, 6);
   EXPECT_EQ(sampler().instances, 1);
@@ -126,19 +120,16 @@ TEST_F(Unfolding, VerboseTraceWritesSegmentsToTheLogAndTheDiagnostics) {
   ring(2);
   target("t0", "t1", 0);
   settings.verbose = 2;
-  settings.log = tmpfile();
-  settings.diagnostics = tmpfile();
+  CapturedStreams streams(settings);
   unfoldOnce();
-  EXPECT_EQ(readAll(settings.diagnostics),
+  EXPECT_EQ(streams.diagnostics(),
             "\n\tStart of a segment\n"
             "\n\tInfo : Segment#  0, firing t0 w/ index 0\n"
             "\n\tInfo : Segment#  0, firing t1 w/ index 0\n"
             "\n\tInfo: Current marking:\n\t\tp0  (im)\n"
             "\n\tUnmkared but initially marked places:\n"
             "\n\tEnd of a segment\n");
-  EXPECT_EQ(readAll(settings.log), "\n\tStart of a segment creation.\n\tReturned to the initial marking. A segment created.");
-  fclose(settings.log);
-  fclose(settings.diagnostics);
+  EXPECT_EQ(streams.log(), "\n\tStart of a segment creation.\n\tReturned to the initial marking. A segment created.");
 }
 
 TEST_F(Unfolding, DestinationThatDidNotKeepUpWithTheSourceIsNotWellDefined) {
@@ -215,7 +206,7 @@ class SharedModel : public NetTest {
     branches("p0", {{"a", 0.5}, {"b", 0.5}});
     mark("p0");
     target("a", "b", 0);
-    settings.requiredHeadingTSE = 6;  // a few segments per unfolding
+    settings.skip = 6;  // a few segments per unfolding
     run();                            // prepares the model's firing information
   }
   // The firings of `count` unfoldings of `s`, reset in between.

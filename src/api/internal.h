@@ -1,0 +1,32 @@
+// What the entry points share and the public headers do not show: the net a Model holds,
+// models made from nets, and out of memory as an error like any other.
+#pragma once
+
+#include <memory>
+#include <new>
+
+#include "base/texts.h"
+#include "net/net.h"
+#include "zelbo/zelbo.h"
+
+namespace zelbo {
+
+struct ModelAccess {
+  static const Net& net(const Model& model) { return *model.net_; }
+  static Model make(std::shared_ptr<const Net> net) { return Model(std::move(net)); }
+};
+
+inline const Net& netOf(const Model& model) { return ModelAccess::net(model); }
+inline Model modelOf(std::shared_ptr<const Net> net) { return ModelAccess::make(std::move(net)); }
+
+// Runs `f`; running out of memory anywhere below is reported like any other fatal end.
+template <class F>
+auto reportingOutOfMemory(F&& f) {
+  try {
+    return f();
+  } catch (const std::bad_alloc&) {
+    throw Error(Error::Kind::run, text::kOutOfMemory);
+  }
+}
+
+}  // namespace zelbo
