@@ -19,7 +19,7 @@ inline Trans* trans(Net& net, const std::string& n) { return findOrAddTransition
 
 inline void uniformDelay(Net& net, Place* p, double location, double scale) {
   auto spec = std::make_unique<DelaySpec>();
-  spec->type = UNI;
+  spec->type = DelayType::uniform;
   spec->location = location;
   spec->scale = scale;
   attachDelaySpec(&net, p, std::move(spec));

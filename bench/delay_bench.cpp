@@ -19,7 +19,7 @@ struct Case {
   std::unique_ptr<DelaySpec> spec;
 };
 
-std::unique_ptr<DelaySpec> makeSpec(int type, double location, double scale) {
+std::unique_ptr<DelaySpec> makeSpec(DelayType type, double location, double scale) {
   auto spec = std::make_unique<DelaySpec>();
   spec->type = type;
   spec->location = location;
@@ -27,16 +27,16 @@ std::unique_ptr<DelaySpec> makeSpec(int type, double location, double scale) {
   return spec;
 }
 
-Case uniformCase() { return {"UNI", makeSpec(UNI, 1.0, 2.0)}; }
+Case uniformCase() { return {"UNI", makeSpec(DelayType::uniform, 1.0, 2.0)}; }
 
 Case expCase() {
-  auto spec = makeSpec(EXP, 0.5, 1.0);
+  auto spec = makeSpec(DelayType::exponential, 0.5, 1.0);
   spec->lambda = 2.0;
   return {"EXP", std::move(spec)};
 }
 
 Case betaCase() {
-  auto spec = makeSpec(BET, 0.0, 4.0);
+  auto spec = makeSpec(DelayType::beta, 0.0, 4.0);
   spec->alpha = 2.0;
   spec->beta = 3.0;
   spec->quantiles = betaQuantiles(spec->alpha, spec->beta);
@@ -44,7 +44,7 @@ Case betaCase() {
 }
 
 Case binCase() {
-  auto spec = makeSpec(BIN, 0.0, 1.0);
+  auto spec = makeSpec(DelayType::binomial, 0.0, 1.0);
   spec->count = 20;
   spec->prob = 0.3;
   spec->quantiles = binomialQuantiles(spec->count, spec->prob);
@@ -52,20 +52,20 @@ Case binCase() {
 }
 
 Case geoCase() {
-  auto spec = makeSpec(GEO, 0.0, 1.0);
+  auto spec = makeSpec(DelayType::geometric, 0.0, 1.0);
   spec->prob = 0.2;
   return {"GEO", std::move(spec)};
 }
 
 // Ten equally likely values: the walk visits five of them on average.
 Case customCase() {
-  auto spec = makeSpec(CUS, 0.0, 10.0);
+  auto spec = makeSpec(DelayType::custom, 0.0, 10.0);
   spec->count = 10;
   spec->probs.assign(10, 0.1);
   return {"CUS", std::move(spec)};
 }
 
-Case fixedCase() { return {"FIX", makeSpec(FIX, 3.0, 0.0)}; }
+Case fixedCase() { return {"FIX", makeSpec(DelayType::fixed, 3.0, 0.0)}; }
 
 // Nanoseconds per sample; the sum of the samples keeps the loop from being optimised away.
 double timeSamples(const DelaySpec* spec, long samples, Random48& rng, double& sink) {

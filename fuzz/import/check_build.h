@@ -28,7 +28,7 @@ inline FILE* sink() {
 }
 
 inline void checkBuild(std::string_view text, const char* name) {
-  if (detectFormat(text, name) == Format::Stpn) return;  // the reader's own target covers it
+  if (detectFormat(text, name) == Format::stpn) return;  // the reader's own target covers it
   std::optional<Model> model;
   try {
     model = readModelText(text, name, {});

@@ -84,7 +84,7 @@ std::optional<import::Format> sniffFormat(const std::string& path) {
 // Builds the .g or PNML text into `net`; returns the name of its first transition.
 std::string importInto(Net& net, import::Format format, std::string_view text, const std::string& name) {
   const import::ImportResult result =
-      format == import::Format::Stg ? import::importStg(text, name) : import::importPnml(text, name);
+      format == import::Format::stg ? import::importStg(text, name) : import::importPnml(text, name);
   if (!result) importFailed(result.error());
   buildImported(net, result.value(), name);
   return result.value().transitions.front().name;
@@ -112,7 +112,7 @@ Model readModel(const std::string& path, const ReadOptions& options) {
     auto net = std::make_shared<Net>();
     const std::optional<import::Format> format = sniffFormat(path);
     std::string firstTransition;
-    if (format && *format != import::Format::Stpn) {
+    if (format && *format != import::Format::stpn) {
       import::Result<std::string> text = import::readFile(path);
       if (!text) importFailed(text.error());
       firstTransition = importInto(*net, *format, text.value(), path);
@@ -129,7 +129,7 @@ Model readModelText(std::string_view text, const std::string& name, const ReadOp
     auto net = std::make_shared<Net>();
     const import::Format format = import::detectFormat(text, name);
     std::string firstTransition;
-    if (format != import::Format::Stpn) firstTransition = importInto(*net, format, text, name);
+    if (format != import::Format::stpn) firstTransition = importInto(*net, format, text, name);
     else parseModelText(*net, text, name, options.onDiagnostic);
     addOptions(*net, options, firstTransition);
     return modelOf(std::move(net));

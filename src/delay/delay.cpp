@@ -1,7 +1,7 @@
 // Delay sampling and the quantile tables of the binomial and beta distributions.
 //
 // Sampling happens once per token of every unfolding, so it allocates nothing and costs at
-// most one draw of the random stream plus constant work (a walk over the listed values for CUS). The
+// most one draw of the random stream plus constant work (a walk over the listed values for DelayType::custom). The
 // binomial and beta distributions are inverted once, while the model is read, into tables of
 // kQuantileCount entries; entry k holds the smallest value whose cdf reaches k * 0.001.
 #include "delay/delay.h"
@@ -34,7 +34,7 @@ std::unique_ptr<DelaySpec> copyDelaySpec(const DelaySpec& from) {
 namespace {
 
 constexpr double kStep = 0.001;          // grid step and threshold unit of the tables
-constexpr double kChoiceSlack = 1e-6;    // CUS: rounding slack of the cumulative walk
+constexpr double kChoiceSlack = 1e-6;    // DelayType::custom: rounding slack of the cumulative walk
 constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
 double threshold(int k) { return k * kStep; }
@@ -61,7 +61,7 @@ std::size_t listedCount(const DelaySpec* spec) {
   return std::min(static_cast<std::size_t>(spec->count), spec->probs.size());
 }
 
-// CUS: the index j of the listed value that the draw falls on, or `count` when the draw lies
+// DelayType::custom: the index j of the listed value that the draw falls on, or `count` when the draw lies
 // beyond the sum of all listed probabilities (plus the slack).
 int customChoice(const DelaySpec* spec, double u, bool& ranOut) {
   ranOut = false;
@@ -105,9 +105,9 @@ double cusDelay(const DelaySpec* spec, int& errorFlag, Random48& rng) {
 
 double fixedDelay(const DelaySpec* spec) { return spec->location; }
 
-double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics) {
+double delaySample(DelayType type, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics) {
   errorFlag = 0;
-  if (typeCode < UNI || typeCode > FIX) {
+  if (!isKnown(type)) {
     fputs(text::kUnknownDelayType, diagnostics);
     errorFlag = 1;
     return -1.0;
@@ -117,14 +117,15 @@ double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48
     return -1.0;
   }
   double sample = 0.0;
-  switch (typeCode) {
-    case UNI: sample = uniformDelay(spec, rng); break;
-    case EXP: sample = expDelay(spec, rng); break;
-    case BET: sample = betaDelay(spec, rng); break;
-    case BIN: sample = binDelay(spec, rng); break;
-    case GEO: sample = geoDelay(spec, errorFlag, rng); break;
-    case CUS: sample = cusDelay(spec, errorFlag, rng); break;
-    case FIX: sample = fixedDelay(spec); break;
+  switch (type) {
+    case DelayType::uniform: sample = uniformDelay(spec, rng); break;
+    case DelayType::exponential: sample = expDelay(spec, rng); break;
+    case DelayType::beta: sample = betaDelay(spec, rng); break;
+    case DelayType::binomial: sample = binDelay(spec, rng); break;
+    case DelayType::geometric: sample = geoDelay(spec, errorFlag, rng); break;
+    case DelayType::custom: sample = cusDelay(spec, errorFlag, rng); break;
+    case DelayType::fixed: sample = fixedDelay(spec); break;
+    default: break;
   }
   if (!std::isfinite(sample)) errorFlag = 1;
   return sample;

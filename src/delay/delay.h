@@ -12,24 +12,28 @@
 
 namespace zelbo {
 
-enum DelayType : int { UNI = 1, EXP = 2, BET = 3, BIN = 4, GEO = 5, CUS = 6, FIX = 7 };
+// The distributions, by the codes the verbose listing prints; `none` while a place has no
+// delay. A record may hold any other code, which no sampler knows.
+enum class DelayType : int { none = 0, uniform = 1, exponential, beta, binomial, geometric, custom, fixed };
+inline bool isKnown(DelayType type) { return type >= DelayType::uniform && type <= DelayType::fixed; }
+inline int codeOf(DelayType type) { return static_cast<int>(type); }
 
 constexpr int kQuantileCount = 1000;
 using QuantileTable = std::array<double, kQuantileCount>;
 
 // One delay clause of the model. `location` shifts every sample, `scale` multiplies the
-// standard variate (0 for FIX); the remaining fields belong to the types named beside them.
+// standard variate (0 for DelayType::fixed); the remaining fields belong to the types named beside them.
 struct DelaySpec {
   double location = 0.0;
   double scale = 0.0;
-  int type = 0;
-  double lambda = 0.0;             // EXP: rate
-  double prob = 0.0;               // GEO, BIN: success probability
-  int count = 0;                   // BIN: trials; CUS: number of listed probabilities
-  double alpha = 0.0;              // BET: shape parameters
+  DelayType type = DelayType::none;
+  double lambda = 0.0;             // DelayType::exponential: rate
+  double prob = 0.0;               // DelayType::geometric, DelayType::binomial: success probability
+  int count = 0;                   // DelayType::binomial: trials; DelayType::custom: number of listed probabilities
+  double alpha = 0.0;              // DelayType::beta: shape parameters
   double beta = 0.0;
-  std::unique_ptr<QuantileTable> quantiles;  // BIN, BET
-  std::vector<double> probs;       // CUS: the listed probabilities, file order
+  std::unique_ptr<QuantileTable> quantiles;  // DelayType::binomial, DelayType::beta
+  std::vector<double> probs;       // DelayType::custom: the listed probabilities, file order
 };
 
 // A copy of the specification, its quantile table included.
@@ -40,11 +44,11 @@ std::unique_ptr<DelaySpec> copyDelaySpec(const DelaySpec& spec);
 std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, bool* inverted = nullptr);
 std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, bool* inverted = nullptr);
 
-// One delay drawn from `rng` for a place of type `typeCode`. `errorFlag` is 0 on return unless
-// the sample is not valid: a CUS draw beyond the listed probabilities, a GEO trial count
+// One delay drawn from `rng` for a place of delay type `type`. `errorFlag` is 0 on return unless
+// the sample is not valid: a custom draw beyond the listed probabilities, a geometric trial count
 // outside the 32-bit range, or any sample that is not finite (returned as computed). An
-// unknown type code writes that it is unknown to `diagnostics`, raises the flag and returns -1.
-double delaySample(int typeCode, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics = stderr);
+// unknown type writes that it is unknown to `diagnostics`, raises the flag and returns -1.
+double delaySample(DelayType type, const DelaySpec* spec, int& errorFlag, Random48& rng, FILE* diagnostics = stderr);
 
 // The samplers; each draws at most one value from `rng` and allocates nothing.
 // The two most common samplers are inline: one of them is drawn for most tokens.

@@ -10,12 +10,12 @@ namespace zelbo {
 
 namespace {
 
-// Tolerance of the CUS probability sum: 10 * 1e-6 as computed in double.
+// Tolerance of the custom probability sum: 10 * 1e-6 as computed in double.
 constexpr double kCustomSumTolerance = 10 * 1e-6;
 
 // A record reaching the check of another type means the model was built inconsistently; the
 // check says so and still tests the record as the type it was asked for.
-void reportTypeMismatch(const DelaySpec* spec, int expectedType, FILE* diagnostics) {
+void reportTypeMismatch(const DelaySpec* spec, DelayType expectedType, FILE* diagnostics) {
   if (spec->type != expectedType) fputs(text::kDelayTypeMismatch, diagnostics);
 }
 
@@ -28,33 +28,33 @@ bool reachesBelowZero(const DelaySpec* spec, double maxVariate) {
 }  // namespace
 
 int checkUniformDelay(const DelaySpec* spec, FILE* diagnostics) {
-  reportTypeMismatch(spec, UNI, diagnostics);
+  reportTypeMismatch(spec, DelayType::uniform, diagnostics);
   return reachesBelowZero(spec, 1.0) ? 1 : 0;
 }
 
 int checkExponentialDelay(const DelaySpec* spec, FILE* diagnostics) {
-  reportTypeMismatch(spec, EXP, diagnostics);
+  reportTypeMismatch(spec, DelayType::exponential, diagnostics);
   return spec->location < 0 || spec->scale < 0 || spec->lambda < 0 ? 1 : 0;
 }
 
 int checkBetaDelay(const DelaySpec* spec, FILE* diagnostics) {
-  reportTypeMismatch(spec, BET, diagnostics);
+  reportTypeMismatch(spec, DelayType::beta, diagnostics);
   return reachesBelowZero(spec, 1.0) || spec->alpha < 0 || spec->beta < 0 ? 1 : 0;
 }
 
 int checkBinomialDelay(const DelaySpec* spec, FILE* diagnostics) {
-  reportTypeMismatch(spec, BIN, diagnostics);
+  reportTypeMismatch(spec, DelayType::binomial, diagnostics);
   if (spec->count < 0) return 1;  // no number of trials; its table holds no distribution
   return reachesBelowZero(spec, spec->count) || spec->prob < 0 || spec->prob > 1 ? 1 : 0;
 }
 
 int checkGeometricDelay(const DelaySpec* spec, FILE* diagnostics) {
-  reportTypeMismatch(spec, GEO, diagnostics);
+  reportTypeMismatch(spec, DelayType::geometric, diagnostics);
   return spec->location < 0 || spec->scale < 0 || spec->prob < 0 ? 1 : 0;
 }
 
 int checkCustomDelay(const DelaySpec* spec, FILE* diagnostics) {
-  reportTypeMismatch(spec, CUS, diagnostics);
+  reportTypeMismatch(spec, DelayType::custom, diagnostics);
   // Summed in single precision, like every probability sum of the model.
   float sum = 0.0f;
   for (int m = 0; m < spec->count && m < static_cast<int>(spec->probs.size()); ++m) {
@@ -67,7 +67,7 @@ int checkCustomDelay(const DelaySpec* spec, FILE* diagnostics) {
 }
 
 int checkFixedDelay(const DelaySpec* spec, FILE* diagnostics) {
-  reportTypeMismatch(spec, FIX, diagnostics);
+  reportTypeMismatch(spec, DelayType::fixed, diagnostics);
   return spec->location < 0 ? 1 : 0;
 }
 

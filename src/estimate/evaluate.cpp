@@ -40,20 +40,20 @@ std::vector<PlaceDelay> placeDelays(const Net& net) {
     d.type = p->delayType;
     d.spec = p->delaySpec;
     if (!d.spec) continue;
-    if (d.type == UNI && uniformInRange(*d.spec)) d.kind = PlaceDelay::kUniform;
-    if (d.type == EXP) d.kind = PlaceDelay::kExponential;
+    if (d.type == DelayType::uniform && uniformInRange(*d.spec)) d.kind = PlaceDelay::Kind::uniform;
+    if (d.type == DelayType::exponential) d.kind = PlaceDelay::Kind::exponential;
     d.location = d.spec->location;
     d.scale = d.spec->scale;
     d.lambda = d.spec->lambda;
-    d.draws = d.type == FIX || (d.type == UNI && d.scale == 0.0) ? 0 : 1;
-    if (d.type == FIX && delayInRange(d.location)) d.kind = PlaceDelay::kFixed;
+    d.draws = d.type == DelayType::fixed || (d.type == DelayType::uniform && d.scale == 0.0) ? 0 : 1;
+    if (d.type == DelayType::fixed && delayInRange(d.location)) d.kind = PlaceDelay::Kind::fixed;
   }
   return delays;
 }
 
 bool drawCountsKnown(const std::vector<PlaceDelay>& delays) {
   for (const PlaceDelay& d : delays)
-    if (!d.spec || d.type < UNI || d.type > FIX) return false;
+    if (!d.spec || !isKnown(d.type)) return false;
   return true;
 }
 
@@ -70,13 +70,13 @@ void drawDelaysNewestFirst(Sampler& s) {
   const PlaceDelay* delays = s.delays.data();
   for (auto cond = s.graph.conds.rbegin(); cond != s.graph.conds.rend(); ++cond) {
     const PlaceDelay& d = delays[cond->place];
-    if (d.kind == PlaceDelay::kOther || d.kind == PlaceDelay::kFixed) {
+    if (d.kind == PlaceDelay::Kind::other || d.kind == PlaceDelay::Kind::fixed) {
       int errorFlag = 0;
       cond->delay = delaySample(d.type, d.spec, errorFlag, s.rng, s.settings.diagnostics);
       checkDelay(s, *cond, errorFlag);
       continue;
     }
-    const double sample = d.kind == PlaceDelay::kUniform ? uniformDelay(d.location, d.scale, s.rng)
+    const double sample = d.kind == PlaceDelay::Kind::uniform ? uniformDelay(d.location, d.scale, s.rng)
                                                          : expDelay(d.location, d.scale, d.lambda, s.rng);
     cond->delay = sample;
     if (!delayInRange(sample)) [[unlikely]]

@@ -172,13 +172,13 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
     Cond& cond = conds[c];
     const PlaceDelay& d = delays[cond.place];
     double delay;
-    if (d.kind == PlaceDelay::kUniform) {  // always in range
+    if (d.kind == PlaceDelay::Kind::uniform) {  // always in range
       delay = uniformFromDraw(d.location, d.scale, Random48::valueOf(state));
       state = Random48::previous(state);
-    } else if (d.kind == PlaceDelay::kFixed) {  // in range, no draw
+    } else if (d.kind == PlaceDelay::Kind::fixed) {  // in range, no draw
       delay = d.location;
     } else {
-      if (d.kind == PlaceDelay::kExponential) {
+      if (d.kind == PlaceDelay::Kind::exponential) {
         delay = expFromDraw(d.location, d.scale, d.lambda, Random48::valueOf(state));
         state = Random48::previous(state);
       } else {

@@ -24,12 +24,12 @@ struct EventPair {
 // from a small flat array instead of each place's record and delay record. The inline
 // samplers' parameters are copied; the others are drawn from `spec`.
 struct PlaceDelay {
-  enum Kind : int { kUniform, kExponential, kFixed, kOther };
-  // An inline sampler, or kOther: delaySample with `spec`. kUniform only for a uniform delay
-  // whose every sample is in range and takes a draw; kFixed only for a fixed delay in range
-  // (the newest-first draws take it as kOther, the one pass inline).
-  Kind kind = kOther;
-  int type = 0;                     // Place::delayType
+  enum class Kind { uniform, exponential, fixed, other };
+  // An inline sampler, or other: delaySample with `spec`. uniform only for a uniform delay
+  // whose every sample is in range and takes a draw; fixed only for a fixed delay in range
+  // (the newest-first draws take it as other, the one pass inline).
+  Kind kind = Kind::other;
+  DelayType type{};                 // Place::delayType
   const DelaySpec* spec = nullptr;
   double location = 0.0, scale = 0.0, lambda = 0.0;
   int draws = 0;                    // values a condition's delay takes from the stream: 0 or 1

@@ -29,20 +29,20 @@ bool isStgKeyword(std::string_view word) {
 Format byExtension(std::string_view file) {
   std::string ext = std::filesystem::path(std::string(file)).extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".g") return Format::Stg;
-  if (ext == ".pnml" || ext == ".xml") return Format::Pnml;
-  return Format::Stpn;
+  if (ext == ".g") return Format::stg;
+  if (ext == ".pnml" || ext == ".xml") return Format::pnml;
+  return Format::stpn;
 }
 
 }  // namespace
 
 const char* formatName(Format format) {
   switch (format) {
-    case Format::Stpn:
+    case Format::stpn:
       return "zelbo model";
-    case Format::Stg:
+    case Format::stg:
       return "STG";
-    case Format::Pnml:
+    case Format::pnml:
       return "PNML";
   }
   return "unknown";
@@ -52,7 +52,7 @@ Format detectFormat(std::string_view text, std::string_view file) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::size_t first = 0;
   while (first < text.size() && isSpace(text[first])) ++first;
-  if (first < text.size() && text[first] == '<') return Format::Pnml;
+  if (first < text.size() && text[first] == '<') return Format::pnml;
 
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -65,8 +65,8 @@ Format detectFormat(std::string_view text, std::string_view file) {
     while (end < line.size() && !detail::isBlank(line[end]) && line[end] != '{' && line[end] != '#')
       ++end;
     const std::string_view word = line.substr(0, end);
-    if (word == ".stpn") return Format::Stpn;
-    if (isStgKeyword(word)) return Format::Stg;
+    if (word == ".stpn") return Format::stpn;
+    if (isStgKeyword(word)) return Format::stg;
     break;
   }
   return byExtension(file);
@@ -90,11 +90,11 @@ Result<std::string> readFile(const std::string& path) {
 
 ImportResult importText(std::string_view text, std::string_view file) {
   switch (detectFormat(text, file)) {
-    case Format::Stg:
+    case Format::stg:
       return importStg(text, file);
-    case Format::Pnml:
+    case Format::pnml:
       return importPnml(text, file);
-    case Format::Stpn:
+    case Format::stpn:
       break;
   }
   return ImportError{std::string(file), 0,

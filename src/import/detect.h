@@ -1,12 +1,12 @@
 // Which format a model file is in, told by its content, and entry points that read a file or
 // a text in either foreign format.
 //
-//   PNML  the first character other than blanks (after a UTF-8 byte order mark) is "<": an
+//   pnml  the first character other than blanks (after a UTF-8 byte order mark) is "<": an
 //         XML document (importPnml reports one whose root is not <pnml>)
-//   STG   the first word of the first line that is not blank or a comment (# or //) is a .g
+//   stg   the first word of the first line that is not blank or a comment (# or //) is a .g
 //         keyword: .model .name .inputs .outputs .internal .dummy .graph .marking .capacity
 //         .mode .initial .end
-//   Stpn  that word is .stpn: zelbo's own model language
+//   stpn  that word is .stpn: zelbo's own model language
 //
 // Content of none of these forms (an empty file, stray text) is ambiguous: the file's
 // extension decides (.g: STG; .pnml, .xml: PNML; anything else: zelbo's own language, whose
@@ -20,7 +20,7 @@
 
 namespace zelbo::import {
 
-enum class Format { Stpn, Stg, Pnml };
+enum class Format { stpn, stg, pnml };
 
 // "zelbo model", "STG", "PNML".
 const char* formatName(Format format);

@@ -22,14 +22,14 @@ struct ImportedPlace {
   int line = 0;          // source line of the first appearance; 0 when unknown
 };
 
-// What an STG transition stands for; a PNML transition is Plain.
-enum class TransitionKind { Plain, Input, Output, Internal, Dummy };
+// What an STG transition stands for; a PNML transition is plain.
+enum class TransitionKind { plain, input, output, internal, dummy };
 
 struct ImportedTransition {
   std::string name;      // identifier: toIdentifier(original)
   std::string original;  // as in the file, instance written canonically: "a+", "b-/2", "d"
   std::string label;     // PNML <name> text; empty when absent and for STG
-  TransitionKind kind = TransitionKind::Plain;
+  TransitionKind kind = TransitionKind::plain;
   std::string signal;  // STG signal of a signal transition ("a" for "a+/2"), else empty
   int line = 0;
 };

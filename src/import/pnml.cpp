@@ -107,7 +107,7 @@ class PnmlReader {
   }
 
  private:
-  enum class Kind { Place, Transition, ReferencePlace, ReferenceTransition, Arc, Page };
+  enum class Kind { place, transition, referencePlace, referenceTransition, arc, page };
   struct Entry {
     Kind kind;
     int index;  // into net_.places / net_.transitions / references_ by kind
@@ -140,17 +140,17 @@ class PnmlReader {
 
   static std::string kindName(Kind kind) {
     switch (kind) {
-      case Kind::Place:
+      case Kind::place:
         return "place";
-      case Kind::Transition:
+      case Kind::transition:
         return "transition";
-      case Kind::ReferencePlace:
+      case Kind::referencePlace:
         return "referencePlace";
-      case Kind::ReferenceTransition:
+      case Kind::referenceTransition:
         return "referenceTransition";
-      case Kind::Arc:
+      case Kind::arc:
         return "arc";
-      case Kind::Page:
+      case Kind::page:
         return "page";
     }
     return "element";
@@ -175,8 +175,8 @@ class PnmlReader {
   std::string_view requireId(const pugi::xml_node& node, Kind kind) {
     const std::string_view id = node.attribute("id").value();
     if (id.empty()) fail(lineOf(node), "<" + kindName(kind) + "> has no id");
-    const int index = kind == Kind::Place        ? static_cast<int>(net_.places.size())
-                      : kind == Kind::Transition ? static_cast<int>(net_.transitions.size())
+    const int index = kind == Kind::place        ? static_cast<int>(net_.places.size())
+                      : kind == Kind::transition ? static_cast<int>(net_.transitions.size())
                                                  : static_cast<int>(references_.size());
     const auto [it, added] = ids_.try_emplace(id, Entry{kind, index, node});
     if (!added)
@@ -211,20 +211,20 @@ class PnmlReader {
       if (cur.type() == pugi::node_element) {
         const std::string_view n = localName(cur);
         if (n == "page") {
-          if (!cur.attribute("id").empty()) elements.emplace_back(cur, Kind::Page);
+          if (!cur.attribute("id").empty()) elements.emplace_back(cur, Kind::page);
           descend = true;
         } else if (n == "place") {
-          elements.emplace_back(cur, Kind::Place);
+          elements.emplace_back(cur, Kind::place);
           ++places;
         } else if (n == "transition") {
-          elements.emplace_back(cur, Kind::Transition);
+          elements.emplace_back(cur, Kind::transition);
           ++transitions;
         } else if (n == "referencePlace") {
-          elements.emplace_back(cur, Kind::ReferencePlace);
+          elements.emplace_back(cur, Kind::referencePlace);
         } else if (n == "referenceTransition") {
-          elements.emplace_back(cur, Kind::ReferenceTransition);
+          elements.emplace_back(cur, Kind::referenceTransition);
         } else if (n == "arc") {
-          elements.emplace_back(cur, Kind::Arc);
+          elements.emplace_back(cur, Kind::arc);
         }
       }
       if (descend && cur.first_child()) {
@@ -242,13 +242,13 @@ class PnmlReader {
     arcs_.reserve(elements.size() - places - transitions);
     for (const auto& [node, kind] : elements) {
       switch (kind) {
-        case Kind::Page:
+        case Kind::page:
           requireId(node, kind);
           break;
-        case Kind::Place:
+        case Kind::place:
           addPlace(node);
           break;
-        case Kind::Transition: {
+        case Kind::transition: {
           const std::string_view id = requireId(node, kind);
           ImportedTransition t;
           t.name = toIdentifier(id);
@@ -258,11 +258,11 @@ class PnmlReader {
           net_.transitions.push_back(std::move(t));
           break;
         }
-        case Kind::ReferencePlace:
-        case Kind::ReferenceTransition:
+        case Kind::referencePlace:
+        case Kind::referenceTransition:
           references_.push_back({node, requireId(node, kind)});
           break;
-        case Kind::Arc:
+        case Kind::arc:
           arcs_.push_back({node, requireId(node, kind)});
           break;
       }
@@ -271,7 +271,7 @@ class PnmlReader {
   }
 
   void addPlace(const pugi::xml_node& node) {
-    const std::string_view id = requireId(node, Kind::Place);
+    const std::string_view id = requireId(node, Kind::place);
     rejectHighLevel(node, "place", id, {"hlinitialMarking", "type"});
     ImportedPlace p;
     p.name = toIdentifier(id);
@@ -320,8 +320,8 @@ class PnmlReader {
           fail(lineOf(r.node), "reference " + quoteName(r.id) + " refers to " + quoteName(ref) +
                                    ", which is not in the net");
         const Kind k = it->second.kind;
-        const Kind real = wantPlace ? Kind::Place : Kind::Transition;
-        const Kind chain = wantPlace ? Kind::ReferencePlace : Kind::ReferenceTransition;
+        const Kind real = wantPlace ? Kind::place : Kind::transition;
+        const Kind chain = wantPlace ? Kind::referencePlace : Kind::referenceTransition;
         if (k == real) {
           result = it->second.index;
           break;
@@ -346,13 +346,13 @@ class PnmlReader {
       fail(lineOf(arc.node), "the " + std::string(end) + " " + quoteName(ref) + " of arc " +
                                  quoteName(arc.id) + " is not in the net");
     switch (it->second.kind) {
-      case Kind::Place:
+      case Kind::place:
         return {true, it->second.index};
-      case Kind::Transition:
+      case Kind::transition:
         return {false, it->second.index};
-      case Kind::ReferencePlace:
+      case Kind::referencePlace:
         return {true, references_[it->second.index].resolved};
-      case Kind::ReferenceTransition:
+      case Kind::referenceTransition:
         return {false, references_[it->second.index].resolved};
       default:
         break;

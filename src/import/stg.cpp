@@ -216,13 +216,13 @@ class StgReader {
       if (!modelName_.empty()) fail(line, "the model is named twice");
       modelName_ = rest;
     } else if (word == ".inputs") {
-      declare(rest, TransitionKind::Input, line);
+      declare(rest, TransitionKind::input, line);
     } else if (word == ".outputs") {
-      declare(rest, TransitionKind::Output, line);
+      declare(rest, TransitionKind::output, line);
     } else if (word == ".internal") {
-      declare(rest, TransitionKind::Internal, line);
+      declare(rest, TransitionKind::internal, line);
     } else if (word == ".dummy") {
-      declare(rest, TransitionKind::Dummy, line);
+      declare(rest, TransitionKind::dummy, line);
     } else if (word == ".graph") {
       if (!rest.empty()) fail(line, "unexpected text after .graph");
       if (graphLine_ == 0) graphLine_ = line;
@@ -291,15 +291,15 @@ class StgReader {
       if (it == declared_.end())
         fail(line, quoteName(w) + ": signal " + quoteName(signal) +
                        " is not declared in .inputs, .outputs or .internal");
-      if (it->second.kind == TransitionKind::Dummy)
+      if (it->second.kind == TransitionKind::dummy)
         fail(line,
              quoteName(w) + ": " + quoteName(signal) + " is a dummy, which takes no +, - or ~");
       return {true, std::string(base) + suffix, it->second.kind, signal};
     }
     const auto it = declared_.find(base);
     if (it != declared_.end()) {
-      if (it->second.kind == TransitionKind::Dummy)
-        return {true, std::string(base) + suffix, TransitionKind::Dummy, {}};
+      if (it->second.kind == TransitionKind::dummy)
+        return {true, std::string(base) + suffix, TransitionKind::dummy, {}};
       fail(line, quoteName(w) + " is a signal, not a transition: write " + std::string(base) +
                      "+, " + std::string(base) + "- or " + std::string(base) + "~");
     }
@@ -307,7 +307,7 @@ class StgReader {
       fail(line, quoteName(w) + ": " + quoteName(base) +
                      " is neither a declared dummy nor a signal transition, and a place takes no "
                      "instance number");
-    return {false, std::string(w), TransitionKind::Plain, {}};
+    return {false, std::string(w), TransitionKind::plain, {}};
   }
 
   // The node of graph name `w`, made at its first appearance.

@@ -301,24 +301,24 @@ delay_dist: uni_dist { $$ = $1; }
           | fix_dist { $$ = $1; }
           ;
 
-uni_dist: UNI location scale { $$ = newDelaySpec(ctx, DelayType::UNI, $2, $3); } ;
+uni_dist: UNI location scale { $$ = newDelaySpec(ctx, DelayType::uniform, $2, $3); } ;
 
-fix_dist: FIX location { $$ = newDelaySpec(ctx, DelayType::FIX, $2, 0.0f); } ;
+fix_dist: FIX location { $$ = newDelaySpec(ctx, DelayType::fixed, $2, 0.0f); } ;
 
 geo_dist: GEO location scale param {
-            $$ = newDelaySpec(ctx, DelayType::GEO, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::geometric, $2, $3);
             $$->prob = $4;
           }
         ;
 
 exp_dist: EXP location scale param {
-            $$ = newDelaySpec(ctx, DelayType::EXP, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::exponential, $2, $3);
             $$->lambda = $4;
           }
         ;
 
 bin_dist: BIN location scale INT param {
-            $$ = newDelaySpec(ctx, DelayType::BIN, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::binomial, $2, $3);
             $$->count = $4;
             $$->prob = $5;
             bool inverted = true;
@@ -328,7 +328,7 @@ bin_dist: BIN location scale INT param {
         ;
 
 bet_dist: BET location scale param param {
-            $$ = newDelaySpec(ctx, DelayType::BET, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::beta, $2, $3);
             $$->alpha = $4;
             $$->beta = $5;
             bool inverted = true;
@@ -338,7 +338,7 @@ bet_dist: BET location scale param param {
         ;
 
 cus_dist: CUS location scale prob_list {
-            $$ = newDelaySpec(ctx, DelayType::CUS, $2, $3);
+            $$ = newDelaySpec(ctx, DelayType::custom, $2, $3);
             copyProbList($$, $4);
           }
         ;

@@ -152,22 +152,22 @@ std::string delayText(const DelaySpec& spec) {
   const std::string loc = realText(spec.location);
   const std::string scale = realText(spec.scale);
   switch (spec.type) {
-    case UNI:
+    case DelayType::uniform:
       return ".uni " + loc + " " + scale;
-    case EXP:
+    case DelayType::exponential:
       return ".exp " + loc + " " + scale + " " + realText(spec.lambda);
-    case BET:
+    case DelayType::beta:
       return ".bet " + loc + " " + scale + " " + realText(spec.alpha) + " " + realText(spec.beta);
-    case BIN:
+    case DelayType::binomial:
       return ".bin " + loc + " " + scale + " " + std::to_string(spec.count) + " " + realText(spec.prob);
-    case GEO:
+    case DelayType::geometric:
       return ".geo " + loc + " " + scale + " " + realText(spec.prob);
-    case CUS: {
+    case DelayType::custom: {
       std::string text = ".cus " + loc + " " + scale;
       for (const double p : spec.probs) text += " " + realText(p);
       return text;
     }
-    case FIX:
+    case DelayType::fixed:
       return ".fix " + loc;
     default:
       return {};

@@ -355,7 +355,7 @@ std::vector<Statement> modelStatements(const Net& net) {
   for (const Place* p : net.placeById) {
     if (!p->delaySpec) continue;
     if (delayText(*p->delaySpec).empty())
-      cannotWrite(formatted(text::kWriteUnknownDelay, p->name.c_str(), p->delaySpec->type));
+      cannotWrite(formatted(text::kWriteUnknownDelay, p->name.c_str(), codeOf(p->delaySpec->type)));
     Statement s;
     s.kind = Statement::Kind::delay;
     s.name = p->name;

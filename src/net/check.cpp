@@ -77,7 +77,7 @@ int checkPlace(const Listing& l, const Place* place) {
   if (place->poset.empty()) fprintf(l.out, text::kPlaceWithoutPoset, place->name.c_str());
   if (!branchesAreStochastic(l, place))
     return reject(l.out, l.reason, "\n\n\t", formatted(text::kNonStochastic, place->name.c_str()), "\n");
-  if (l.verbose) fprintf(l.out, text::kListingDelayType, place->delayType);
+  if (l.verbose) fprintf(l.out, text::kListingDelayType, codeOf(place->delayType));
   if (checkPlaceDelay(place, l.diagnostics) > 0)
     return reject(l.out, l.reason, "\n\n\t", formatted(text::kBadDelaySpec, place->name.c_str()), "");
   return 0;
@@ -108,14 +108,14 @@ int checkPlaceDelay(const Place* place, FILE* diagnostics) {
   const DelaySpec* spec = place->delaySpec;
   if (!spec) return 1;  // no delay clause was given
   switch (place->delayType) {
-    case UNI: return checkUniformDelay(spec, diagnostics);
-    case EXP: return checkExponentialDelay(spec, diagnostics);
-    case BET: return checkBetaDelay(spec, diagnostics);
-    case BIN: return checkBinomialDelay(spec, diagnostics);
-    case GEO: return checkGeometricDelay(spec, diagnostics);
-    case CUS: return checkCustomDelay(spec, diagnostics);
-    case FIX: return checkFixedDelay(spec, diagnostics);
-    default: return 1;
+    case DelayType::uniform: return checkUniformDelay(spec, diagnostics);
+    case DelayType::exponential: return checkExponentialDelay(spec, diagnostics);
+    case DelayType::beta: return checkBetaDelay(spec, diagnostics);
+    case DelayType::binomial: return checkBinomialDelay(spec, diagnostics);
+    case DelayType::geometric: return checkGeometricDelay(spec, diagnostics);
+    case DelayType::custom: return checkCustomDelay(spec, diagnostics);
+    case DelayType::fixed: return checkFixedDelay(spec, diagnostics);
+    default: return 1;  // no delay, or a code no check knows
   }
 }
 

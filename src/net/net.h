@@ -21,6 +21,7 @@
 namespace zelbo {
 
 struct DelaySpec;
+enum class DelayType : int;
 struct Place;
 struct Trans;
 
@@ -130,7 +131,7 @@ struct Place {
   SmallVector<Trans*> consumers;   // derived: transitions that have this place on their preset
   int countedConsumers = 0;        // derived: the first ones, with many inputs, count them marked
   int listPos = 0;                 // derived: position on the net's placeList, head = 0
-  int delayType = 0;               // 1..7, 0 while no delay was given
+  DelayType delayType{};           // none while no delay was given
   DelaySpec* delaySpec = nullptr;  // owned by the net
   TransList preset;                // transitions that put tokens into this place
   std::string name;

@@ -65,7 +65,7 @@ TEST(ImportedNets, BuiltInFileOrderWithDefaultsThatRun) {
   EXPECT_EQ(net.initMarking.front(), p0);
   // One ".fix 1" for every place, and the cycle time of the first transition as the target.
   EXPECT_EQ(p0->delaySpec, p1->delaySpec);
-  EXPECT_EQ(p0->delaySpec->type, FIX);
+  EXPECT_EQ(p0->delaySpec->type, DelayType::fixed);
   EXPECT_EQ(p0->delaySpec->location, 1.0);
   EXPECT_EQ(model.target().source, "a_p");
   EXPECT_EQ(model.target().destination, "a_p");
@@ -107,8 +107,8 @@ TEST(Annotations, DelaysProbabilitiesAndTargetApplyByName) {
   const Place* p0 = net.placeByName.find("p0");
   const Place* p1 = net.placeByName.find("p1");
   EXPECT_EQ(names(p0->poset), "a_p[0.75] b_p[0.25] ");  // the net's order, the annotation's values
-  EXPECT_EQ(p1->delaySpec->type, UNI);
-  EXPECT_EQ(p0->delaySpec->type, EXP);  // the default delay where the annotation gave none
+  EXPECT_EQ(p1->delaySpec->type, DelayType::uniform);
+  EXPECT_EQ(p0->delaySpec->type, DelayType::exponential);  // the default delay where the annotation gave none
   const Target target = model.target();
   EXPECT_EQ(target.source + " " + target.destination, "a_p c_p");
   EXPECT_TRUE(target.lowerBound);
@@ -140,7 +140,7 @@ TEST(DefaultDelay, IsOneDelayOfTheModelLanguage) {
   options.defaultDelay = ".bet 0 2 2 3";
   const Model model = read(kChoiceStg, "choice.g", options);
   const Place* p0 = netOf(model).placeByName.find("p0");
-  EXPECT_EQ(p0->delaySpec->type, BET);
+  EXPECT_EQ(p0->delaySpec->type, DelayType::beta);
   ASSERT_TRUE(p0->delaySpec->quantiles);
   EXPECT_EQ(p0->delaySpec, netOf(model).placeByName.find("p1")->delaySpec);  // one table for all
 

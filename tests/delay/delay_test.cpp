@@ -75,7 +75,7 @@ Replay replay(long seed) {
   return Replay{drand48(), drand48()};
 }
 
-DelaySpec spec(int type, double location, double scale) {
+DelaySpec spec(DelayType type, double location, double scale) {
   DelaySpec s;
   s.type = type;
   s.location = location;
@@ -84,7 +84,7 @@ DelaySpec spec(int type, double location, double scale) {
 }
 
 DelaySpec custom(double location, double scale, std::vector<double> probs) {
-  DelaySpec s = spec(CUS, location, scale);
+  DelaySpec s = spec(DelayType::custom, location, scale);
   s.count = static_cast<int>(probs.size());
   s.probs = std::move(probs);
   return s;
@@ -244,27 +244,27 @@ TEST(DelaySampling, GeneratorControlIsExact) {
 TEST(DelaySampling, FixedAndZeroScaleUniformDrawNothing) {
   Replay r = replay(11);
   Random48 rng(11);
-  DelaySpec fix = spec(FIX, 5.0, 0.0);
-  DelaySpec flat = spec(UNI, 2.5, 0.0);
+  DelaySpec fix = spec(DelayType::fixed, 5.0, 0.0);
+  DelaySpec flat = spec(DelayType::uniform, 2.5, 0.0);
   int flag = 7;
-  EXPECT_EQ(delaySample(FIX, &fix, flag, rng), 5.0);
+  EXPECT_EQ(delaySample(DelayType::fixed, &fix, flag, rng), 5.0);
   EXPECT_EQ(flag, 0);
-  EXPECT_EQ(delaySample(UNI, &flat, flag, rng), 2.5);
+  EXPECT_EQ(delaySample(DelayType::uniform, &flat, flag, rng), 2.5);
   EXPECT_EQ(rng.next(), r.first);
 }
 
 TEST(DelaySampling, EachDrawingTypeUsesExactlyOneDraw) {
-  DelaySpec uni = spec(UNI, 2.0, 3.0);
-  DelaySpec exp = spec(EXP, 1.0, 2.0);
+  DelaySpec uni = spec(DelayType::uniform, 2.0, 3.0);
+  DelaySpec exp = spec(DelayType::exponential, 1.0, 2.0);
   exp.lambda = 0.5;
-  DelaySpec bin = spec(BIN, 1.0, 2.0);
+  DelaySpec bin = spec(DelayType::binomial, 1.0, 2.0);
   bin.count = 4;
   bin.prob = 0.5;
   bin.quantiles = binomialQuantiles(4, 0.5);
-  DelaySpec bet = spec(BET, 1.0, 10.0);
+  DelaySpec bet = spec(DelayType::beta, 1.0, 10.0);
   bet.alpha = bet.beta = 1.0;
   bet.quantiles = betaQuantiles(1.0, 1.0);
-  DelaySpec geo = spec(GEO, 1.0, 2.0);
+  DelaySpec geo = spec(DelayType::geometric, 1.0, 2.0);
   geo.prob = 0.25;
   DelaySpec cus = custom(1.0, 10.0, {0.25, 0.25, 0.5});
 
@@ -274,9 +274,9 @@ TEST(DelaySampling, EachDrawingTypeUsesExactlyOneDraw) {
     double u = r.first;
     auto check = [&](const DelaySpec& s, double want) {
       Random48 rng(seed);
-      EXPECT_EQ(delaySample(s.type, &s, flag, rng), want) << "type " << s.type << " U " << u;
+      EXPECT_EQ(delaySample(s.type, &s, flag, rng), want) << "type " << codeOf(s.type) << " U " << u;
       EXPECT_EQ(flag, 0);
-      EXPECT_EQ(rng.next(), r.second) << "type " << s.type;
+      EXPECT_EQ(rng.next(), r.second) << "type " << codeOf(s.type);
     };
     int k = static_cast<int>(1000 * u);
     check(uni, 2.0 + 3.0 * u);
@@ -291,20 +291,20 @@ TEST(DelaySampling, EachDrawingTypeUsesExactlyOneDraw) {
 
 TEST(DelaySampling, SamplesStayInTheirRanges) {
   Random48 rng(5);
-  DelaySpec uni = spec(UNI, 2.0, 3.0);
+  DelaySpec uni = spec(DelayType::uniform, 2.0, 3.0);
   DelaySpec halves = custom(0.0, 10.0, {0.5, 0.5});
-  DelaySpec geo = spec(GEO, 0.0, 1.0);
+  DelaySpec geo = spec(DelayType::geometric, 0.0, 1.0);
   geo.prob = 1.0;  // the first trial always succeeds
   int fives = 0;
   for (int i = 0; i < 20000; ++i) {
     int flag = 0;
-    double x = delaySample(UNI, &uni, flag, rng);
+    double x = delaySample(DelayType::uniform, &uni, flag, rng);
     ASSERT_TRUE(x >= 2.0 && x < 5.0) << x;
-    double c = delaySample(CUS, &halves, flag, rng);
+    double c = delaySample(DelayType::custom, &halves, flag, rng);
     ASSERT_TRUE(c == 0.0 || c == 5.0) << c;
     ASSERT_EQ(flag, 0);
     fives += c == 5.0;
-    ASSERT_EQ(delaySample(GEO, &geo, flag, rng), 1.0);
+    ASSERT_EQ(delaySample(DelayType::geometric, &geo, flag, rng), 1.0);
     ASSERT_EQ(flag, 0);
   }
   EXPECT_NEAR(fives, 10000, 400);
@@ -317,72 +317,72 @@ TEST(DelaySampling, CustomWalkFlagsOnlyDrawsBeyondTheSumAndSlack) {
   int flag = 0;
 
   Random48 rng = streamDrawingNext(lastInside);
-  EXPECT_EQ(delaySample(CUS, &short_, flag, rng), 1.0 + 4.0 * 0.5);
+  EXPECT_EQ(delaySample(DelayType::custom, &short_, flag, rng), 1.0 + 4.0 * 0.5);
   EXPECT_EQ(flag, 0);
 
   rng = streamDrawingNext(lastInside + 1);
-  EXPECT_EQ(delaySample(CUS, &short_, flag, rng), 1.0 + 4.0);  // j = count
+  EXPECT_EQ(delaySample(DelayType::custom, &short_, flag, rng), 1.0 + 4.0);  // j = count
   EXPECT_EQ(flag, 1);
 
   // The walk reads no more than `count` values.
   DelaySpec truncated = custom(0.0, 1.0, {0.5, 0.5});
   truncated.count = 1;
   rng = streamDrawingNext(static_cast<std::uint64_t>(0.75 * kTwoTo48));
-  EXPECT_EQ(delaySample(CUS, &truncated, flag, rng), 1.0);
+  EXPECT_EQ(delaySample(DelayType::custom, &truncated, flag, rng), 1.0);
   EXPECT_EQ(flag, 1);
 }
 
 TEST(DelaySampling, UnusableDrawsAndParametersRaiseTheFlag) {
   int flag = 0;
-  DelaySpec geo = spec(GEO, 3.0, 1.0);
+  DelaySpec geo = spec(DelayType::geometric, 3.0, 1.0);
   geo.prob = 0.5;
   Random48 rng = streamDrawingNext(0);  // ln 0 / ln 0.5: infinite trial count
-  EXPECT_EQ(delaySample(GEO, &geo, flag, rng), 3.0);
+  EXPECT_EQ(delaySample(DelayType::geometric, &geo, flag, rng), 3.0);
   EXPECT_EQ(flag, 1);
 
   for (double prob : {0.0, 1.5, 1e-12}) {  // no success, NaN, beyond 2^31 trials
     geo.prob = prob;
     rng = streamDrawingNext(1);
-    EXPECT_EQ(delaySample(GEO, &geo, flag, rng), 3.0) << prob;
+    EXPECT_EQ(delaySample(DelayType::geometric, &geo, flag, rng), 3.0) << prob;
     EXPECT_EQ(flag, 1) << prob;
   }
   geo.prob = -1e-12;  // a negative trial count far outside the 32-bit range
   rng = streamDrawingNext(1);
-  EXPECT_EQ(delaySample(GEO, &geo, flag, rng), 3.0);
+  EXPECT_EQ(delaySample(DelayType::geometric, &geo, flag, rng), 3.0);
   EXPECT_EQ(flag, 1);
 
-  DelaySpec exp = spec(EXP, 0.0, 1.0);
+  DelaySpec exp = spec(DelayType::exponential, 0.0, 1.0);
   exp.lambda = 1.0;
   rng = streamDrawingNext(0);
-  EXPECT_EQ(delaySample(EXP, &exp, flag, rng), INFINITY);
+  EXPECT_EQ(delaySample(DelayType::exponential, &exp, flag, rng), INFINITY);
   EXPECT_EQ(flag, 1);
   exp.lambda = 0.0;
   rng = streamDrawingNext(1 << 20);
-  EXPECT_EQ(delaySample(EXP, &exp, flag, rng), INFINITY);
+  EXPECT_EQ(delaySample(DelayType::exponential, &exp, flag, rng), INFINITY);
   EXPECT_EQ(flag, 1);
 
   // Every type: a sample that is not finite is flagged and returned as computed.
-  DelaySpec fix = spec(FIX, -INFINITY, 0.0);
-  EXPECT_EQ(delaySample(FIX, &fix, flag, rng), -INFINITY);
+  DelaySpec fix = spec(DelayType::fixed, -INFINITY, 0.0);
+  EXPECT_EQ(delaySample(DelayType::fixed, &fix, flag, rng), -INFINITY);
   EXPECT_EQ(flag, 1);
-  DelaySpec uni = spec(UNI, INFINITY, -INFINITY);
-  EXPECT_TRUE(std::isnan(delaySample(UNI, &uni, flag, rng)));
+  DelaySpec uni = spec(DelayType::uniform, INFINITY, -INFINITY);
+  EXPECT_TRUE(std::isnan(delaySample(DelayType::uniform, &uni, flag, rng)));
   EXPECT_EQ(flag, 1);
 
   // A flag raised once does not stick to the next sample.
-  DelaySpec ok = spec(FIX, 1.0, 0.0);
-  EXPECT_EQ(delaySample(FIX, &ok, flag, rng), 1.0);
+  DelaySpec ok = spec(DelayType::fixed, 1.0, 0.0);
+  EXPECT_EQ(delaySample(DelayType::fixed, &ok, flag, rng), 1.0);
   EXPECT_EQ(flag, 0);
 }
 
 TEST(DelaySampling, UnknownTypeCodesAreReportedWithoutDrawing) {
-  DelaySpec fix = spec(FIX, 5.0, 0.0);
+  DelaySpec fix = spec(DelayType::fixed, 5.0, 0.0);
   for (int code : {0, -1, 8}) {
     Replay r = replay(21);
     Random48 rng(21);
     int flag = 0;
     Diagnostics diagnostics;
-    EXPECT_EQ(delaySample(code, &fix, flag, rng, diagnostics.file()), -1.0);
+    EXPECT_EQ(delaySample(static_cast<DelayType>(code), &fix, flag, rng, diagnostics.file()), -1.0);
     EXPECT_EQ(flag, 1);
     EXPECT_EQ(diagnostics.text(), kUnknownTypeMessage);
     EXPECT_EQ(rng.next(), r.first);
@@ -390,7 +390,7 @@ TEST(DelaySampling, UnknownTypeCodesAreReportedWithoutDrawing) {
   int flag = 0;
   Random48 rng(21);
   Diagnostics diagnostics;
-  EXPECT_EQ(delaySample(0, nullptr, flag, rng, diagnostics.file()), -1.0);  // a place without a delay clause
+  EXPECT_EQ(delaySample(DelayType::none, nullptr, flag, rng, diagnostics.file()), -1.0);  // a place without a delay clause
   EXPECT_EQ(diagnostics.text(), kUnknownTypeMessage);
 }
 

@@ -84,7 +84,7 @@ TEST_F(Evaluation, JoinWaitsForItsLatestInput) {
 // Each condition's delay is its place's sampler drawn from the run's stream, newest condition
 // first; a uniform delay of no width draws nothing.
 TEST_F(Evaluation, DelaysAreDrawnNewestFirstWithEachPlacesParameters) {
-  auto delay = [&](const std::string& p, int type, double location, double scale, double lambda) {
+  auto delay = [&](const std::string& p, DelayType type, double location, double scale, double lambda) {
     auto spec = std::make_unique<DelaySpec>();
     spec->type = type;
     spec->location = location;
@@ -93,10 +93,10 @@ TEST_F(Evaluation, DelaysAreDrawnNewestFirstWithEachPlacesParameters) {
     attachDelaySpec(&net, place(p), std::move(spec));
   };
   ring(4);
-  delay("p0", UNI, 1.0, 2.0, 0.0);
-  delay("p1", EXP, 0.5, 3.0, 2.0);
-  delay("p2", UNI, 1.5, 0.0, 0.0);
-  delay("p3", EXP, 0.25, 1.0, 0.5);
+  delay("p0", DelayType::uniform, 1.0, 2.0, 0.0);
+  delay("p1", DelayType::exponential, 0.5, 3.0, 2.0);
+  delay("p2", DelayType::uniform, 1.5, 0.0, 0.0);
+  delay("p3", DelayType::exponential, 0.25, 1.0, 0.5);
   target("t0", "t0", 1);
   Sampler& s = run(11);
   startUnfolding();
@@ -117,7 +117,7 @@ TEST_F(Evaluation, DelaysAreDrawnNewestFirstWithEachPlacesParameters) {
 // negative uniform delay, and an exponential one of rate 0 (infinite).
 class BadInlineSample : public Evaluation {
  protected:
-  Thrown drawWith(int type, double location, double scale) {
+  Thrown drawWith(DelayType type, double location, double scale) {
     ring(2);
     auto spec = std::make_unique<DelaySpec>();
     spec->type = type;
@@ -132,12 +132,12 @@ class BadInlineSample : public Evaluation {
 };
 
 TEST_F(BadInlineSample, NegativeUniform) {
-  EXPECT_EQ(drawWith(UNI, -5.0, 0.0),
+  EXPECT_EQ(drawWith(DelayType::uniform, -5.0, 0.0),
             (Thrown{"\n\tError: Place p1 sampled a delay of -5.\n\tError: Please check its delay spec.\n", 1}));
 }
 
 TEST_F(BadInlineSample, InfiniteExponential) {
-  EXPECT_EQ(drawWith(EXP, 1.0, 1.0),
+  EXPECT_EQ(drawWith(DelayType::exponential, 1.0, 1.0),
             (Thrown{"\n\tError: Place p1 sampled in error.\n\tError: Please check its delay spec.\n", 1}));
 }
 
@@ -159,7 +159,7 @@ class OnePass : public Evaluation {
       out(name("g", i / 3), name("a", i));
       mark(name("a", i));
       auto spec = std::make_unique<DelaySpec>();
-      spec->type = allDraw || i % 5 == 0 || i % 5 == 4 ? UNI : i % 5 == 1 ? EXP : i % 5 == 2 ? FIX : GEO;
+      spec->type = allDraw || i % 5 == 0 || i % 5 == 4 ? DelayType::uniform : i % 5 == 1 ? DelayType::exponential : i % 5 == 2 ? DelayType::fixed : DelayType::geometric;
       spec->location = 0.5 * (i % 3);
       spec->scale = allDraw || i % 5 != 4 ? 1.0 + i % 4 : 0.0;
       spec->lambda = 2.0;
@@ -222,7 +222,7 @@ TEST_F(OnePass, GivesTheTwoStepsResultsWithWordConesAndADrawForEveryCondition) {
 TEST_F(OnePass, LeavesTheStreamAloneAtABadSample) {
   ring(2);
   auto spec = std::make_unique<DelaySpec>();
-  spec->type = UNI;
+  spec->type = DelayType::uniform;
   spec->location = -5.0;
   spec->scale = 1.0;
   attachDelaySpec(&net, place("p1"), std::move(spec));

@@ -15,17 +15,17 @@ using namespace zelbo::import;
 
 TEST(Detect, ContentFirstExtensionForAmbiguousText) {
   const std::string stg = "# comment\n\n  .inputs a\n.graph\n";
-  EXPECT_EQ(detectFormat(stg), Format::Stg);
-  EXPECT_EQ(detectFormat(stg, "net.stpn"), Format::Stg);
-  EXPECT_EQ(detectFormat(".marking{p}\n", "x"), Format::Stg);
-  EXPECT_EQ(detectFormat("// made by hand\n# too\n.stpn m\n", "x.g"), Format::Stpn);
-  EXPECT_EQ(detectFormat("\xEF\xBB\xBF \n<?xml version=\"1.0\"?><pnml/>", "x.stpn"), Format::Pnml);
-  EXPECT_EQ(detectFormat("<foo/>"), Format::Pnml);  // the PNML reader names the wrong root
-  EXPECT_EQ(detectFormat("", "a/b.G"), Format::Stg);
-  EXPECT_EQ(detectFormat("# only a comment\n", "b.PNML"), Format::Pnml);
-  EXPECT_EQ(detectFormat("stray text\n.graph\n", "b.xml"), Format::Pnml);
-  EXPECT_EQ(detectFormat("stray text\n.graph\n"), Format::Stpn);
-  EXPECT_EQ(detectFormat(".place p\n", "m.txt"), Format::Stpn);
+  EXPECT_EQ(detectFormat(stg), Format::stg);
+  EXPECT_EQ(detectFormat(stg, "net.stpn"), Format::stg);
+  EXPECT_EQ(detectFormat(".marking{p}\n", "x"), Format::stg);
+  EXPECT_EQ(detectFormat("// made by hand\n# too\n.stpn m\n", "x.g"), Format::stpn);
+  EXPECT_EQ(detectFormat("\xEF\xBB\xBF \n<?xml version=\"1.0\"?><pnml/>", "x.stpn"), Format::pnml);
+  EXPECT_EQ(detectFormat("<foo/>"), Format::pnml);  // the PNML reader names the wrong root
+  EXPECT_EQ(detectFormat("", "a/b.G"), Format::stg);
+  EXPECT_EQ(detectFormat("# only a comment\n", "b.PNML"), Format::pnml);
+  EXPECT_EQ(detectFormat("stray text\n.graph\n", "b.xml"), Format::pnml);
+  EXPECT_EQ(detectFormat("stray text\n.graph\n"), Format::stpn);
+  EXPECT_EQ(detectFormat(".place p\n", "m.txt"), Format::stpn);
 }
 
 TEST(Detect, FilesAndTexts) {

@@ -57,13 +57,13 @@ anything after .end is not read
   EXPECT_EQ(net.places[1].line, 9);
   ASSERT_EQ(net.transitions.size(), 4u);
   EXPECT_EQ(net.transitions[0].original, "a+");
-  EXPECT_EQ(net.transitions[0].kind, TransitionKind::Input);
+  EXPECT_EQ(net.transitions[0].kind, TransitionKind::input);
   EXPECT_EQ(net.transitions[1].original, "d/1");
-  EXPECT_EQ(net.transitions[1].kind, TransitionKind::Dummy);
+  EXPECT_EQ(net.transitions[1].kind, TransitionKind::dummy);
   EXPECT_EQ(net.transitions[2].name, "b_m_i1");
   EXPECT_EQ(net.transitions[2].signal, "b");
   EXPECT_EQ(net.transitions[3].original, "c~");
-  EXPECT_EQ(net.transitions[3].kind, TransitionKind::Internal);
+  EXPECT_EQ(net.transitions[3].kind, TransitionKind::internal);
   EXPECT_EQ(arcs(net), (std::vector<std::string>{
                            "p0 -> a+", "p0 -> d/1", "a+ -> <a+,b-/1>", "<a+,b-/1> -> b-/1",
                            "a+ -> <a+,c~>", "<a+,c~> -> c~", "d/1 -> <d/1,b-/1>",

@@ -100,8 +100,8 @@ TEST_F(Parser, BuildsTheRingModel) {
   EXPECT_EQ(p0->initTokens, 1);
   EXPECT_EQ(p0->initMarked, 1);
   ASSERT_NE(p0->delaySpec, nullptr);
-  EXPECT_EQ(p0->delaySpec->type, FIX);
-  EXPECT_EQ(p0->delayType, FIX);
+  EXPECT_EQ(p0->delaySpec->type, DelayType::fixed);
+  EXPECT_EQ(p0->delayType, DelayType::fixed);
   EXPECT_EQ(p0->delaySpec->location, 2.0);
   EXPECT_EQ(p0->delaySpec->scale, 0.0);
 
@@ -111,7 +111,7 @@ TEST_F(Parser, BuildsTheRingModel) {
   EXPECT_EQ(p1->initTokens, 0);
   EXPECT_EQ(p1->initMarked, 0);
   ASSERT_NE(p1->delaySpec, nullptr);
-  EXPECT_EQ(p1->delayType, BIN);
+  EXPECT_EQ(p1->delayType, DelayType::binomial);
   EXPECT_EQ(p1->delaySpec->location, 0.0);
   EXPECT_EQ(p1->delaySpec->scale, 1.5);
   EXPECT_EQ(p1->delaySpec->count, 10);
@@ -229,7 +229,7 @@ TEST_F(Parser, CustomDistributionKeepsFileOrderAndReportsLargeValues) {
             "\t\nWarning: Invalid probability value '2' in spec."
             "\n\tWarning: Invalid probability value '1.5' in spec.");
   const DelaySpec* spec = place("p")->delaySpec;
-  EXPECT_EQ(spec->type, CUS);
+  EXPECT_EQ(spec->type, DelayType::custom);
   EXPECT_EQ(spec->scale, 10.0);
   EXPECT_EQ(spec->count, 4);
   EXPECT_EQ(spec->probs, (std::vector<double>{0.25, 2.0, 1.5, 0.5}));
@@ -241,7 +241,7 @@ TEST_F(Parser, LaterDelayReplacesTheEarlierOne) {
             "\n\tWARNING: Multiple delay spec's for place p @ line:column 3:10--3:21\n"
             "\n\t         Retaining the last delay spec.\n");
   const DelaySpec* spec = place("p")->delaySpec;
-  EXPECT_EQ(place("p")->delayType, GEO);
+  EXPECT_EQ(place("p")->delayType, DelayType::geometric);
   EXPECT_EQ(spec->location, 4.0);
   EXPECT_EQ(spec->scale, 5.0);
   EXPECT_EQ(spec->prob, 0.5);

@@ -21,7 +21,7 @@ using namespace zelbo;
 // Numbers of the model file pass through single precision.
 double asRead(double value) { return static_cast<double>(static_cast<float>(value)); }
 
-DelaySpec clause(int type, double location, double scale) {
+DelaySpec clause(DelayType type, double location, double scale) {
   DelaySpec s;
   s.type = type;
   s.location = location;
@@ -30,7 +30,7 @@ DelaySpec clause(int type, double location, double scale) {
 }
 
 DelaySpec customClause(std::vector<double> probs, double location = 0.0, double scale = 1.0) {
-  DelaySpec s = clause(CUS, location, scale);
+  DelaySpec s = clause(DelayType::custom, location, scale);
   for (double& p : probs) p = asRead(p);
   s.count = static_cast<int>(probs.size());
   s.probs = std::move(probs);
@@ -84,7 +84,7 @@ class CheckSpec : public ::testing::Test {
     }
     replacePlacePoset(&net(), p, branches);
     markInitially(&net(), p, 1);
-    delay(p, clause(FIX, 1.0, 0.0));
+    delay(p, clause(DelayType::fixed, 1.0, 0.0));
     target(trans("t1"), trans("t1"), 1);
   }
 
@@ -140,28 +140,28 @@ TEST(CheckDelaySpec, RangesOfTheOtherTypes) {
     int (*check)(const DelaySpec*, FILE*);
     int result;
   } cases[] = {
-      {"UNI 5/-5", clause(UNI, 5, -5), checkUniformDelay, 0},
-      {"UNI 5/-6", clause(UNI, 5, -6), checkUniformDelay, 1},
-      {"UNI -1/5", clause(UNI, -1, 5), checkUniformDelay, 1},
-      {"EXP lambda 0", with(clause(EXP, 0, 1), [](DelaySpec& s) { s.lambda = 0; }), checkExponentialDelay, 0},
-      {"EXP scale -1", with(clause(EXP, 5, -1), [](DelaySpec& s) { s.lambda = 1; }), checkExponentialDelay, 1},
-      {"BET 3/-3", with(clause(BET, 3, -3), [](DelaySpec& s) { s.alpha = s.beta = 2; }), checkBetaDelay, 0},
-      {"BET beta -1", with(clause(BET, 0, 1), [](DelaySpec& s) { s.alpha = 1, s.beta = -1; }), checkBetaDelay, 1},
-      {"BIN prob 1.5", with(clause(BIN, 0, 1), [](DelaySpec& s) { s.count = 4, s.prob = 1.5; }), checkBinomialDelay, 1},
-      {"BIN prob 1", with(clause(BIN, 0, 1), [](DelaySpec& s) { s.count = 4, s.prob = 1; }), checkBinomialDelay, 0},
-      {"BIN 8/-2 x 4", with(clause(BIN, 8, -2), [](DelaySpec& s) { s.count = 4, s.prob = 0.5; }), checkBinomialDelay, 0},
-      {"BIN 8/-2 x 5", with(clause(BIN, 8, -2), [](DelaySpec& s) { s.count = 5, s.prob = 0.5; }), checkBinomialDelay, 1},
-      {"BIN count -1", with(clause(BIN, 0, 1), [](DelaySpec& s) { s.count = -1, s.prob = 0.5; }), checkBinomialDelay, 1},
-      {"GEO prob 1.5", with(clause(GEO, 0, 1), [](DelaySpec& s) { s.prob = 1.5; }), checkGeometricDelay, 0},
-      {"GEO scale -1", with(clause(GEO, 5, -1), [](DelaySpec& s) { s.prob = 0.5; }), checkGeometricDelay, 1},
-      {"FIX 0", clause(FIX, 0, 0), checkFixedDelay, 0},
-      {"FIX -0.5", clause(FIX, -0.5, 0), checkFixedDelay, 1},
+      {"UNI 5/-5", clause(DelayType::uniform, 5, -5), checkUniformDelay, 0},
+      {"UNI 5/-6", clause(DelayType::uniform, 5, -6), checkUniformDelay, 1},
+      {"UNI -1/5", clause(DelayType::uniform, -1, 5), checkUniformDelay, 1},
+      {"EXP lambda 0", with(clause(DelayType::exponential, 0, 1), [](DelaySpec& s) { s.lambda = 0; }), checkExponentialDelay, 0},
+      {"EXP scale -1", with(clause(DelayType::exponential, 5, -1), [](DelaySpec& s) { s.lambda = 1; }), checkExponentialDelay, 1},
+      {"BET 3/-3", with(clause(DelayType::beta, 3, -3), [](DelaySpec& s) { s.alpha = s.beta = 2; }), checkBetaDelay, 0},
+      {"BET beta -1", with(clause(DelayType::beta, 0, 1), [](DelaySpec& s) { s.alpha = 1, s.beta = -1; }), checkBetaDelay, 1},
+      {"BIN prob 1.5", with(clause(DelayType::binomial, 0, 1), [](DelaySpec& s) { s.count = 4, s.prob = 1.5; }), checkBinomialDelay, 1},
+      {"BIN prob 1", with(clause(DelayType::binomial, 0, 1), [](DelaySpec& s) { s.count = 4, s.prob = 1; }), checkBinomialDelay, 0},
+      {"BIN 8/-2 x 4", with(clause(DelayType::binomial, 8, -2), [](DelaySpec& s) { s.count = 4, s.prob = 0.5; }), checkBinomialDelay, 0},
+      {"BIN 8/-2 x 5", with(clause(DelayType::binomial, 8, -2), [](DelaySpec& s) { s.count = 5, s.prob = 0.5; }), checkBinomialDelay, 1},
+      {"BIN count -1", with(clause(DelayType::binomial, 0, 1), [](DelaySpec& s) { s.count = -1, s.prob = 0.5; }), checkBinomialDelay, 1},
+      {"GEO prob 1.5", with(clause(DelayType::geometric, 0, 1), [](DelaySpec& s) { s.prob = 1.5; }), checkGeometricDelay, 0},
+      {"GEO scale -1", with(clause(DelayType::geometric, 5, -1), [](DelaySpec& s) { s.prob = 0.5; }), checkGeometricDelay, 1},
+      {"FIX 0", clause(DelayType::fixed, 0, 0), checkFixedDelay, 0},
+      {"FIX -0.5", clause(DelayType::fixed, -0.5, 0), checkFixedDelay, 1},
   };
   for (const auto& c : cases) EXPECT_EQ(c.check(&c.spec, stderr), c.result) << c.what;
 }
 
 TEST(CheckDelaySpec, MismatchedRecordIsReportedAndStillTested) {
-  DelaySpec uni = clause(UNI, 1.0, 1.0);
+  DelaySpec uni = clause(DelayType::uniform, 1.0, 1.0);
   fflush(stderr);
   FILE* capture = tmpfile();
   int saved = dup(2);
@@ -248,8 +248,8 @@ class CheckListing : public CheckSpec {
     addOutputArc(&net(), t1, p2);
     addOutputArc(&net(), t2, p1);
     markInitially(&net(), p1, 1);
-    delay(p1, clause(FIX, 1.0, 0.0));
-    delay(p2, clause(UNI, 0.0, 2.0));
+    delay(p1, clause(DelayType::fixed, 1.0, 0.0));
+    delay(p2, clause(DelayType::uniform, 0.0, 2.0));
     target(t1, t2, 1);
   }
 };

@@ -43,14 +43,14 @@ class NetTest : public ::testing::Test {
 
   void fixedDelay(const std::string& p, double value) {
     auto spec = std::make_unique<DelaySpec>();
-    spec->type = FIX;
+    spec->type = DelayType::fixed;
     spec->location = value;
     attachDelaySpec(&net, place(p), std::move(spec));
   }
 
   void expDelay(const std::string& p, double lambda) {
     auto spec = std::make_unique<DelaySpec>();
-    spec->type = EXP;
+    spec->type = DelayType::exponential;
     spec->scale = 1.0;
     spec->lambda = lambda;
     attachDelaySpec(&net, place(p), std::move(spec));
