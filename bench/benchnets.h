@@ -6,8 +6,8 @@
 #include <string>
 
 #include "delay/delay.h"
-#include "net/net.h"
 #include "net/build.h"
+#include "net/net.h"
 
 namespace benchnet {
 

@@ -13,8 +13,8 @@
 #include "api/internal.h"
 #include "convert/build.h"
 #include "import/pnml.h"
-#include "net/net.h"
 #include "net/build.h"
+#include "net/net.h"
 #include "zelbo/formats.h"
 #include "zelbo/zelbo.h"
 

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "language/reader.h"
 #include "net/check.h"
 #include "net/net.h"
-#include "language/reader.h"
 #include "zelbo/error.h"
 #include "zelbo/settings.h"
 

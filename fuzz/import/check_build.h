@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "check_net.h"
 #include "api/internal.h"
+#include "check_net.h"
 #include "import/detect.h"
 #include "language/writer.h"
 #include "zelbo/formats.h"

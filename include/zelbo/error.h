@@ -32,7 +32,8 @@ class Error : public std::exception {
     internal,  // the library's own fault
   };
   // A line that follows the message, of its own kind: "Please check its delay spec." is an
-  // error note, "PRYX Solver terminates." an informational one. An empty note is a blank line.
+  // error note, the line that says the solver terminates an informational one. An empty note
+  // is a blank line.
   struct Note {
     enum class Kind { error, info } kind = Kind::info;
     std::string text;

@@ -83,6 +83,9 @@ def test_errors_carry_the_command_line_message_and_status(tmp_path):
         zelbo.estimate(unsafe, samples=1, seed=1)
     record, stderr = cli(tmp_path, tmp_path / "ring.stpn", "-ss", "1", "-seed", "1")
     assert (str(warned[0].message) + error.value.message, error.value.status) == (stderr, record["exit_status"])
+    warning = warned[0].message
+    assert (warning.text, warning.line, warning.column, warning.severity) == (
+        "PRYX Solver supports only safe nets. Initial marking value 2", 2, 39, "warning")
     # Changes that name what the model does not have, and arguments out of range.
     m = zelbo.read(HANDSHAKE)
     for change, words in [(lambda: m.set_delay("nowhere", ".fix 1"), "has no place nowhere"),
@@ -95,8 +98,10 @@ def test_errors_carry_the_command_line_message_and_status(tmp_path):
         with pytest.raises(zelbo.ModelError, match=words.replace("[", r"\[").replace("]", r"\]")):
             change()
     assert m.place("busy").delay == ".uni 1 2"  # a failed change leaves the model as it was
-    for kwargs in [dict(samples=0), dict(error=0.1, relative_error=1), dict(relative_error=0), dict(jobs=-1)]:
-        with pytest.raises(ValueError):
+    for kwargs, words in [(dict(samples=0), "samples: "), (dict(error=0.1, relative_error=1), "not both"),
+                          (dict(relative_error=0), "relative_error: "), (dict(jobs=-1), "jobs: "),
+                          (dict(confidence=0), "confidence: ")]:
+        with pytest.raises(ValueError, match=words):
             zelbo.estimate(m, seed=1, **kwargs)
 
 

@@ -9,10 +9,10 @@
 #include "base/texts.h"
 #include "convert/build.h"
 #include "delay/delay.h"
-#include "net/net.h"
-#include "net/build.h"
-#include "net/target.h"
 #include "language/statements.h"
+#include "net/build.h"
+#include "net/net.h"
+#include "net/target.h"
 
 namespace zelbo {
 

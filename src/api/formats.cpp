@@ -15,10 +15,10 @@
 #include "import/detect.h"
 #include "import/pnml.h"
 #include "import/stg.h"
-#include "net/net.h"
 #include "language/reader.h"
-#include "net/build.h"
 #include "language/writer.h"
+#include "net/build.h"
+#include "net/net.h"
 
 namespace zelbo {
 

@@ -45,6 +45,8 @@ void failRun(const char* format, ...) {
   throw Error(Error::Kind::run, std::move(text));
 }
 
+void failRunWith(const char* message) { throw Error(Error::Kind::run, message); }
+
 Error::Error(Kind kind, std::string message, int status)
     : kind_(kind), status_(status), message_(std::move(message)), what_(message_) {}
 

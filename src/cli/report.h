@@ -10,6 +10,7 @@ namespace zelbo {
 // The intermediate report after `progress`.
 void writeIntermediateReport(FILE* out, const Target& target, const Progress& progress);
 // The final report's body: the model, and the bound or why there is none.
+// Formerly displayResult.
 void writeResult(FILE* out, const Model& model, const Settings& settings, const Result& result,
                    const char* modelFileName);
 

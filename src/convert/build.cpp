@@ -7,9 +7,9 @@
 #include "base/texts.h"
 #include "delay/delay.h"
 #include "import/names.h"
-#include "net/check.h"
 #include "language/reader.h"
 #include "net/build.h"
+#include "net/check.h"
 #include "zelbo/error.h"
 
 namespace zelbo {

@@ -8,8 +8,8 @@
 
 #include "delay/delay.h"
 #include "import/imported.h"
-#include "net/net.h"
 #include "language/statements.h"
+#include "net/net.h"
 
 namespace zelbo {
 

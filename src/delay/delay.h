@@ -41,7 +41,9 @@ std::unique_ptr<DelaySpec> copyDelaySpec(const DelaySpec& spec);
 
 // Quantile tables, built once while the model is read; entry k inverts the cdf at k * 0.001.
 // `inverted`, when given, says whether the table could be completed.
+// Formerly generateBin.
 std::unique_ptr<QuantileTable> binomialQuantiles(int count, double prob, bool* inverted = nullptr);
+// Formerly generateBeta.
 std::unique_ptr<QuantileTable> betaQuantiles(double alpha, double beta, bool* inverted = nullptr);
 
 // One delay drawn from `rng` for a place of delay type `type`. `errorFlag` is 0 on return unless
@@ -82,6 +84,7 @@ double fixedDelay(const DelaySpec* spec);
 
 // Range checks of one delay clause: 0 when acceptable, 1 otherwise. A record of another type
 // than the check's is reported on `diagnostics` as an internal error, and checked still.
+// Formerly the prefixed CheckUniDelaySpec, and so on for the other six.
 int checkUniformDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
 int checkExponentialDelay(const DelaySpec* spec, FILE* diagnostics = stderr);
 int checkBetaDelay(const DelaySpec* spec, FILE* diagnostics = stderr);

@@ -1,5 +1,3 @@
-#include "base/format.h"
-#include "base/texts.h"
 #include "estimate/estimation.h"
 
 #include <algorithm>
@@ -7,9 +5,11 @@
 #include <thread>
 
 #include "base/clock.h"
+#include "base/format.h"
+#include "base/texts.h"
 #include "base/wrap.h"
-#include "estimate/firing_times.h"
 #include "estimate/evaluate.h"
+#include "estimate/firing_times.h"
 #include "estimate/pairs.h"
 #include "estimate/statistics.h"
 #include "net/net.h"
@@ -21,7 +21,6 @@
 namespace zelbo {
 
 namespace {
-
 
 void resetAllPlacesAndTransitions(Unfolder& u) {
   for (const Trans* t : u.net.transList) u.state.at(t).occurrences = 0;
@@ -134,14 +133,16 @@ Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {
     if (inspect) inspect(s, outcome);
     return outcome;  // the run ends here: nothing to put back
   }
-  int incomplete = 0;
   // One pass when it can; otherwise the two steps, which also report a bad sample.
-  if (drawDelaysTimesAndCones(s)) {
-    outcome.value = evaluateTimedUnfolding(s, incomplete);
-  } else {
+  if (!drawDelaysTimesAndCones(s)) {
     drawDelaysNewestFirst(s);
-    outcome.value = evaluateUnfolding(s, incomplete);
+    computeFiringTimesAndCones(s);
   }
+  // What inspects the graph sees the firing times as computed.
+  if (inspect) keepReferenceTimes(s);
+  int incomplete = 0;
+  outcome.value = evaluateTimedUnfolding(s, incomplete);
+  if (inspect) restoreReferenceTimes(s);
   outcome.groupSize = s.instances;
   if (incomplete == 1) outcome.kind = Outcome::Kind::discarded;
   else if (s.instances > 0) outcome.kind = Outcome::Kind::accepted;

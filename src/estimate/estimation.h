@@ -86,6 +86,7 @@ class Estimation {
 
 // Runs the whole estimation on one sampler, reporting at the settings' print period; fills
 // `result` (the bound as asked) and returns the average TSE of the pair as stored.
+// Formerly bounds.
 double estimateOnOneSampler(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result,
               const RunControl& control = {});
 // Puts the sampler's run state back into the initial marking. Call it before the unfolded

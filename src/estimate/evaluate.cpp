@@ -1,11 +1,11 @@
-#include "base/format.h"
-#include "base/texts.h"
 #include "estimate/evaluate.h"
 
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
+#include "base/format.h"
+#include "base/texts.h"
 #include "delay/delay.h"
 #include "estimate/firing_times.h"
 #include "net/net.h"
@@ -160,6 +160,17 @@ double sumOfInstances(const Sampler& s) {
 
 }  // namespace
 
+void keepReferenceTimes(Sampler& s) {
+  s.keptTimes.clear();
+  const UnfoldedGraph& graph = s.graph;
+  for (const CondId c : graph.initConds)
+    if (const EventId ref = graph.conds[c].consumer; ref != kNone) s.keptTimes.push_back({ref, graph.events[ref].firingTime});
+}
+
+void restoreReferenceTimes(Sampler& s) {
+  for (const auto& [ref, time] : s.keptTimes) s.graph.events[ref].firingTime = time;
+}
+
 double evaluateUnfolding(Sampler& s, int& incomplete) {
   computeFiringTimesAndCones(s);
   return evaluateTimedUnfolding(s, incomplete);
@@ -168,20 +179,7 @@ double evaluateUnfolding(Sampler& s, int& incomplete) {
 namespace {
 
 // While the references are taken, each reference event's time counts as 0 from its turn on.
-// Its computed time is kept aside and put back afterwards, for what reads the graph then (the
-// drawing of the unfolding); in reverse order, since an event may be the reference of two
-// tokens.
-void zeroReferenceTime(Sampler& s, EventId ref) {
-  Event& event = s.graph.events[ref];
-  s.zeroedTimes.push_back({ref, event.firingTime});
-  event.firingTime = 0.0;
-}
-
-void restoreReferenceTimes(Sampler& s) {
-  for (auto it = s.zeroedTimes.rbegin(); it != s.zeroedTimes.rend(); ++it)
-    s.graph.events[it->first].firingTime = it->second;
-  s.zeroedTimes.clear();
-}
+void zeroReferenceTime(Sampler& s, EventId ref) { s.graph.events[ref].firingTime = 0.0; }
 
 // What the references' loop below does when each of them reaches every instance: each
 // reference event's time becomes 0 and every separation is taken again, the counters end at
@@ -219,7 +217,6 @@ double evaluateTimedUnfolding(Sampler& s, int& incomplete) {
   s.instanceEvaluated.assign(s.eventPairs.size(), 0);
   if (everyReferenceReachesEveryInstance(s)) {
     evaluateReachedByAll(s);
-    restoreReferenceTimes(s);
     return sumOfInstances(s);
   }
   for (EventPair& pair : s.eventPairs) pair.sourceRefCounter = pair.destinationRefCounter = -1;
@@ -242,7 +239,6 @@ double evaluateTimedUnfolding(Sampler& s, int& incomplete) {
     firstReference = false;
     if (incomplete == 1) break;
   }
-  restoreReferenceTimes(s);
   return sumOfInstances(s);
 }
 

@@ -7,11 +7,14 @@ namespace zelbo {
 
 // Gives every event of the sampler's graph its firing time: the latest arrival over its
 // produced input tokens.
+// Formerly the prefixed ComputeEventFiringTime.
 void computeFiringTimes(Sampler& s);
 // Computes the firing time of `event` and, first, of every event fired before it.
+// Formerly the prefixed ComputeEventFiringTimeRecur.
 void computeFiringTimesThrough(Sampler& s, EventId event);
 // Raises the target events' reference counters to refIndex where the fan-out cone of `event`
 // holds them.
+// Formerly the prefixed UpdateRefCounterForFanoutCone.
 void raiseReferenceCounters(Sampler& s, EventId event, int refIndex);
 // Forgets the reachability of the previous unfolding.
 void resetReferenceCones(Sampler& s);

@@ -1,9 +1,9 @@
-#include "base/texts.h"
 #include "estimate/pairs.h"
 
 #include <cstdint>
 #include <cstdio>
 
+#include "base/texts.h"
 #include "base/wrap.h"
 #include "net/net.h"
 

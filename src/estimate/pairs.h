@@ -7,8 +7,10 @@ namespace zelbo {
 
 // Pairs source and destination events of each instance into the sampler's eventPairs;
 // `unpaired` is 1 when some instance lacks one of them.
+// Formerly identifyTargetEventPair.
 void pairTargetEvents(Sampler& s, int& unpaired);
 // Raises the sampler's skipCount by max(1, a tenth of it) and reports it.
+// Formerly the prefixed IncreaseSegmentHistory.
 void growSkipCount(Sampler& s);
 
 }  // namespace zelbo

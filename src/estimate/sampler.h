@@ -64,7 +64,7 @@ struct Sampler : Unfolder {
   Random48::Leap leap;                     // and the leap over them
   std::vector<double> instanceValue;
   std::vector<char> instanceEvaluated;
-  std::vector<std::pair<EventId, double>> zeroedTimes;  // reference events' computed times
+  std::vector<std::pair<EventId, double>> keptTimes;  // reference events' computed times
 };
 
 }  // namespace zelbo

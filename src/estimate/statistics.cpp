@@ -1,4 +1,3 @@
-#include "base/texts.h"
 #include "estimate/statistics.h"
 
 #include <climits>
@@ -6,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/texts.h"
 #include "base/wrap.h"
 
 #include "zelbo/error.h"

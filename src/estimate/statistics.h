@@ -6,6 +6,7 @@
 namespace zelbo {
 
 // The two-sided normal quantile of the settings' confidence (automatic mode only; 0 else).
+// Formerly getZhalfAlpha.
 double stoppingQuantile(const Settings& settings);
 // The two-sided normal quantile of a confidence level in percent, as stoppingQuantile computes
 // it: 0 at 0 or below; above 10 at 100 or more.
@@ -14,6 +15,7 @@ double normalQuantile(double confidence);
 // reporting an interval): 0 at 0 or below, infinite at 100 or more.
 double intervalQuantile(double confidence);
 // Adds one observation to a series; 1 when the series has converged.
+// Formerly Monte_Carlo.
 bool addToSeries(const Settings& settings, double halfAlpha, double value, int n, double sum, double& sumSq,
                  int& required);
 // The required count trunc(z * deviation / E)^2, with the overflow and degenerate cases.

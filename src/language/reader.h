@@ -11,8 +11,8 @@
 
 #include "delay/delay.h"
 #include "language/location.h"
-#include "net/net.h"
 #include "language/transition_list.h"
+#include "net/net.h"
 
 namespace zelbo {
 
@@ -20,6 +20,7 @@ namespace zelbo {
 // its firing information. Warnings and parse errors go to `report` as they are found (none
 // goes anywhere without it). Throws an Error: status 1 when the file cannot be opened
 // ("Failed to open file") or parsed ("Failed to parse"), status 2 when it cannot be read.
+// Formerly ParseSpecFile.
 void parseModelFile(Net& net, const std::string& path, const DiagnosticHandler& report);
 // The same for a model held in memory; `name` stands for the file in messages.
 void parseModelText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report);

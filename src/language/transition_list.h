@@ -30,6 +30,7 @@ struct TransIdList {
 
 // Appends `node` at the tail unless a transition of the same name is already listed; false
 // then (the reader warns).
+// Formerly AppendTransListIfNotFound.
 bool appendUnlessListed(TransIdList& list, const TransNode& node);
 
 }  // namespace zelbo

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "net/net.h"
 #include "language/statements.h"
+#include "net/net.h"
 
 namespace zelbo {
 

@@ -13,15 +13,20 @@ namespace zelbo {
 struct DelaySpec;
 
 // The place (transition) of that name, created and pushed at the head of the list if absent.
+// Formerly MustGetPlace.
 Place* findOrAddPlace(Net* net, const char* name);
+// Formerly MustGetTrans.
 Trans* findOrAddTransition(Net* net, const char* name);
 
 // Arc place -> trans: place onto trans.preset, trans onto place.poset, each unless present.
+// Formerly setInputPlace.
 void addInputArc(Net* net, Trans* trans, Place* place);
 // Arc trans -> place: place onto trans.poset, trans onto place.preset, each unless present.
+// Formerly setOutputPlace.
 void addOutputArc(Net* net, Trans* trans, Place* place);
 
 // Adds `count` tokens to `place` and puts it on the initial marking; nothing when count <= 0.
+// Formerly markInitPlace.
 void markInitially(Net* net, Place* place, int count);
 
 // A ".preset" / ".poset" clause: the place's list becomes `nodes` (file order), and each

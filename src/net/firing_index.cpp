@@ -1,10 +1,11 @@
 // The firing information derived from a finished model.
+#include "net/firing_index.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
 #include <vector>
 
-#include "net/firing_index.h"
 #include "net/lists.h"
 
 namespace zelbo {

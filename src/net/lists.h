@@ -6,8 +6,10 @@
 namespace zelbo {
 
 // 1 when some input place of the transition is initially marked.
+// Formerly IsLowPriority.
 int isLowPriority(const Trans* trans);
 // 1 when every output transition of the place has exactly one input place.
+// Formerly IsFreeChoice.
 int isFreeChoice(const Place* place);
 
 // The first node holding exactly that record, or none.

@@ -203,6 +203,7 @@ struct FiringIndex {
 
 // The target TSE: occurrence i of `source` against occurrence i + separation of `destination`.
 // After ".lb" the pair is stored mirrored (swapped, separation negated) with lowerBound 1.
+// Formerly TransPair.
 struct TargetPair {
   Trans* source = nullptr;
   Trans* destination = nullptr;

@@ -1,9 +1,10 @@
-#include "base/texts.h"
 #include "unfold/choice.h"
 
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/format.h"
+#include "base/texts.h"
 #include "unfold/firing.h"
 #include "unfold/positions.h"
 #include "zelbo/error.h"
@@ -45,7 +46,7 @@ std::int32_t applyFreeChoice(Unfolder& u, std::int32_t chosen, const char* error
   const Place* first = u.net.placeById[choice];
   const Trans* drawn = drawBranch(u, first);
   if (drawn == u.net.transById[chosen]) return chosen;
-  if (!u.state.at(drawn).enabled) throw Error(Error::Kind::run, error);
+  if (!u.state.at(drawn).enabled) failRunWith(error);
   return drawn->id;
 }
 
@@ -123,7 +124,6 @@ bool current(const RunState& s, const ScoredEntry& e) {
   const TransState& ts = s.trans[e.trans];
   return ts.enabled && stageRank(scoreOf(ts), ts.appendOrder) == e.rank;
 }
-
 
 void startHeap(Unfolder& u) {
   RunState& s = u.state;

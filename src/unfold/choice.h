@@ -9,10 +9,13 @@ namespace zelbo {
 // The next value of the unfolder's random stream, in [0, 1).
 double uniform(Unfolder& u);
 // selectionScore / selectionCount in integer division; 0 before any stage. Lower is better.
+// Formerly GetPriority.
 double stageScore(const TransState& trans);
 // One output transition of the place, drawn by the branch probabilities.
+// Formerly makeDecision.
 const Trans* drawBranch(Unfolder& u, const Place* place);
 // The transition that opens a stage: mode 1 uniformly random, mode 0 lowest score.
+// Formerly getLowPriorityEnabled.
 const Trans* lowPriorityTransition(Unfolder& u, int mode);
 // The same by number: the stage loop never reads a transition's own record.
 std::int32_t lowPriorityToFire(Unfolder& u, int mode);
@@ -27,6 +30,7 @@ inline std::int32_t highPriorityToFire(Unfolder& u) {
   return firstHighPriorityEnabled(u);
 }
 // The next high-priority transition to fire, or none.
+// Formerly getHighPriorityEnabled.
 inline const Trans* highPriorityTransition(Unfolder& u) {
   const std::int32_t next = highPriorityToFire(u);
   return next == kNoTrans ? nullptr : u.net.transById[next];

@@ -1,11 +1,11 @@
-#include "base/format.h"
-#include "base/texts.h"
 #include "unfold/firing.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "base/format.h"
+#include "base/texts.h"
 #include "base/wrap.h"
 #include "net/firing_index.h"
 #include "unfold/choice.h"
@@ -126,8 +126,8 @@ ZELBO_HOT void forEachPlace(const View& v, std::uint32_t begin, std::uint32_t en
   }
 }
 
-[[noreturn]] void notSafe() { throw Error(Error::Kind::run, text::kNotSafe); }
-[[noreturn]] void negativeTokens() { throw Error(Error::Kind::run, text::kNegativeTokens); }
+[[noreturn]] void notSafe() { failRunWith(text::kNotSafe); }
+[[noreturn]] void negativeTokens() { failRunWith(text::kNegativeTokens); }
 
 ZELBO_HOT bool inputsMarked(const View& v, TransId t) {
   const FiringIndex::TransEntry& e = v.transIx[t];
@@ -164,14 +164,14 @@ ZELBO_HOT void removeFromList(View& v, TransId t) {
   RunState& s = v.s;
   const bool onHigh = onHighList(v, t);
   if (s.enabledHead == kNoTrans && !onHigh)
-    throw Error(Error::Kind::run, text::kDeleteFromEmptyList);
+    failRunWith(text::kDeleteFromEmptyList);
   if (onHigh) unlink(v.high, s.highHead, s.highTail, t);
   if (onEnabledList(v, t)) {
     unlink(v.links, s.enabledHead, s.enabledTail, t);
     if (s.positions.active) positionRemoved(s.positions, t);
     --s.numEnabled;
   } else if (!onHigh) {
-    throw Error(Error::Kind::run, text::kNotOnEnabledList);
+    failRunWith(text::kNotOnEnabledList);
   }
 }
 

@@ -10,6 +10,7 @@
 namespace zelbo {
 
 // Appends `trans` at the tail of the enabled list (the caller sets the flag).
+// Formerly AppendTransToEnabledList.
 void appendToEnabledList(Unfolder& u, const Trans* trans);
 // Removes `trans` from the enabled list (the caller clears the flag); fatal when absent.
 void removeFromEnabledList(Unfolder& u, const Trans* trans);
@@ -17,12 +18,14 @@ void removeFromEnabledList(Unfolder& u, const Trans* trans);
 // list order and their output transitions in list order.
 void updateEnabledList(Unfolder& u);
 // Fires `trans` and records the firing in the unfolder's graph.
+// Formerly instance.
 void fireTransition(Unfolder& u, const Trans* trans);
 // The same by number, for the stage loop: it never reads the transition's own record, which
 // on a large net is a cache miss per firing.
 void fire(Unfolder& u, std::int32_t trans);
 // The number of initially marked places without a token; verbose: the marking, to the
 // diagnostics stream.
+// Formerly dumpMarking.
 void countEmptiedInitialPlaces(const Unfolder& u, int& count);
 // The text of that verbose marking listing.
 std::string markingListing(const Unfolder& u);

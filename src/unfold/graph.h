@@ -43,6 +43,7 @@ struct Cond {
   std::int32_t place = -1;    // Place::id
 };
 
+// Formerly UnfoldNet.
 struct UnfoldedGraph {
   AppendArray<Event> events;        // firing order; list order is newest first
   AppendArray<Cond> conds;          // creation order; list order is newest first
@@ -89,6 +90,7 @@ inline int referenceIndex(const UnfoldedGraph& graph, std::size_t slot) {
 }
 
 // Empties the graph; the arrays keep their capacity for the next sample.
+// Formerly clearUnfoldedGraph.
 void clearGraph(UnfoldedGraph& graph);
 
 }  // namespace zelbo

@@ -1,9 +1,9 @@
-#include "base/format.h"
-#include "base/texts.h"
 #include "unfold/unfold.h"
 
 #include <cstdio>
 
+#include "base/format.h"
+#include "base/texts.h"
 #include "base/wrap.h"
 #include "net/firing_index.h"
 #include "unfold/choice.h"

@@ -15,8 +15,10 @@ constexpr int kMaxSegmentsWithoutSource = 100000;
 
 // One unfolding of the unfolder's model into its graph, from the initial marking.
 void unfold(Unfolder& u);
+// Formerly longer_phase_1.
 void unfoldSegments(Unfolder& u);
 void createSegment(Unfolder& u);
+// Formerly returningToInitMarking.
 int backAtInitialMarking(const Unfolder& u);
 int occurrenceCount(const UnfoldedGraph& graph, const Trans* trans);
 

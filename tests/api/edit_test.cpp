@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "readback.h"
 #include "language/writer.h"
+#include "readback.h"
 #include "zelbo/edit.h"
 #include "zelbo/formats.h"
 

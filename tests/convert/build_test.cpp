@@ -7,8 +7,8 @@
 #include <string>
 
 #include "delay/delay.h"
-#include "readback.h"
 #include "net/net.h"
+#include "readback.h"
 
 namespace {
 

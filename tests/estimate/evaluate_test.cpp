@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "estimate/firing_times.h"
 #include "estimate/evaluate.h"
+#include "estimate/firing_times.h"
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
 #include "netbuild.h"

@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
-#include "language/model_parser.h"
 #include "delay/delay.h"
 #include "language/location.h"
-#include "net/net.h"
+#include "language/model_parser.h"
 #include "language/reader.h"
+#include "net/net.h"
 #include "streams.h"
 #include "zelbo/error.h"
 

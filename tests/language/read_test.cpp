@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "net/build.h"
 #include "language/transition_list.h"
+#include "net/build.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "language/model_parser.h"
 #include "language/location.h"
+#include "language/model_parser.h"
 #include "language/reader.h"
 
 namespace {

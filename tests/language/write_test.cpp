@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "delay/delay.h"
-#include "readback.h"
 #include "language/reader.h"
-#include "net/build.h"
 #include "language/statements.h"
 #include "language/writer.h"
+#include "net/build.h"
+#include "readback.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "delay/delay.h"
-#include "net/check.h"
 #include "net/build.h"
+#include "net/check.h"
 #include "zelbo/settings.h"
 
 namespace {

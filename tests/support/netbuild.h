@@ -10,8 +10,8 @@
 
 #include "delay/delay.h"
 #include "estimate/sampler.h"
-#include "net/net.h"
 #include "net/build.h"
+#include "net/net.h"
 #include "unfold/firing.h"
 #include "unfold/graph.h"
 #include "zelbo/settings.h"

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "api/internal.h"
-#include "net/net.h"
 #include "language/writer.h"
+#include "net/net.h"
 #include "zelbo/formats.h"
 #include "zelbo/zelbo.h"
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "base/random.h"
-#include "netbuild.h"
 #include "api/internal.h"
+#include "base/random.h"
+#include "estimate/estimation.h"
 #include "net/lists.h"
+#include "netbuild.h"
 #include "thrown.h"
 #include "unfold/choice.h"
 #include "unfold/firing.h"
-#include "estimate/estimation.h"
 #include "zelbo/error.h"
 #include "zelbo/zelbo.h"
 

@@ -11,10 +11,10 @@
 
 #include "estimate/estimation.h"
 #include "estimate/sampler.h"
-#include "netbuild.h"
-#include "streams.h"
 #include "net/build.h"
 #include "net/lists.h"
+#include "netbuild.h"
+#include "streams.h"
 #include "thrown.h"
 #include "unfold/firing.h"
 #include "unfold/graph.h"

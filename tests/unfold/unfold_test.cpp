@@ -10,9 +10,9 @@
 
 #include "estimate/estimation.h"
 #include "estimate/sampler.h"
+#include "net/build.h"
 #include "netbuild.h"
 #include "streams.h"
-#include "net/build.h"
 #include "thrown.h"
 #include "unfold/firing.h"
 #include "unfold/graph.h"
