@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "zelbo/error.h"
 #include "zelbo/settings.h"
@@ -72,6 +73,22 @@ struct Progress {
   int segments = 0;       // unfoldings built so far
 };
 
+// One target's figures. `asked` is the target as the user wrote it, its names as the source
+// file writes them (`req+`, a PNML id); `identifiers` is the same in the model's identifiers,
+// as the reports print it.
+struct TargetResult {
+  Target asked;
+  Target identifiers;
+  double bound = 0;
+  double halfWidth = 0;
+  int samples = 0;
+  int instances = 0;
+  double groupSums = 0;
+  int discarded = 0;
+  bool unpaired = false;
+};
+
+// The figures of the run; those above `targets` are its first target's.
 struct Result {
   double bound = 0;       // the estimated average TSE of the target as asked
   double halfWidth = 0;   // of its confidence interval at the settings' confidence level
@@ -83,6 +100,7 @@ struct Result {
   int discarded = 0;      // unfoldings discarded (a reference missed a target event)
   long seed = 0;
   int jobs = 1;           // samplers that ran
+  std::vector<TargetResult> targets;  // every target of the run, in order
 };
 
 using ReportCallback = std::function<void(const Progress&)>;
@@ -96,6 +114,10 @@ struct RunControl {
   // Receives every accepted sample in the run's order: the sum of its instances' separations
   // (for the target as asked) and their number.
   std::function<void(double groupSum, int groupSize)> onSample;
+  // Receives every sample each target takes, in the run's order: the target's index in
+  // Result::targets, the sum of its instances' separations (for the target as asked) and
+  // their number.
+  std::function<void(int target, double groupSum, int groupSize)> onTargetSample;
 };
 
 // Estimates with random streams seeded from `seed` (as srand48 takes it): one stream, or with

@@ -99,6 +99,16 @@ Result estimate(const Model& model, const Settings& settings, long seed, const R
     } else {
       estimateInParallel(netOf(model), settings, seed, result.jobs, halfAlpha, onReport, result, control);
     }
+    TargetResult only;
+    only.asked = only.identifiers = model.target();
+    only.bound = result.bound;
+    only.halfWidth = result.halfWidth;
+    only.samples = result.samples;
+    only.instances = result.instances;
+    only.groupSums = result.groupSums;
+    only.discarded = result.discarded;
+    only.unpaired = result.unpaired;
+    result.targets = {only};
     return result;
   });
 }

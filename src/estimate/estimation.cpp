@@ -195,6 +195,7 @@ bool Estimation::take(const Outcome& outcome, const std::function<void()>& after
 
 void Estimation::accept(const Outcome& outcome) {
   if (control_.onSample) control_.onSample(asAsked(outcome.value), outcome.groupSize);
+  if (control_.onTargetSample) control_.onTargetSample(0, asAsked(outcome.value), outcome.groupSize);
   if (acceptSample(settings_, halfAlpha_, totals_, outcome.value, outcome.groupSize)) converged_ = true;
   const bool periodic = settings_.printPeriod > 0 && totals_.samples % settings_.printPeriod == 0;
   // Besides the period, a report is due once 20000 s of processor time have passed since the
