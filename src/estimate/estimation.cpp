@@ -122,113 +122,186 @@ bool ProcessorClock::mayExceed(long limit) const {
   return static_cast<double>(lastSeconds_) + 1 + passed * cpus_ > static_cast<double>(limit);
 }
 
-Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {
+namespace {
+
+// Evaluates target `index` on the timed graph: its separations against the references.
+void evaluateTarget(Sampler& s, std::size_t index, TargetOutcome& outcome) {
+  // The evaluation works on s.eventPairs, which holds the first target's pairs.
+  if (index > 0) std::swap(s.eventPairs, s.otherPairs[index - 1]);
+  s.evaluated = static_cast<int>(index);
+  int incomplete = 0;
+  outcome.value = evaluateTimedUnfolding(s, incomplete);
+  if (index > 0) std::swap(s.eventPairs, s.otherPairs[index - 1]);
+  const int instances = s.targets[index].instances;
+  outcome.groupSize = instances;
+  if (incomplete == 1) outcome.kind = Outcome::Kind::discarded;
+  else if (instances > 0) outcome.kind = Outcome::Kind::accepted;
+  else outcome.kind = Outcome::Kind::empty;
+}
+
+}  // namespace
+
+void drawOutcome(Sampler& s, Outcome& outcome, const GraphInspector& inspect) {
   unfold(s);
   s.segmentNumber = wrapAdd(s.segmentNumber, 1);
-  Outcome outcome;
-  int unpaired = 0;
-  pairTargetEvents(s, unpaired);
-  if (unpaired > 0) {
-    outcome.kind = Outcome::Kind::unpaired;
+  const std::size_t targets = s.targets.size();
+  outcome.others.resize(targets - 1);
+  s.otherPairs.resize(targets - 1);
+  for (std::size_t i = 0; i < targets; ++i) {
+    std::vector<EventPair>& pairs = i == 0 ? s.eventPairs : s.otherPairs[i - 1];
+    const bool paired = pairTargetEvents(s, s.targets[i], pairs);
+    outcome.of(i) = TargetOutcome{paired ? Outcome::Kind::empty : Outcome::Kind::unpaired, 0.0, 0};
+  }
+  if (outcome.allUnpaired()) {
     if (inspect) inspect(s, outcome);
-    return outcome;  // the run ends here: nothing to put back
+    return;  // the run ends here: nothing to put back
   }
   // One pass when it can; otherwise the two steps, which also report a bad sample.
   if (!drawDelaysTimesAndCones(s)) {
     drawDelaysNewestFirst(s);
     computeFiringTimesAndCones(s);
   }
-  // What inspects the graph sees the firing times as computed.
-  if (inspect) keepReferenceTimes(s);
-  int incomplete = 0;
-  outcome.value = evaluateTimedUnfolding(s, incomplete);
-  if (inspect) restoreReferenceTimes(s);
-  outcome.groupSize = s.instances;
-  if (incomplete == 1) outcome.kind = Outcome::Kind::discarded;
-  else if (s.instances > 0) outcome.kind = Outcome::Kind::accepted;
-  else outcome.kind = Outcome::Kind::empty;
-  if (inspect) inspect(s, outcome);
+  // Each evaluation takes the reference events' times as 0: the next target, and what
+  // inspects the graph, see them as computed.
+  const bool keepTimes = inspect || targets > 1;
+  if (keepTimes) keepReferenceTimes(s);
+  bool evaluated = false;
+  for (std::size_t i = 0; i < targets; ++i) {
+    if (outcome.of(i).kind == Outcome::Kind::unpaired) continue;
+    if (evaluated) restoreReferenceTimes(s);
+    evaluateTarget(s, i, outcome.of(i));
+    evaluated = true;
+  }
+  if (inspect) {
+    restoreReferenceTimes(s);
+    inspect(s, outcome);
+  }
   resetRunState(s);  // reads the graph to find what to reset
   clearGraph(s.graph);
   s.eventPairs.clear();
+}
+
+Outcome drawOutcome(Sampler& s, const GraphInspector& inspect) {
+  Outcome outcome;
+  drawOutcome(s, outcome, inspect);
   return outcome;
 }
 
-Estimation::Estimation(const Settings& settings, double halfAlpha, bool lowerBound, ReportCallback onReport,
-                       Result& result, RunControl control)
+Estimation::Estimation(const Settings& settings, double halfAlpha, std::vector<bool> lowerBounds,
+                       ReportCallback onReport, Result& result, RunControl control)
     : settings_(settings),
       halfAlpha_(halfAlpha),
-      lowerBound_(lowerBound),
+      fixedCount_(settings.stopping == Stopping::fixed),
       onReport_(std::move(onReport)),
       control_(std::move(control)),
       result_(result),
       lastReport_(clock.seconds()) {
+  for (const bool lowerBound : lowerBounds) targets_.push_back(PerTarget{lowerBound});
+  quietSettings_ = settings_;
+  quietSettings_.verbose = 1;
   result_.unpaired = false;
 }
 
-bool Estimation::wantsMore() const {
-  if (ended_) return false;
-  return settings_.stopping == Stopping::fixed ? totals_.samples < settings_.sampleSize : !converged_;
-}
-
-bool Estimation::take(const Outcome& outcome, const std::function<void()>& afterDiscardCheck) {
+bool Estimation::take(const Outcome& outcome, const std::function<void(int target)>& afterDiscardCheck) {
   result_.segments = wrapAdd(result_.segments, 1);
   if (++taken_ % 64 == 0 && control_.stopRequested && control_.stopRequested())
     throw Error(Error::Kind::run, text::kInterrupted, 130);
-  if (outcome.kind == Outcome::Kind::unpaired) {
-    result_.unpaired = true;
-    ended_ = true;
-    return false;
+  for (std::size_t i = 0; i < targets_.size(); ++i) {
+    PerTarget& target = targets_[i];
+    if (!takesSamples(target)) continue;
+    const TargetOutcome& o = outcome.of(i);
+    if (o.kind == Outcome::Kind::unpaired) {
+      target.unpaired = true;
+      continue;
+    }
+    if (o.kind == Outcome::Kind::discarded) {
+      ++target.discarded;
+      if (i == 0) ++result_.discarded;
+      if (++target.discardedInARow >= kMaxDiscardedUnfoldings)
+        failRun(text::kReferencesMissTooOften, kMaxDiscardedUnfoldings);
+      afterDiscardCheck(static_cast<int>(i));
+    } else {
+      target.discardedInARow = 0;
+    }
+    if (o.kind == Outcome::Kind::accepted) accept(static_cast<int>(i), o);
   }
-  if (outcome.kind == Outcome::Kind::discarded) {
-    ++result_.discarded;
-    if (++discardedInARow_ >= kMaxDiscardedUnfoldings)
-      failRun(text::kReferencesMissTooOften,
-            kMaxDiscardedUnfoldings);
-    afterDiscardCheck();
-  } else {
-    discardedInARow_ = 0;
-  }
-  if (outcome.kind == Outcome::Kind::accepted) accept(outcome);
   return wantsMore();
 }
 
-void Estimation::accept(const Outcome& outcome) {
-  if (control_.onSample) control_.onSample(asAsked(outcome.value), outcome.groupSize);
-  if (control_.onTargetSample) control_.onTargetSample(0, asAsked(outcome.value), outcome.groupSize);
-  if (acceptSample(settings_, halfAlpha_, totals_, outcome.value, outcome.groupSize)) converged_ = true;
-  const bool periodic = settings_.printPeriod > 0 && totals_.samples % settings_.printPeriod == 0;
+void Estimation::accept(int index, const TargetOutcome& outcome) {
+  PerTarget& target = targets_[index];
+  const double value = asAsked(target, outcome.value);
+  if (index == 0 && control_.onSample) control_.onSample(value, outcome.groupSize);
+  if (control_.onTargetSample) control_.onTargetSample(index, value, outcome.groupSize);
+  // The stopping rule's traces in verbose runs are the first target's.
+  const Settings& settings = index == 0 ? settings_ : quietSettings_;
+  if (acceptSample(settings, halfAlpha_, target.totals, outcome.value, outcome.groupSize)) target.converged = true;
+  if (index == 0) reportIfDue();
+}
+
+// The intermediate reports follow the first target's samples.
+void Estimation::reportIfDue() {
+  const PerTarget& first = targets_[0];
+  const Totals& totals = first.totals;
+  const bool periodic = settings_.printPeriod > 0 && totals.samples % settings_.printPeriod == 0;
   // Besides the period, a report is due once 20000 s of processor time have passed since the
   // last one; asking for the processor time is a system call, so it is asked only when the
   // time could have passed.
   const long now = periodic || clock.mayExceed(lastReport_ + 20000) ? clock.seconds() : lastReport_;
   if (periodic || now - lastReport_ > 20000) {
     if (onReport_)
-      onReport_(Progress{totals_.samples, totals_.instances, asAsked(totals_.groupSums), totals_.groupAverage.required,
-                         result_.segments});
+      onReport_(Progress{totals.samples, totals.instances, asAsked(first, totals.groupSums),
+                         totals.groupAverage.required, result_.segments});
     lastReport_ = now;
   }
 }
 
 double Estimation::finish() {
-  if (result_.unpaired) return 0.0;
-  result_.samples = totals_.samples;
-  result_.instances = totals_.instances;
-  result_.groupSums = asAsked(totals_.groupSums);
   // The automatic mode has the stopping rule's quantile; the fixed mode computes one.
   const double z = halfAlpha_ > 0 ? halfAlpha_ : intervalQuantile(settings_.confidence);
-  result_.halfWidth = ratioHalfWidth(totals_, z);
-  const double average = totals_.groupSums / totals_.instances;
-  result_.bound = asAsked(average);
-  return average;
+  result_.targets.resize(targets_.size());
+  for (std::size_t i = 0; i < targets_.size(); ++i) {
+    const PerTarget& target = targets_[i];
+    TargetResult& r = result_.targets[i];
+    r.discarded = target.discarded;
+    r.unpaired = target.unpaired;
+    if (target.unpaired) continue;
+    r.samples = target.totals.samples;
+    r.instances = target.totals.instances;
+    r.groupSums = asAsked(target, target.totals.groupSums);
+    r.halfWidth = ratioHalfWidth(target.totals, z);
+    r.bound = asAsked(target, target.totals.groupSums / target.totals.instances);
+  }
+  const TargetResult& first = result_.targets.front();
+  result_.unpaired = first.unpaired;
+  if (result_.unpaired) return 0.0;
+  result_.samples = first.samples;
+  result_.instances = first.instances;
+  result_.groupSums = first.groupSums;
+  result_.halfWidth = first.halfWidth;
+  result_.bound = first.bound;
+  return targets_[0].totals.groupSums / targets_[0].totals.instances;
+}
+
+std::vector<bool> lowerBoundsOf(const Sampler& s) {
+  std::vector<bool> lowerBounds;
+  for (const TargetRun& target : s.targets) lowerBounds.push_back(target.lowerBound);
+  return lowerBounds;
 }
 
 double estimateOnOneSampler(Sampler& s, double halfAlpha, const ReportCallback& onReport, Result& result,
-              const RunControl& control) {
-  Estimation run(s.settings, halfAlpha, s.net.target->lowerBound != 0, onReport, result, control);
+                            const RunControl& control) {
+  Estimation run(s.settings, halfAlpha, lowerBoundsOf(s), onReport, result, control);
+  Outcome outcome;
+  const auto grow = [&](int target) { growSkipCount(s, s.targets[target], s.settings.diagnostics); };
   while (run.wantsMore()) {
-    const Outcome outcome = drawOutcome(s);
-    run.take(outcome, [&] { growSkipCount(s); });
+    drawOutcome(s, outcome);
+    // A target that takes no more samples still unfolds as a sampler of its own would: its
+    // skip count grows with its discards, without a word.
+    for (std::size_t i = 0; i < s.targets.size(); ++i)
+      if (outcome.of(i).kind == Outcome::Kind::discarded && !run.takesSamples(static_cast<int>(i)))
+        growSkipCount(s, s.targets[i], nullptr);
+    run.take(outcome, grow);
   }
   return run.finish();
 }

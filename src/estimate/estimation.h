@@ -1,7 +1,9 @@
 // The estimation loop.
 #pragma once
 
+#include <cstddef>
 #include <functional>
+#include <vector>
 
 #include "estimate/sampler.h"
 #include "estimate/statistics.h"
@@ -14,24 +16,41 @@ namespace zelbo {
 // without end: the run ends at this many discarded unfoldings in a row.
 constexpr int kMaxDiscardedUnfoldings = 50;
 
-// What one unfolding of a sampler gave.
-struct Outcome {
+// What one unfolding gave one target.
+struct TargetOutcome {
   enum class Kind {
     accepted,   // a sample: `groupSize` TSE instances whose separations sum to `value`
     empty,      // no TSE instance
     discarded,  // a reference missed a target event
-    unpaired,   // the target events could not be paired: the run has no estimate
+    unpaired,   // the target events could not be paired: the target has no estimate
   };
   Kind kind = Kind::empty;
   double value = 0.0;
   int groupSize = 0;
 };
 
+// What one unfolding of a sampler gave: the first target's outcome, and the others' (none for
+// a run of one target, which then allocates nothing per outcome).
+struct Outcome : TargetOutcome {
+  std::vector<TargetOutcome> others;
+  std::size_t targets() const { return 1 + others.size(); }
+  const TargetOutcome& of(std::size_t target) const { return target == 0 ? *this : others[target - 1]; }
+  TargetOutcome& of(std::size_t target) { return target == 0 ? *this : others[target - 1]; }
+  bool allUnpaired() const {
+    if (kind != Kind::unpaired) return false;
+    for (const TargetOutcome& other : others)
+      if (other.kind != Kind::unpaired) return false;
+    return true;
+  }
+};
+
 // Called with the unfolded graph of an outcome before the sampler is put back: its conditions
-// carry their delays unless the outcome is unpaired.
+// carry their delays unless every target is unpaired.
 using GraphInspector = std::function<void(const Sampler&, const Outcome&)>;
 
-// One unfolding of the sampler, evaluated, with the sampler put back for the next one.
+// One unfolding of the sampler, evaluated for every target, with the sampler put back for the
+// next one; `outcome` is filled (its storage reused from outcome to outcome).
+void drawOutcome(Sampler& s, Outcome& outcome, const GraphInspector& inspect = {});
 Outcome drawOutcome(Sampler& s, const GraphInspector& inspect = {});
 
 // The processor time of the process in whole seconds, as the reports' timer reads it.
@@ -48,41 +67,67 @@ class ProcessorClock {
   unsigned cpus_;
 };
 
-// The estimation over a sequence of outcomes, from one sampler or merged from several: the
-// discard bound, the stopping rule and the intermediate reports.
+// The estimation over a sequence of outcomes, from one sampler or merged from several: for each
+// target its discard bound and stopping rule, and the intermediate reports of the first. A
+// target stops taking samples when its own run would stop (its sample count is reached, or
+// its interval meets the criterion), and the run goes on while any target takes samples.
 class Estimation {
  public:
-  // The run fills `result`, which must outlive it; the settings and callbacks are its own copies.
-  Estimation(const Settings& settings, double halfAlpha, bool lowerBound, ReportCallback onReport, Result& result,
-             RunControl control);
+  // `lowerBounds` has an entry for each target of the run: whether it is a lower bound,
+  // estimated on its mirrored pair. The run fills `result`, which must outlive it; the
+  // settings and callbacks are its own copies.
+  Estimation(const Settings& settings, double halfAlpha, std::vector<bool> lowerBounds, ReportCallback onReport,
+             Result& result, RunControl control);
   // True while the run needs another outcome.
-  bool wantsMore() const;
-  // Takes the next outcome of the sequence; `afterDiscardCheck` runs for a discarded one that
-  // did not end the run (the sampler's skip count grows then). Returns wantsMore().
-  bool take(const Outcome& outcome, const std::function<void()>& afterDiscardCheck);
-  // Fills the result's counts and bound; returns the average TSE of the pair as stored.
+  bool wantsMore() const {
+    for (const PerTarget& target : targets_)
+      if (takesSamples(target)) return true;
+    return false;
+  }
+  // Whether the target still takes samples.
+  bool takesSamples(int target) const { return takesSamples(targets_[target]); }
+  // Takes the next outcome of the sequence; `afterDiscardCheck` runs for each target whose
+  // outcome was discarded without ending the run (the sampler grows its skip count then).
+  // Returns wantsMore().
+  bool take(const Outcome& outcome, const std::function<void(int target)>& afterDiscardCheck);
+  // Fills the result's counts and bounds; returns the first target's average TSE of the pair
+  // as stored.
   double finish();
 
  private:
-  void accept(const Outcome& outcome);
+  struct PerTarget {
+    bool lowerBound = false;
+    Totals totals;
+    bool converged = false;
+    bool unpaired = false;
+    int discarded = 0;
+    int discardedInARow = 0;
+  };
+  bool takesSamples(const PerTarget& target) const {
+    if (target.unpaired) return false;
+    return fixedCount_ ? target.totals.samples < settings_.sampleSize : !target.converged;
+  }
+  void accept(int target, const TargetOutcome& outcome);
+  void reportIfDue();
   // A sum or an average of the pair as stored, for the target as asked: a lower bound is
   // estimated on its mirrored pair.
-  double asAsked(double stored) const { return lowerBound_ ? -stored : stored; }
+  static double asAsked(const PerTarget& target, double stored) { return target.lowerBound ? -stored : stored; }
 
   const Settings settings_;
+  Settings quietSettings_;  // for the targets after the first: no stopping-rule traces
   double halfAlpha_;
-  bool lowerBound_;
+  bool fixedCount_;
+  std::vector<PerTarget> targets_;
   const ReportCallback onReport_;
   const RunControl control_;
   int taken_ = 0;
   Result& result_;
-  Totals totals_;
-  bool converged_ = false;
-  bool ended_ = false;
-  int discardedInARow_ = 0;
   ProcessorClock clock;
   long lastReport_;
 };
+
+// Whether each target of the sampler's run is a lower bound.
+std::vector<bool> lowerBoundsOf(const Sampler& s);
 
 // Runs the whole estimation on one sampler, reporting at the settings' print period; fills
 // `result` (the bound as asked) and returns the average TSE of the pair as stored.

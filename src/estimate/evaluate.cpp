@@ -96,7 +96,7 @@ void reportMissed(FILE* out, const Event& ref, int instance, const char* role, c
 const char* infiniteBound(const Sampler& s, bool sourceSide) {
   // Reaching only the source leaves the separation unbounded below; only the destination,
   // unbounded above. A lower-bound target is stored mirrored, so the signs swap.
-  const bool minus = sourceSide != (s.net.target->lowerBound != 0);
+  const bool minus = sourceSide != s.targets[s.evaluated].lowerBound;
   return minus ? text::kBoundReachesMinusInf : text::kBoundReachesPlusInf;
 }
 

@@ -20,6 +20,7 @@
 #include "estimate/estimation.h"
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
+#include "net/target.h"
 
 namespace zelbo {
 
@@ -53,7 +54,7 @@ struct Written {
 // What is rare: output while drawing, and a fatal end.
 struct Extras {
   Written body;                // while drawing the outcome
-  Written trailer;             // while growing the skip count after a discarded outcome
+  std::vector<Written> trailers;  // by target: while growing its skip count after a discard
   std::exception_ptr error;    // the drawing ended fatally
 };
 
@@ -84,9 +85,10 @@ struct Crew {
 // merging one that there is more to take before it lets go.
 class alignas(kCacheLine) Merge {
  public:
-  Merge(const Settings& settings, double halfAlpha, bool lowerBound, const ReportCallback& onReport, Result& result,
+  Merge(const Settings& settings, double halfAlpha, std::vector<bool> lowerBounds, const ReportCallback& onReport,
+        Result& result,
         const RunControl& control)
-      : settings_(settings), caller_(control), run_(settings, halfAlpha, lowerBound, onReport, result, mergeControl()) {}
+      : settings_(settings), caller_(control), run_(settings, halfAlpha, std::move(lowerBounds), onReport, result, mergeControl()) {}
 
   // Called by a sampler after it has handed over a batch.
   void offer();
@@ -111,7 +113,7 @@ class alignas(kCacheLine) Merge {
   const Settings settings_;
   const RunControl caller_;
   Estimation run_;
-  const std::function<void()> afterNoDiscard_ = [] {};  // made once, not per outcome
+  const std::function<void(int)> afterNoDiscard_ = [](int) {};  // made once, not per outcome
   std::size_t next_ = 0;  // the sampler of the next outcome
   std::mutex merging_;
   alignas(kCacheLine) std::atomic<unsigned> offers_{0};
@@ -181,13 +183,33 @@ class alignas(kCacheLine) Worker {
   }
 
  private:
-  // Moves what the sampler wrote since the last call into `d`'s body or trailer.
-  void keepWritten(Delivered& d, Written Extras::*part) {
+  // What the sampler wrote since the last call.
+  Written taken() {
     std::string diagnostics = diagnostics_.take();
     std::string log = sharedStream_ ? std::string() : log_.take();
-    if (diagnostics.empty() && log.empty()) return;
+    return Written{std::move(log), std::move(diagnostics)};
+  }
+  static bool empty(const Written& w) { return w.log.empty() && w.diagnostics.empty(); }
+  static Extras& extrasOf(Delivered& d) {
     if (!d.extras) d.extras = std::make_unique<Extras>();
-    ((*d.extras).*part) = Written{std::move(log), std::move(diagnostics)};
+    return *d.extras;
+  }
+  void keepBody(Delivered& d) {
+    Written body = taken();
+    if (!empty(body)) extrasOf(d).body = std::move(body);
+  }
+  // Grows the skip count of each target whose outcome was discarded, as the sampler of a run of
+  // its own would, keeping what it writes for the merge to write if it takes the discard.
+  void growSkipCounts(Sampler& sampler, Delivered& d) {
+    for (std::size_t i = 0; i < d.outcome.targets(); ++i) {
+      if (d.outcome.of(i).kind != Outcome::Kind::discarded) continue;
+      growSkipCount(sampler, sampler.targets[i], sampler.settings.diagnostics);
+      Written trailer = taken();
+      if (empty(trailer)) continue;
+      std::vector<Written>& trailers = extrasOf(d).trailers;
+      trailers.resize(d.outcome.targets());
+      trailers[i] = std::move(trailer);
+    }
   }
 
   // Draws outcomes in batches until the run stops or this sampler ends fatally.
@@ -201,17 +223,13 @@ class alignas(kCacheLine) Worker {
              (batch.seconds = coarseSeconds() - started) < kBatchSeconds) {
         Delivered& d = batch.outcomes.emplace_back();
         try {
-          d.outcome = drawOutcome(sampler);
-          keepWritten(d, &Extras::body);
-          if (d.outcome.kind == Outcome::Kind::discarded) {
-            growSkipCount(sampler);
-            keepWritten(d, &Extras::trailer);
-          }
-          last = d.outcome.kind == Outcome::Kind::unpaired;
+          drawOutcome(sampler, d.outcome);
+          keepBody(d);
+          growSkipCounts(sampler, d);
+          last = d.outcome.allUnpaired();
         } catch (...) {
-          keepWritten(d, &Extras::body);
-          if (!d.extras) d.extras = std::make_unique<Extras>();
-          d.extras->error = std::current_exception();
+          keepBody(d);
+          extrasOf(d).error = std::current_exception();
           last = true;
         }
       }
@@ -291,7 +309,9 @@ void Merge::takeAvailable() {
       }
       write(d->extras->body, settings_);
       if (d->extras->error) return end(d->extras->error);
-      run_.take(d->outcome, [&] { write(d->extras->trailer, settings_); });
+      run_.take(d->outcome, [&](int target) {
+        if (static_cast<std::size_t>(target) < d->extras->trailers.size()) write(d->extras->trailers[target], settings_);
+      });
     }
   } catch (...) {
     end(std::current_exception());
@@ -338,7 +358,9 @@ void Crew::stopAll() {
 
 double estimateInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
                         const ReportCallback& onReport, Result& result, const RunControl& control) {
-  Merge merge(settings, halfAlpha, net.target->lowerBound != 0, onReport, result, control);
+  std::vector<bool> lowerBounds;
+  for (const TargetPair* target : targetsOfRun(net)) lowerBounds.push_back(target->lowerBound != 0);
+  Merge merge(settings, halfAlpha, std::move(lowerBounds), onReport, result, control);
   return merge.run(net, seed, jobs);
 }
 

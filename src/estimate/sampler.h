@@ -53,7 +53,11 @@ struct Sampler : Unfolder {
   const bool drawsKnown;                   // see drawCountsKnown
   const bool everyConditionDraws;          // a graph's delays take one draw per condition
   std::vector<std::uint8_t> drawsByPlace;  // PlaceDelay::draws, packed for counting them
-  std::vector<EventPair> eventPairs;  // the paired events of the current unfolding
+  // The paired events of the current unfolding: the first target's in eventPairs, where the
+  // evaluation of a target finds them, the others' beside.
+  std::vector<EventPair> eventPairs;
+  std::vector<std::vector<EventPair>> otherPairs;
+  int evaluated = 0;                       // the target being evaluated
 
   // Scratch of the evaluation, reused from sample to sample.
   std::vector<std::uint64_t> coneWords;    // reachability: coneWidth words per event

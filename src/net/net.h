@@ -134,7 +134,9 @@ struct Place {
   DelayType delayType{};           // none while no delay was given
   DelaySpec* delaySpec = nullptr;  // owned by the net
   TransList preset;                // transitions that put tokens into this place
-  std::string name;
+  std::string name;                // an identifier of the model language
+  std::string written;             // as its source file writes it, when that differs (a .g or PNML name)
+  int line = 0;                    // where its source file first names it; 0 when unknown
 };
 
 // Where a transition stands on the poset of a place; the first entry whose place is marked
@@ -151,7 +153,9 @@ struct Trans {
   PlaceList preset;
   PlaceList poset;
   SmallVector<PosetSlot> posetSlots;  // derived, sorted by the places' listPos
-  std::string name;
+  std::string name;                // an identifier of the model language
+  std::string written;             // as its source file writes it, when that differs
+  int line = 0;                    // where its source file first names it; 0 when unknown
 };
 
 // What a firing reads of the net, derived by prepareFiring, in flat arrays by the places' and
@@ -203,12 +207,16 @@ struct FiringIndex {
 
 // The target TSE: occurrence i of `source` against occurrence i + separation of `destination`.
 // After ".lb" the pair is stored mirrored (swapped, separation negated) with lowerBound 1.
+// `askedSource` and `askedDestination` keep the names as the user wrote them when the target
+// was asked by name (-tse, a targets file); empty otherwise.
 // Formerly TransPair.
 struct TargetPair {
   Trans* source = nullptr;
   Trans* destination = nullptr;
   int separation = 0;
   int lowerBound = 0;
+  std::string askedSource;
+  std::string askedDestination;
 };
 
 struct Net {
@@ -216,7 +224,10 @@ struct Net {
   HeadList<Trans*> transList;      // newest first
   PlaceList placeList;             // newest first
   PlaceList initMarking;           // newest first; a place marked twice stands twice
-  TargetPair* target = nullptr;     // the target TSE, or none
+  TargetPair* target = nullptr;     // the model's target TSE, or none
+  // The targets a run estimates when they are not just the model's target: targets asked by
+  // name replace it, the first of them becoming `target`.
+  std::vector<TargetPair*> runTargets;
   int numPlaces = 0;
   int numTrans = 0;
   std::vector<Place*> placeById;   // by id

@@ -3,6 +3,8 @@
 // estimation then takes every target as an upper bound.
 #pragma once
 
+#include <vector>
+
 #include "base/wrap.h"
 #include "net/net.h"
 
@@ -29,6 +31,13 @@ inline TargetPair lowerBoundPair(const TargetPair& pair) {
 inline TargetPair storedTarget(Trans* source, Trans* destination, int separation, bool lowerBound) {
   const TargetPair asked{source, destination, separation, 0};
   return lowerBound ? lowerBoundPair(asked) : asked;
+}
+
+// The targets a run estimates, in order: those asked by name, or else the model's target.
+inline std::vector<const TargetPair*> targetsOfRun(const Net& net) {
+  if (!net.runTargets.empty()) return {net.runTargets.begin(), net.runTargets.end()};
+  if (hasTarget(net)) return {net.target};
+  return {};
 }
 
 inline AskedTarget askedTarget(const TargetPair& stored) {

@@ -338,8 +338,7 @@ ZELBO_HOT EventId recordEvent(View& v, TransId trans) {
   event.index = ts.occurrences;
   event.inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
   if (v.u.settings.verbose > 1) traceFiring(v.u, event.trans, ts.occurrences);
-  if (trans == v.u.sourceTrans) graph.sourceEvents.push_back(id);
-  if (trans == v.u.destinationTrans) graph.destinationEvents.push_back(id);
+  if (ts.watchSlot >= 0) graph.watched[ts.watchSlot].push_back(id);
   ts.occurrences = wrapAdd(ts.occurrences, 1);
   return id;
 }

@@ -27,8 +27,7 @@ void clearGraph(UnfoldedGraph& graph) {
   graph.initConds.clear();
   graph.inCondRefs.clear();
   graph.segmentStarts.clear();
-  graph.sourceEvents.clear();
-  graph.destinationEvents.clear();
+  for (std::vector<EventId>& events : graph.watched) events.clear();
   graph.tailStart = kNone;
   graph.timedEvents = 0;
 }

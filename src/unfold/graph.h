@@ -50,10 +50,10 @@ struct UnfoldedGraph {
   std::vector<CondId> initConds;    // one per initially marked place; list order newest first
   AppendArray<CondId> inCondRefs;   // the consumed conditions of every event, in list order
   std::vector<EventId> segmentStarts;  // the first event of each segment, in order
-  // The events of the estimation's target transitions, its source and its destination, in
-  // firing order: kept as they fire, so that pairing them needs no pass over the unfolding.
-  std::vector<EventId> sourceEvents;
-  std::vector<EventId> destinationEvents;
+  // The events of each transition that a target of the run names (by its watch slot, see
+  // TransState::watchSlot), in firing order: kept as they fire, so that pairing them needs no
+  // pass over the unfolding.
+  std::vector<std::vector<EventId>> watched;
   EventId tailStart = kNone;        // the first event fired after the last segment, if any
   EventId timedEvents = 0;          // events [0, timedEvents) have their firing times
 };

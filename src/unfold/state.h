@@ -33,6 +33,7 @@ struct TransState {
   int selectionScore = 0;     // empty initially marked places after the stages it opened
   int selectionCount = 0;     // stages it opened
   std::uint32_t appendOrder = 0;  // when it was last appended to the enabled list
+  std::int32_t watchSlot = -1;    // its list in UnfoldedGraph::watched when a target names it
 };
 
 // An entry of the stage choice's heap: a low-priority transition on the enabled list with its
@@ -111,6 +112,25 @@ struct FiringScratch {
   bool inScanOrder = true;
 };
 
+// One target of the run as the unfolder serves it: its transitions by number, its separation
+// (of the pair as stored), the leading instances it skips, and where the current unfolding
+// stands for it.
+struct TargetRun {
+  std::int32_t source = kNoTrans;
+  std::int32_t destination = kNoTrans;
+  std::int32_t sourceSlot = -1;       // their lists in UnfoldedGraph::watched
+  std::int32_t destinationSlot = -1;
+  int separation = 0;
+  bool lowerBound = false;            // the pair is a lower bound's, stored mirrored
+  int skipCount = 0;                  // leading TSE instances each unfolding skips; grows with discards
+  // Of the current unfolding: skipping its leading instances, then collecting until at least
+  // one instance is in, then done.
+  enum class Phase { skipping, collecting, done } phase = Phase::skipping;
+  int firstInstance = 0;              // occurrence index of the first counted source event
+  int instances = 0;                  // TSE instances
+  int segmentsWithoutSource = 0;      // consecutive segments of this unfolding without one
+};
+
 struct Unfolder {
   // The model must have its firing information prepared (prepareFiring) and must outlive the
   // unfolder unchanged; the settings are copied.
@@ -123,13 +143,9 @@ struct Unfolder {
   Random48 rng;
 
   int segmentNumber = 0;              // unfoldings built so far
-  int sourceFirings = 0;   // source firings in the segments of this unfolding
-  int firstInstanceOccurrence = 0;              // occurrence index of the first counted source event
-  int instances = 0;                  // TSE instances in this unfolding
-  int segmentsWithoutSource = 0;      // consecutive segments of this unfolding without one
-  int skipCount = 0;         // leading TSE instances each unfolding skips
-  std::int32_t sourceTrans = kNoTrans;       // the target's source transition, by number
-  std::int32_t destinationTrans = kNoTrans;  // and its destination
+  std::vector<TargetRun> targets;     // the targets of the run, in order
+  bool withTails = false;             // some target has a positive separation
+  std::vector<int> waiting;           // scratch of one unfolding: a number for each target
   FiringScratch firing;
 
   Unfolder(const Unfolder&) = delete;

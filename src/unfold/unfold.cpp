@@ -6,6 +6,7 @@
 #include "base/texts.h"
 #include "base/wrap.h"
 #include "net/firing_index.h"
+#include "net/target.h"
 #include "unfold/choice.h"
 #include "unfold/firing.h"
 #include "zelbo/error.h"
@@ -13,14 +14,33 @@
 namespace zelbo {
 
 Unfolder::Unfolder(const Net& model, const Settings& runSettings, long seed)
-    : net(model), settings(runSettings), rng(seed), skipCount(runSettings.skip) {
+    : net(model), settings(runSettings), rng(seed) {
   if (!firingPrepared(net)) throw std::logic_error("the model's firing information is not prepared");
-  if (net.target) {
-    sourceTrans = net.target->source->id;
-    destinationTrans = net.target->destination->id;
-  }
   initRunState(*this);
+  for (const TargetPair* pair : targetsOfRun(net)) {
+    TargetRun& target = targets.emplace_back();
+    target.source = pair->source->id;
+    target.destination = pair->destination->id;
+    target.separation = pair->separation;
+    target.lowerBound = pair->lowerBound != 0;
+    target.skipCount = runSettings.skip;
+    target.sourceSlot = watch(*this, target.source);
+    target.destinationSlot = watch(*this, target.destination);
+  }
+  waiting.resize(targets.size());
+  for (const TargetRun& target : targets) withTails = withTails || target.separation > 0;
 }
+
+std::int32_t watch(Unfolder& u, std::int32_t trans) {
+  std::int32_t& slot = u.state.trans[trans].watchSlot;
+  if (slot < 0) {
+    slot = static_cast<std::int32_t>(u.graph.watched.size());
+    u.graph.watched.emplace_back();
+  }
+  return slot;
+}
+
+const std::vector<EventId>& eventsOf(const Unfolder& u, std::int32_t slot) { return u.graph.watched[slot]; }
 
 namespace {
 
@@ -35,70 +55,116 @@ void createInitialConditions(Unfolder& u) {
   }
 }
 
-void countIfSource(Unfolder& u, std::int32_t t) {
-  if (t == u.sourceTrans) u.sourceFirings = wrapAdd(u.sourceFirings, 1);
+// Firings of the target's source in the unfolding so far.
+int sourceFirings(const Unfolder& u, const TargetRun& target) {
+  return static_cast<int>(u.graph.watched[target.sourceSlot].size());
 }
 
 void checkSegmentLength(int firings) {
-  if (firings >= kMaxSegmentFirings)
-    failRun(text::kSegmentTooLong, kMaxSegmentFirings);
+  if (firings >= kMaxSegmentFirings) failRun(text::kSegmentTooLong, kMaxSegmentFirings);
 }
 
-// One segment, counting the segments in a row in which the source does not fire: a source
-// behind a branch that is never taken would otherwise make the unfolding grow without end.
-void createCountedSegment(Unfolder& u) {
-  const int before = u.sourceFirings;
-  createSegment(u);
-  if (u.sourceFirings != before) {
-    u.segmentsWithoutSource = 0;
-  } else if (++u.segmentsWithoutSource >= kMaxSegmentsWithoutSource) {
-    failRun(text::kSourceNeverFires,
-          u.net.target->source->name.c_str(), kMaxSegmentsWithoutSource);
+// A target whose leading instances are skipped starts counting instances where a segment ends;
+// one that has counted at least one is done. True when it is done.
+bool advancePhase(TargetRun& target, int firings) {
+  if (target.phase == TargetRun::Phase::skipping && firings >= skipOf(target)) {
+    target.phase = TargetRun::Phase::collecting;
+    target.firstInstance = firings;
+  } else if (target.phase == TargetRun::Phase::collecting && firings >= wrapAdd(target.firstInstance, 1)) {
+    target.phase = TargetRun::Phase::done;
+  }
+  return target.phase == TargetRun::Phase::done;
+}
+
+// After a segment, for each target still unfolded for: the segments in a row in which its
+// source did not fire (`before` it had fired that often), for a source behind a branch that
+// is never taken would make the unfolding grow without end; then its phase. True when every
+// target is done.
+bool afterSegment(Unfolder& u, const std::vector<int>& before) {
+  bool done = true;
+  for (std::size_t i = 0; i < u.targets.size(); ++i) {
+    TargetRun& target = u.targets[i];
+    if (target.phase == TargetRun::Phase::done) continue;
+    const int firings = sourceFirings(u, target);
+    if (firings != before[i]) {
+      target.segmentsWithoutSource = 0;
+    } else if (++target.segmentsWithoutSource >= kMaxSegmentsWithoutSource) {
+      failRun(text::kSourceNeverFires, u.net.transById[target.source]->name.c_str(), kMaxSegmentsWithoutSource);
+    }
+    done = advancePhase(target, firings) && done;
+  }
+  return done;
+}
+
+// A target of positive separation k pairs occurrence i of its source with occurrence i + k of
+// its destination: the destination must have fired as often as the source after the skipped
+// instances, or the pairs would not be those of one causal chain.
+void checkDestinationsCaughtUp(const Unfolder& u) {
+  for (const TargetRun& target : u.targets) {
+    if (target.instances <= 0 || target.separation <= 0) continue;
+    const int destinations = static_cast<int>(u.graph.watched[target.destinationSlot].size());
+    if (wrapAdd(destinations, wrapNeg(target.firstInstance)) != target.instances)
+      throw Error(Error::Kind::run, text::kTargetIllDefined).note(Error::Note::Kind::info, text::kTerminates);
   }
 }
 
-// For a positive separation, fire on at random until the destination has fired k more times.
-void fireDestinationTail(Unfolder& u, int k) {
-  const Trans* destination = u.net.target->destination;
+// For positive separations, fire on at random until each such target's destination has fired
+// its separation more times.
+void fireDestinationTails(Unfolder& u) {
+  std::vector<int>& remaining = u.waiting;  // destination firings each target still waits for
+  bool any = false;
+  for (std::size_t i = 0; i < u.targets.size(); ++i) {
+    const TargetRun& target = u.targets[i];
+    const bool waits = target.instances > 0 && target.separation > 0;
+    remaining[i] = waits ? target.separation : 0;
+    any = any || waits;
+  }
+  if (!any) return;
   u.graph.tailStart = static_cast<EventId>(u.graph.events.size());
-  int firings = 0;
-  for (int remaining = k; remaining != 0;) {
+  for (int firings = 0;; ++firings) {
+    std::size_t waiting = 0;
+    while (waiting < remaining.size() && remaining[waiting] == 0) ++waiting;
+    if (waiting == remaining.size()) return;
     if (firings >= kMaxTailFirings)
-      failRun(text::kDestinationNeverFires,
-            destination->name.c_str(), kMaxTailFirings);
+      failRun(text::kDestinationNeverFires, u.net.transById[u.targets[waiting].destination]->name.c_str(),
+              kMaxTailFirings);
     const std::int32_t t = lowPriorityToFire(u, 1);
     fire(u, t);
-    ++firings;
-    if (t == u.destinationTrans) --remaining;
+    for (std::size_t i = 0; i < remaining.size(); ++i)
+      if (remaining[i] != 0 && t == u.targets[i].destination) --remaining[i];
   }
 }
 
 }  // namespace
 
+int skipOf(const TargetRun& target) {
+  return target.separation < 0 ? wrapAdd(target.skipCount, wrapNeg(target.separation)) : target.skipCount;
+}
+
 void unfold(Unfolder& u) {
   enableInitialTransitions(u);
   createInitialConditions(u);
   unfoldSegments(u);
-  u.instances = wrapAdd(u.sourceFirings, wrapNeg(u.firstInstanceOccurrence));
-
-  const int k = u.net.target->separation;
-  if (u.instances <= 0 || k <= 0) return;
-  const int destinations = static_cast<int>(u.graph.destinationEvents.size());
-  if (wrapAdd(destinations, wrapNeg(u.firstInstanceOccurrence)) != u.instances)
-    throw Error(Error::Kind::run, text::kTargetIllDefined).note(Error::Note::Kind::info, text::kTerminates);
-  fireDestinationTail(u, k);
+  for (TargetRun& target : u.targets) target.instances = wrapAdd(sourceFirings(u, target), wrapNeg(target.firstInstance));
+  if (!u.withTails) return;
+  checkDestinationsCaughtUp(u);
+  fireDestinationTails(u);
 }
 
 void unfoldSegments(Unfolder& u) {
-  u.sourceFirings = 0;
-  u.segmentsWithoutSource = 0;
-  const int k = u.net.target->separation;
-  const int toSkip = k < 0 ? wrapAdd(u.skipCount, wrapNeg(k)) : u.skipCount;
-  while (u.sourceFirings < toSkip) createCountedSegment(u);
-  u.firstInstanceOccurrence = u.sourceFirings;
-  do {
-    createCountedSegment(u);
-  } while (u.sourceFirings < wrapAdd(u.firstInstanceOccurrence, 1));
+  for (TargetRun& target : u.targets) {
+    target.segmentsWithoutSource = 0;
+    target.phase = TargetRun::Phase::skipping;
+    target.firstInstance = 0;
+  }
+  bool done = true;
+  for (TargetRun& target : u.targets) done = advancePhase(target, 0) && done;  // skipping nothing
+  std::vector<int>& before = u.waiting;
+  while (!done) {
+    for (std::size_t i = 0; i < u.targets.size(); ++i) before[i] = sourceFirings(u, u.targets[i]);
+    createSegment(u);
+    done = afterSegment(u, before);
+  }
 }
 
 void createSegment(Unfolder& u) {
@@ -121,12 +187,10 @@ void createSegment(Unfolder& u) {
     ++firings;
     TransState& openingState = u.state.trans[opening];
     openingState.selectionCount = wrapAdd(openingState.selectionCount, 1);
-    countIfSource(u, opening);
     for (std::int32_t next; (next = highPriorityToFire(u)) != kNoTrans;) {
       checkSegmentLength(firings);
       fire(u, next);
       ++firings;
-      countIfSource(u, next);
     }
     int emptied = 0;
     countEmptiedInitialPlaces(u, emptied);

@@ -27,11 +27,10 @@ class Evaluation : public NetTest {
   std::string diagnostics() { return streams.diagnostics(); }
   // Pairs the instances of the events fired so far, counting `sources` source firings.
   void pairInstances(int start, int sources) {
-    run().firstInstanceOccurrence = start;
-    run().instances = sources;
-    int unpaired = -1;
-    pairTargetEvents(run(), unpaired);
-    ASSERT_EQ(unpaired, 0);
+    TargetRun& target = run().targets[0];
+    target.firstInstance = start;
+    target.instances = sources;
+    ASSERT_TRUE(pairTargetEvents(run(), target, run().eventPairs));
   }
   double time(int event) { return graph().events[event].firingTime; }
   const Event& pairedSource(int instance) { return graph().events[run().eventPairs[instance].source]; }
@@ -379,36 +378,35 @@ TEST_F(TwoRings, PairingFollowsStartIndexAndSeparation) {
     fire("y");
   }
   Sampler& s = run();
-  s.firstInstanceOccurrence = 3;
-  s.instances = 2;
-  net.target->separation = 2;
-  int unpaired = -1;
-  pairTargetEvents(s, unpaired);
-  EXPECT_EQ(unpaired, 0);
+  TargetRun& target = s.targets[0];
+  target.firstInstance = 3;
+  target.instances = 2;
+  target.separation = 2;
+  EXPECT_TRUE(pairTargetEvents(s, target, s.eventPairs));
   ASSERT_EQ(s.eventPairs.size(), 2u);
   EXPECT_EQ(pairedSource(0).index, 3);
   EXPECT_EQ(pairedDestination(0).index, 5);
   EXPECT_EQ(pairedDestination(1).index, 6);
 
-  net.target->separation = -1;
-  s.firstInstanceOccurrence = 4;
-  pairTargetEvents(s, unpaired);
+  target.separation = -1;
+  target.firstInstance = 4;
+  pairTargetEvents(s, target, s.eventPairs);
   EXPECT_EQ(pairedDestination(0).index, 3);
 
-  net.target->separation = 2;
-  s.firstInstanceOccurrence = 5;  // y has no occurrence 8
-  pairTargetEvents(s, unpaired);
-  EXPECT_EQ(unpaired, 1);
+  target.separation = 2;
+  target.firstInstance = 5;  // y has no occurrence 8
+  EXPECT_FALSE(pairTargetEvents(s, target, s.eventPairs));
 }
 
 using SkipCount = Evaluation;
 
 TEST_F(SkipCount, GrowsByOneUpToTwentyThenByATenth) {
-  Sampler& s = run();  // a sampler of the empty model
+  Sampler& s = run();  // a sampler of the empty model, given a target of its own
+  TargetRun target;
   std::vector<int> seen;
   for (int i = 0; i < 26; ++i) {
-    growSkipCount(s);
-    seen.push_back(s.skipCount);
+    growSkipCount(s, target, s.settings.diagnostics);
+    seen.push_back(target.skipCount);
   }
   const std::string messages = diagnostics();
   EXPECT_EQ(seen, (std::vector<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
@@ -419,9 +417,9 @@ TEST_F(SkipCount, GrowsByOneUpToTwentyThenByATenth) {
       << messages;
   for (const auto& [from, increment] : std::vector<std::pair<int, int>>{
            {9, 1}, {10, 1}, {19, 1}, {20, 2}, {25, 2}, {100, 10}, {-7, 1}}) {
-    s.skipCount = from;
-    growSkipCount(s);
-    EXPECT_EQ(s.skipCount, from + increment) << from;
+    target.skipCount = from;
+    growSkipCount(s, target, nullptr);
+    EXPECT_EQ(target.skipCount, from + increment) << from;
   }
   EXPECT_EQ(settings.skip, 0);  // the sampler's count, not the settings'
 }

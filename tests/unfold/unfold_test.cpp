@@ -48,8 +48,8 @@ TEST_F(Unfolding, ZeroSeparationStopsAfterTheFirstSegmentWithTheSource) {
   ring(3);
   target("t0", "t2", 0);
   unfoldOnce();
-  EXPECT_EQ(sampler().firstInstanceOccurrence, 0);
-  EXPECT_EQ(sampler().instances, 1);
+  EXPECT_EQ(sampler().targets[0].firstInstance, 0);
+  EXPECT_EQ(sampler().targets[0].instances, 1);
   EXPECT_EQ(graph().events.size(), 3u);
   EXPECT_EQ(graph().initConds.size(), 1u);
   EXPECT_EQ(backAtInitialMarking(sampler()), 1);
@@ -61,10 +61,10 @@ TEST_F(Unfolding, NegativeSeparationAndSkipsPlaySegmentsFirst) {
   target("t0", "t1", -2);
   settings.skip = 3;  // the sampler starts from the settings' skip count
   unfoldOnce();
-  EXPECT_EQ(sampler().skipCount, 3);
-  EXPECT_EQ(sampler().firstInstanceOccurrence, 5);
-  EXPECT_EQ(sampler().sourceFirings, 6);
-  EXPECT_EQ(sampler().instances, 1);
+  EXPECT_EQ(sampler().targets[0].skipCount, 3);
+  EXPECT_EQ(sampler().targets[0].firstInstance, 5);
+  EXPECT_EQ(occurrenceCount(graph(), trans("t0")), 6);
+  EXPECT_EQ(sampler().targets[0].instances, 1);
   EXPECT_EQ(graph().events.size(), 18u);
 }
 
@@ -72,9 +72,9 @@ TEST_F(Unfolding, PositiveSeparationFiresOnUntilTheDestinationCaughtUp) {
   ring(3);
   target("t0", "t2", 1);
   unfoldOnce();
-  EXPECT_EQ(sampler().instances, 1);
+  EXPECT_EQ(sampler().targets[0].instances, 1);
   EXPECT_EQ(occurrenceCount(graph(), trans("t2")), 2);
-  EXPECT_EQ(sampler().sourceFirings, 1);  // the source's tail firing does not count
+  EXPECT_EQ(occurrenceCount(graph(), trans("t0")), 2);  // one in the segment, one in the tail
   EXPECT_EQ(graph().events.size(), 6u);
   EXPECT_EQ(backAtInitialMarking(sampler()), 1);
 }
