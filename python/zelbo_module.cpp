@@ -217,7 +217,51 @@ struct PyResult {
   double cpuSeconds = 0;
   double wallSeconds = 0;
   py::object groups = py::none();
+  py::list targets;  // a dict for each target of the run
 };
+
+// A target as Python gives one: "SOURCE,DESTINATION,K[,lb]", a zelbo.Target, or a tuple
+// (source, destination[, separation[, lower_bound]]); names as the model's file writes them or
+// identifiers.
+zelbo::Target targetOf(const py::handle& item) {
+  if (py::isinstance<py::str>(item)) {
+    try {
+      return zelbo::parseTarget(item.cast<std::string>());
+    } catch (const zelbo::Error& e) {
+      throw py::value_error("targets: " + e.message());
+    }
+  }
+  if (py::isinstance<zelbo::Target>(item)) return item.cast<zelbo::Target>();
+  if (py::isinstance<py::tuple>(item) || py::isinstance<py::list>(item)) {
+    const py::sequence parts = item.cast<py::sequence>();
+    if (parts.size() >= 2 && parts.size() <= 4) {
+      zelbo::Target target{parts[0].cast<std::string>(), parts[1].cast<std::string>(), 0, false};
+      if (parts.size() > 2) target.separation = parts[2].cast<int>();
+      if (parts.size() > 3) target.lowerBound = parts[3].cast<bool>();
+      return target;
+    }
+  }
+  throw py::type_error("targets takes \"SOURCE,DESTINATION,K\" texts, Targets or (source, destination, "
+                       "separation, lower_bound) tuples");
+}
+
+// A row of Result.targets: the target as asked and in identifiers, and its figures.
+py::dict targetRow(const zelbo::TargetResult& t) {
+  py::dict row;
+  row["source"] = t.asked.source;
+  row["destination"] = t.asked.destination;
+  row["separation"] = t.asked.separation;
+  row["lower_bound"] = t.asked.lowerBound;
+  row["source_id"] = t.identifiers.source;
+  row["destination_id"] = t.identifiers.destination;
+  row["bound"] = t.unpaired ? py::none() : py::object(py::float_(t.bound));
+  row["half_width"] = t.unpaired ? py::none() : py::object(py::float_(t.halfWidth));
+  row["samples"] = t.samples;
+  row["instances"] = t.instances;
+  row["discarded"] = t.discarded;
+  row["unpaired"] = t.unpaired;
+  return row;
+}
 
 // What a run asks of the interpreter: reports from the thread that merges the samplers'
 // outcomes (a sampler's, with several), the stop request from the thread that started the run.
@@ -288,7 +332,8 @@ bool onMainThread() {
 
 PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optional<double> error,
                   std::optional<double> relativeError, double confidence, long long skip, std::optional<long> seed,
-                  long long jobs, const py::object& onReport, long long reportEvery, bool groups) {
+                  long long jobs, const py::object& onReport, long long reportEvery, bool groups,
+                  const py::object& targets) {
   zelbo::Settings settings;  // the command line's defaults
   if (error && relativeError) throw py::value_error("give error or relative_error, not both");
   // Whole numbers beyond an int are out of range as the library's check sees them.
@@ -317,7 +362,18 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
   settings.diagnostics = quiet.file();
   const long runSeed = seed ? *seed : static_cast<long>(time(nullptr));
 
-  const zelbo::Model model = m.model;  // the run's own reference: changes to m do not reach it
+  // The run's own model: changes to m do not reach it. Targets given here replace its own.
+  zelbo::Model model = m.model;
+  if (!targets.is_none()) {
+    std::vector<zelbo::TargetRequest> requests;
+    for (const py::handle item : targets) requests.push_back({targetOf(item), std::nullopt});
+    if (requests.empty()) throw py::value_error("targets: give at least one target, or None for the model's own");
+    try {
+      model = zelbo::withTargets(model, requests);
+    } catch (const zelbo::Error& e) {
+      raise(e);
+    }
+  }
   RunHooks hooks;
   hooks.onReport = onReport;
   hooks.mainThread = onMainThread();
@@ -365,6 +421,7 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
   out.discarded = result.discarded;
   out.seed = result.seed;
   out.jobs = result.jobs;
+  for (const zelbo::TargetResult& target : result.targets) out.targets.append(targetRow(target));
   if (groups)
     out.groups = py::make_tuple(py::array_t<double>(static_cast<py::ssize_t>(sums.size()), sums.data()),
                                 py::array_t<int>(static_cast<py::ssize_t>(sizes.size()), sizes.data()));
@@ -397,6 +454,11 @@ The same model, settings and seed give exactly the numbers of the command line.)
   py::class_<zelbo::Target>(m, "Target",
                             "The target: occurrence i of source against occurrence i + separation of "
                             "destination, as an upper or a lower bound.")
+      .def(py::init([](std::string source, std::string destination, int separation, bool lowerBound) {
+             return zelbo::Target{std::move(source), std::move(destination), separation, lowerBound};
+           }),
+           py::arg("source"), py::arg("destination"), py::arg("separation") = 0, py::kw_only(),
+           py::arg("lower_bound") = false)
       .def_readonly("source", &zelbo::Target::source)
       .def_readonly("destination", &zelbo::Target::destination)
       .def_readonly("separation", &zelbo::Target::separation)
@@ -412,7 +474,8 @@ The same model, settings and seed give exactly the numbers of the command line.)
       });
 
   py::class_<zelbo::PlaceView>(m, "Place", "A place of a model: its arcs, initial tokens and delay.")
-      .def_readonly("name", &zelbo::PlaceView::name)
+      .def_readonly("name", &zelbo::PlaceView::name, "Its identifier in the model language.")
+      .def_readonly("written", &zelbo::PlaceView::written, "As the model's file writes it.")
       .def_readonly("preset", &zelbo::PlaceView::preset, "Transitions that put tokens into the place, in list order.")
       .def_property_readonly(
           "poset",
@@ -446,7 +509,8 @@ The same model, settings and seed give exactly the numbers of the command line.)
       });
 
   py::class_<zelbo::TransitionView>(m, "Transition", "A transition of a model and its arcs.")
-      .def_readonly("name", &zelbo::TransitionView::name)
+      .def_readonly("name", &zelbo::TransitionView::name, "Its identifier in the model language.")
+      .def_readonly("written", &zelbo::TransitionView::written, "As the model's file writes it.")
       .def_readonly("preset", &zelbo::TransitionView::preset, "Input places, in list order.")
       .def_readonly("poset", &zelbo::TransitionView::poset, "Output places, in list order.")
       .def("__repr__", [](const zelbo::TransitionView& t) {
@@ -470,11 +534,15 @@ The same model, settings and seed give exactly the numbers of the command line.)
       .def(
           "place",
           [](const PyModel& p, const std::string& name) {
-            for (zelbo::PlaceView& place : zelbo::describe(p.model).places)
+            const std::vector<zelbo::PlaceView> places = zelbo::describe(p.model).places;
+            for (const zelbo::PlaceView& place : places)
+              if (place.written == name) return place;
+            for (const zelbo::PlaceView& place : places)
               if (place.name == name) return place;
             throw py::key_error(name);
           },
-          py::arg("name"), "The place of that name (KeyError when there is none).")
+          py::arg("name"),
+          "The place of that name, as the model's file writes it or its identifier (KeyError when there is none).")
       .def_property_readonly(
           "initial_marking",
           [](const PyModel& p) {
@@ -570,6 +638,10 @@ The same model, settings and seed give exactly the numbers of the command line.)
       .def_readonly("jobs", &PyResult::jobs, "The samplers that ran.")
       .def_readonly("cpu_seconds", &PyResult::cpuSeconds, "Processor time of the process during the run, all threads.")
       .def_readonly("wall_seconds", &PyResult::wallSeconds)
+      .def_readonly("targets", &PyResult::targets,
+                    "Every target of the run, a dict each (source, destination, separation, lower_bound, "
+                    "source_id, destination_id, bound, half_width, samples, instances, discarded, unpaired): "
+                    "pandas.DataFrame(result.targets) is their table. The fields above are the first's.")
       .def_readonly("groups", &PyResult::groups,
                     "With groups=True, (sums, sizes): NumPy arrays of each sample's summed separations and its "
                     "number of instances, in the run's order; None otherwise.")
@@ -589,7 +661,7 @@ The same model, settings and seed give exactly the numbers of the command line.)
   m.def("estimate", &estimate, py::arg("model"), py::kw_only(), py::arg("samples") = py::none(),
         py::arg("error") = py::none(), py::arg("relative_error") = py::none(), py::arg("confidence") = 97.0,
         py::arg("skip") = 0, py::arg("seed") = py::none(), py::arg("jobs") = 1, py::arg("on_report") = py::none(),
-        py::arg("report_every") = 100, py::arg("groups") = false,
+        py::arg("report_every") = 100, py::arg("groups") = false, py::arg("targets") = py::none(),
         R"doc(Checks the model and estimates the average TSE of its target.
 
 samples:        take exactly this many samples (-ss); None: stop by the confidence interval
@@ -600,6 +672,9 @@ seed:           seed of the random stream (-seed); None: the clock's current sec
 jobs:           samplers in threads (-j); 0: one per hardware thread
 on_report:      called with a Progress every report_every samples (-pp)
 groups:         keep every sample: Result.groups is then (sums, sizes) as NumPy arrays
+targets:        targets that replace the model's own, answered by one run: "req+,ack+,0"
+                texts (",lb" for a lower bound), Targets or (source, destination,
+                separation, lower_bound) tuples, in the names of the model's file
 
 The defaults are the command line's. The model summary and the checks are not written
 anywhere; a rejected model raises ModelError (its detail says why), a fatal condition of the

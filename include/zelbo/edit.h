@@ -14,6 +14,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zelbo/zelbo.h"
@@ -28,7 +29,8 @@ struct Branch {
 };
 
 struct PlaceView {
-  std::string name;
+  std::string name;                 // its identifier in the model language
+  std::string written;              // as the model's source file writes it (`<req+,ack+>`)
   std::vector<std::string> preset;  // transitions that put tokens into the place, in list order
   std::vector<Branch> poset;        // transitions that take them, in list order
   int tokens = 0;                   // of the initial marking
@@ -37,6 +39,7 @@ struct PlaceView {
 
 struct TransitionView {
   std::string name;
+  std::string written;              // as the model's source file writes it (`req+`)
   std::vector<std::string> preset;  // input places, in list order
   std::vector<std::string> poset;   // output places, in list order
 };
@@ -74,5 +77,29 @@ struct ModelChanges {
 // (status 1) that says so. Probabilities that do not sum to 1 are left to check(), as in a
 // model file.
 Model edit(const Model& model, const ModelChanges& changes);
+
+// Names in changes and targets may be written as the model's source file writes them (`req+`,
+// `<req+,ack+>`, a PNML id) or as identifiers of the model language (`req_p`); a name the
+// model does not have is an error that suggests the closest names it has.
+
+// A target asked by name, and where it was written (a line of a targets file), for messages.
+struct TargetRequest {
+  Target target;
+  std::optional<SourceLocation> location;
+};
+
+// The target a text gives: "SOURCE,DESTINATION,SEPARATION", with ",lb" after it for a lower
+// bound (",ub", the default, for an upper bound). Blanks may stand for the commas or beside
+// them; a name in double quotes may hold either. A text that is not one is a usage Error.
+Target parseTarget(std::string_view text);
+
+// The targets of a targets file, one a line as parseTarget reads it; blank lines and lines
+// that start with # are skipped. A file that cannot be read is an io Error, a line that is
+// no target or a file without targets a usage Error at its place.
+std::vector<TargetRequest> readTargetsFile(const std::string& path);
+
+// `model` estimating `targets`, in that order, instead of its own target; estimate() then
+// answers them all from one run. At least one target.
+Model withTargets(const Model& model, const std::vector<TargetRequest>& targets);
 
 }  // namespace zelbo

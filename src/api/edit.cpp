@@ -11,6 +11,7 @@
 #include "delay/delay.h"
 #include "language/statements.h"
 #include "net/build.h"
+#include "net/lookup.h"
 #include "net/net.h"
 #include "net/target.h"
 
@@ -55,6 +56,8 @@ std::shared_ptr<Net> copyNet(const Net& from) {
     q->poset.assign(nodes(p->poset));
     q->initTokens = p->initTokens;
     q->initMarked = p->initMarked;
+    q->written = p->written;
+    q->line = p->line;
     if (const DelaySpec* spec = p->delaySpec) {
       if (auto found = copied.find(spec); found != copied.end()) {
         shareDelaySpec(&to, q, found->second);
@@ -70,25 +73,37 @@ std::shared_ptr<Net> copyNet(const Net& from) {
     Trans* u = trans(t);
     u->preset.assign(places(t->preset));
     u->poset.assign(places(t->poset));
+    u->written = t->written;
+    u->line = t->line;
   }
-  if (const TargetPair* target = from.target) {
-    addTargetPair(&to, TargetPair{target->source ? trans(target->source) : nullptr,
-                                 target->destination ? trans(target->destination) : nullptr, target->separation,
-                                 target->lowerBound});
-  }
+  auto pairOf = [&](const TargetPair& pair) {
+    TargetPair copy = pair;
+    copy.source = pair.source ? trans(pair.source) : nullptr;
+    copy.destination = pair.destination ? trans(pair.destination) : nullptr;
+    return copy;
+  };
+  if (const TargetPair* target = from.target) addTargetPair(&to, pairOf(*target));
+  for (const TargetPair* target : from.runTargets) to.runTargets.push_back(addTargetPair(&to, pairOf(*target)));
+  if (!to.runTargets.empty()) to.target = to.runTargets.front();
   ++to.revision;
   return net;
 }
 
+// A place or transition as the user names it: as its source file writes it, or by its
+// identifier; a name the model does not have is an error that suggests the closest.
 Place* placeNamed(Net& net, const std::string& name) {
-  Place* p = net.placeByName.find(name);
-  if (!p) fail(formatted(text::kNoSuchPlace, modelName(net), name.c_str()));
+  const NameLookup names(net);
+  Place* p = names.place(name);
+  if (!p) fail(withSuggestions(formatted(text::kNoSuchPlace, modelName(net), name.c_str()), names.closestPlaces(name)));
   return p;
 }
 
 Trans* transitionNamed(Net& net, const std::string& name) {
-  Trans* t = net.transByName.find(name);
-  if (!t) fail(formatted(text::kNoSuchTransition, modelName(net), name.c_str()));
+  const NameLookup names(net);
+  Trans* t = names.transition(name);
+  if (!t)
+    fail(withSuggestions(formatted(text::kNoSuchTransition, modelName(net), name.c_str()),
+                         names.closestTransitions(name)));
   return t;
 }
 
@@ -125,6 +140,7 @@ void setTarget(Net& net, const Target& target) {
   Trans* source = transitionNamed(net, target.source);
   Trans* destination = transitionNamed(net, target.destination);
   net.target = addTargetPair(&net, storedTarget(source, destination, target.separation, target.lowerBound));
+  net.runTargets.clear();
 }
 
 }  // namespace
@@ -136,6 +152,7 @@ ModelView describe(const Model& model) {
   for (const Place* p : net.placeById) {
     PlaceView& v = view.places.emplace_back();
     v.name = p->name;
+    v.written = writtenName(p);
     for (const TransNode& node : p->preset) v.preset.push_back(node.trans->name);
     for (const TransNode& node : p->poset) v.poset.push_back(Branch{node.trans->name, node.prob});
     v.tokens = p->initTokens;
@@ -144,11 +161,38 @@ ModelView describe(const Model& model) {
   for (const Trans* t : net.transById) {
     TransitionView& v = view.transitions.emplace_back();
     v.name = t->name;
+    v.written = writtenName(t);
     for (const Place* p : t->preset) v.preset.push_back(p->name);
     for (const Place* p : t->poset) v.poset.push_back(p->name);
   }
   if (model.hasTarget()) view.target = model.target();
   return view;
+}
+
+Model withTargets(const Model& model, const std::vector<TargetRequest>& targets) {
+  std::shared_ptr<Net> net = copyNet(netOf(model));
+  const NameLookup names(*net);
+  auto named = [&](const std::string& name, const TargetRequest& request) {
+    Trans* t = names.transition(name);
+    if (t) return t;
+    Error unknown(Error::Kind::model,
+                  withSuggestions(formatted(text::kNoTransitionNamed, name.c_str(), modelName(*net)),
+                                  names.closestTransitions(name)));
+    if (request.location) unknown.at(*request.location);
+    throw unknown;
+  };
+  net->runTargets.clear();
+  for (const TargetRequest& request : targets) {
+    const Target& asked = request.target;
+    TargetPair pair = storedTarget(named(asked.source, request), named(asked.destination, request), asked.separation,
+                                   asked.lowerBound);
+    pair.askedSource = asked.source;
+    pair.askedDestination = asked.destination;
+    net->runTargets.push_back(addTargetPair(net.get(), pair));
+  }
+  if (!net->runTargets.empty()) net->target = net->runTargets.front();
+  prepareFiring(*net);
+  return modelOf(std::move(net));
 }
 
 Model edit(const Model& model, const ModelChanges& changes) {

@@ -96,7 +96,7 @@ void addOptions(Net& net, const ReadOptions& options, const std::string& firstTr
   const bool imported = !firstTransition.empty();
   if (!options.annotations.empty()) {
     Net annotations;
-    parseModelFile(annotations, options.annotations, options.onDiagnostic);
+    parseAnnotationFile(annotations, options.annotations, options.onDiagnostic);
     annotate(net, annotations, options.annotations);
   }
   if (!options.defaultDelay.empty()) fillDelays(net, *parseDelay(options.defaultDelay, text::kDefaultDelayOption));

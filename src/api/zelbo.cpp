@@ -16,12 +16,32 @@
 #include "estimate/statistics.h"
 #include "net/check.h"
 #include "net/firing_index.h"
+#include "net/lookup.h"
 #include "net/net.h"
 #include "net/target.h"
 
 namespace zelbo {
 
 Model::Model(std::shared_ptr<const Net> net) : net_(std::move(net)) {}
+
+namespace {
+
+// The targets of the run as asked, in the names the user wrote and in identifiers.
+void nameTargets(const Net& net, Result& result) {
+  const std::vector<const TargetPair*> pairs = targetsOfRun(net);
+  result.targets.resize(pairs.size());
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    const AskedTarget asked = askedTarget(*pairs[i]);
+    TargetResult& r = result.targets[i];
+    r.identifiers = Target{asked.source->name, asked.destination->name, asked.separation, asked.lowerBound};
+    r.asked = r.identifiers;
+    r.asked.source = pairs[i]->askedSource.empty() ? writtenName(asked.source) : pairs[i]->askedSource;
+    r.asked.destination =
+        pairs[i]->askedDestination.empty() ? writtenName(asked.destination) : pairs[i]->askedDestination;
+  }
+}
+
+}  // namespace
 
 // Any of the three languages of formats.h, without options.
 Model Model::readFile(const std::string& path, const DiagnosticHandler& onDiagnostic) {
@@ -99,16 +119,7 @@ Result estimate(const Model& model, const Settings& settings, long seed, const R
     } else {
       estimateInParallel(netOf(model), settings, seed, result.jobs, halfAlpha, onReport, result, control);
     }
-    TargetResult only;
-    only.asked = only.identifiers = model.target();
-    only.bound = result.bound;
-    only.halfWidth = result.halfWidth;
-    only.samples = result.samples;
-    only.instances = result.instances;
-    only.groupSums = result.groupSums;
-    only.discarded = result.discarded;
-    only.unpaired = result.unpaired;
-    result.targets = {only};
+    nameTargets(netOf(model), result);
     return result;
   });
 }

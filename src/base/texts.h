@@ -179,8 +179,8 @@ inline constexpr char kDelayOutOfRange[] = "%s %s: the delay's numbers are out o
 inline constexpr char kDefaultDelayOption[] = "-delay";
 inline constexpr char kChangedDelay[] = "Place %s: delay";
 inline constexpr char kNoInputPlace[] = "transition %s has no input place: it could fire at any time, without end";
-inline constexpr char kAnnotatedTransitionMissing[] = "transition %s is not in the net %s.";
-inline constexpr char kAnnotatedPlaceMissing[] = "place %s is not in the net %s.";
+inline constexpr char kAnnotatedTransitionMissing[] = "transition %s is not in the net %s";
+inline constexpr char kAnnotatedPlaceMissing[] = "place %s is not in the net %s";
 inline constexpr char kAnnotationArcs[] =
     "the .preset of place %s: an annotation gives delays, probabilities and a target, not arcs.";
 inline constexpr char kAnnotationMarking[] =
@@ -189,12 +189,35 @@ inline constexpr char kAnnotatedNotABranch[] = "transition %s is not a branch of
 inline constexpr char kAnnotatedBranchMissing[] =
     "place %s: the branch to %s has no probability; list every branch of the place.";
 inline constexpr char kUncopiableNames[] = "The model %s has names that cannot be copied.";
-inline constexpr char kNoSuchPlace[] = "The model %s has no place %s.";
-inline constexpr char kNoSuchTransition[] = "The model %s has no transition %s.";
+inline constexpr char kNoSuchPlace[] = "The model %s has no place %s";
+inline constexpr char kNoSuchTransition[] = "The model %s has no transition %s";
 inline constexpr char kProbabilityOutOfRange[] = "Place %s: the probability of the branch to %s must lie in [0, 1].";
 inline constexpr char kNotABranch[] = "Transition %s is not a branch of place %s.";
 inline constexpr char kBranchTwice[] = "Place %s: the branch to %s is given twice.";
 inline constexpr char kBranchMissing[] = "Place %s: the branch to %s has no probability; give every branch of the place.";
+
+// ---------------------------------------------------------------------------------------
+// Names as users write them, and targets asked by name
+
+inline constexpr char kDidYouMean[] = "; did you mean ";
+inline constexpr char kOr[] = " or ";
+inline constexpr char kNoTransitionNamed[] = "transition %s is not in the net %s";
+inline constexpr char kNoPlaceNamed[] = "place %s is not in the net %s";
+inline constexpr char kTargetSyntax[] =
+    "a target is SOURCE,DESTINATION,SEPARATION with an optional ,lb for a lower bound: %s";
+inline constexpr char kTargetSeparation[] = "the separation of a target is a whole number: %s";
+inline constexpr char kNoTargetsInFile[] = "the file lists no target";
+inline constexpr char kFailedToReadTargets[] = "Failed to read the targets file %s: %s.";
+inline constexpr char kEveryTargetHeading[] = "\n\tEvery target:\n";
+inline constexpr char kEveryTargetColumns[] = "\t  %-*s  %12s  %12s  %10s\n";
+inline constexpr char kEveryTargetRow[] = "\t  %-*s  %12.5g  %12.5g  %10d\n";
+inline constexpr char kEveryTargetUnpaired[] = "\t  %-*s  the target events could not be paired\n";
+inline constexpr char kTargetColumn[] = "target";
+inline constexpr char kBoundColumn[] = "bound";
+inline constexpr char kHalfWidthColumn[] = "half-width";
+inline constexpr char kInstancesColumn[] = "instances";
+inline constexpr char kTargetName[] = "%s TSE(%s, %s, %d)";
+inline constexpr char kUnknownStgKeyword[] = "unknown keyword %s, skipped";
 
 // ---------------------------------------------------------------------------------------
 // Writing a model in the model language
@@ -272,6 +295,9 @@ inline constexpr char kHelp[] =
     "  -seed N                seed of the random stream (default: the clock's current second)\n"
     "  -jobs, -j N            N samplers in threads (default 1; 0: one per hardware thread)\n"
     "  -json FILE             write a machine-readable record of the run to FILE\n"
+    "  -tse SRC,DST,K[,lb]    a target, in the names of the model file (repeatable; replaces\n"
+    "                         the model's own target; lb: a lower bound)\n"
+    "  -targets FILE          targets, one a line as -tse takes them\n"
     "  -with FILE             delays, branch probabilities and a target for the model, by name\n"
     "  -delay SPEC            the delay of places without one (default for .g and PNML: .fix 1)\n"
     "  -emit FILE             write the model as read, in zelbo's model language, to FILE\n"

@@ -16,6 +16,7 @@
 #include "cli/model_files.h"
 #include "cli/record.h"
 #include "cli/report.h"
+#include "zelbo/edit.h"
 #include "zelbo/zelbo.h"
 
 namespace zelbo {
@@ -38,6 +39,9 @@ struct Invocation {
   std::optional<Model> model;
   std::unique_ptr<RecordFile> record;  // -json
   FormatOptions formats;               // -with, -delay, -emit, -dot, -dot-unfolding
+  // Targets asked by name (-tse, -targets), in order; the texts of those given by -tse.
+  std::vector<TargetRequest> targets;
+  std::vector<std::string> targetOptions;
 };
 
 // An end before the run: the status to end with, its message already written.
@@ -105,6 +109,43 @@ void openRecord(Invocation& run, const char* path) {
   run.record = std::move(record);  // a repeated -json replaces the earlier one
 }
 
+// -tse SOURCE,DESTINATION,SEPARATION[,lb]: its syntax now, its names once the model is read.
+void addTarget(Invocation& run, const char* value) {
+  try {
+    run.targets.push_back(TargetRequest{parseTarget(value), std::nullopt});
+    run.targetOptions.emplace_back(value);
+  } catch (const Error& e) {
+    badValue(run, "-tse", value, e.message().c_str());
+  }
+}
+
+// -targets FILE: a target a line.
+void addTargetsFile(Invocation& run, const char* path) {
+  try {
+    for (TargetRequest& request : readTargetsFile(path)) {
+      run.targets.push_back(std::move(request));
+      run.targetOptions.emplace_back();
+    }
+  } catch (const Error& e) {
+    fail(run, e);
+  }
+}
+
+// The model estimating the targets asked by name. A -tse that names what the model has not is a
+// command-line error; a targets file's line, an error at that line.
+void applyTargets(Invocation& run) {
+  if (run.targets.empty()) return;
+  for (std::size_t i = 0; i < run.targets.size(); ++i) {
+    if (run.targetOptions[i].empty()) continue;
+    try {
+      withTargets(*run.model, {run.targets[i]});
+    } catch (const Error& e) {
+      badValue(run, "-tse", run.targetOptions[i].c_str(), e.message().c_str());
+    }
+  }
+  run.model = withTargets(*run.model, run.targets);
+}
+
 // A file written from the model (-emit, -dot, -dot-unfolding).
 void openOutput(Invocation& run, const char* option, const char* path, std::unique_ptr<RecordFile>& file) {
   auto output = std::make_unique<RecordFile>();
@@ -137,6 +178,8 @@ const Option kOptions[] = {
     {"-printPeriod", "-pp", true, [](Invocation& r, const char* v) { scanInt(v, r.settings.printPeriod); }},
     {"-seed", nullptr, true, scanSeed},
     {"-jobs", "-j", true, scanJobs},
+    {"-tse", nullptr, true, addTarget},
+    {"-targets", nullptr, true, addTargetsFile},
     {"-json", nullptr, true, openRecord},
     {"-with", nullptr, true, [](Invocation& r, const char* v) { r.formats.read.annotations = v; }},
     {"-delay", nullptr, true, [](Invocation& r, const char* v) { r.formats.read.defaultDelay = v; }},
@@ -183,6 +226,7 @@ std::optional<int> readCommandLine(Invocation& run, int argc, char** argv) {
       run.modelFileName = arg;
       run.model = readModel(arg, run.formats.read);
       writeModelFiles(run.formats, *run.model, arg);
+      applyTargets(run);
     } else {
       fprintf(stderr, text::kCommandLineError, arg);
       fflush(run.settings.log);
@@ -197,6 +241,7 @@ void writeFinalReport(const Invocation& run, const Result& result) {
   fputs(text::kFinalHeading, log);
   writeResult(log, *run.model, run.settings, result, run.modelFileName.c_str());
   fputs(text::kFinalEnd, log);
+  if (result.targets.size() > 1) writeEveryTarget(log, result);
   fputc('\n', log);
 }
 

@@ -46,6 +46,27 @@ json targetOf(const Model& model) {
           {"bound", t.lowerBound ? "lower" : "upper"}};
 }
 
+json figuresOf(const TargetResult& t) {
+  if (t.unpaired) return {{"unpaired", true}, {"bound", nullptr}, {"half_width", nullptr}, {"discarded", t.discarded}};
+  return {{"bound", t.bound},         {"half_width", t.halfWidth}, {"samples", t.samples},
+          {"instances", t.instances}, {"discarded", t.discarded},   {"unpaired", false}};
+}
+
+// Every target of the run: as the user wrote it, in identifiers, and its figures.
+json targetsOf(const RunRecord& r) {
+  if (!r.result) return nullptr;
+  json targets = json::array();
+  for (const TargetResult& t : r.result->targets)
+    targets.push_back({{"source", t.asked.source},
+                       {"destination", t.asked.destination},
+                       {"separation", t.asked.separation},
+                       {"bound", t.asked.lowerBound ? "lower" : "upper"},
+                       {"source_id", t.identifiers.source},
+                       {"destination_id", t.identifiers.destination},
+                       {"result", figuresOf(t)}});
+  return targets;
+}
+
 json resultOf(const RunRecord& r) {
   if (!r.result) return nullptr;
   const Result& result = *r.result;
@@ -69,6 +90,7 @@ std::string recordText(const RunRecord& r) {
   record["target"] = r.model ? targetOf(*r.model) : json(nullptr);
   record["settings"] = settingsOf(r);
   record["result"] = resultOf(r);
+  record["targets"] = targetsOf(r);
   record["cpu_seconds"] = r.cpuSeconds;
   record["wall_seconds"] = r.wallSeconds;
   if (r.errorMessage.empty()) {

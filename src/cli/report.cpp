@@ -1,8 +1,12 @@
 #include "cli/report.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <string_view>
 
 #include "base/clock.h"
+#include "base/format.h"
 #include "base/texts.h"
 
 namespace zelbo {
@@ -46,6 +50,25 @@ void writeIntermediateReport(FILE* out, const Target& target, const Progress& pr
   fprintf(out, text::kIntermediateGroupAverage, s / n);
   fprintf(out, text::kBoundLine, boundKind(target), target.source.c_str(), target.destination.c_str(),
           target.separation, s / m);
+}
+
+std::string targetName(const Target& target) {
+  return formatted(text::kTargetName, target.lowerBound ? text::kLower : text::kUpper, target.source.c_str(),
+                   target.destination.c_str(), target.separation);
+}
+
+void writeEveryTarget(FILE* out, const Result& result) {
+  int width = static_cast<int>(std::string_view(text::kTargetColumn).size());
+  for (const TargetResult& t : result.targets) width = std::max(width, static_cast<int>(targetName(t.asked).size()));
+  fputs(text::kEveryTargetHeading, out);
+  fprintf(out, text::kEveryTargetColumns, width, text::kTargetColumn, text::kBoundColumn, text::kHalfWidthColumn,
+          text::kInstancesColumn);
+  for (const TargetResult& t : result.targets) {
+    const std::string name = targetName(t.asked);
+    if (t.unpaired) fprintf(out, text::kEveryTargetUnpaired, width, name.c_str());
+    else fprintf(out, text::kEveryTargetRow, width, name.c_str(), printable(t.bound), printable(t.halfWidth), t.instances);
+  }
+  fputc('\n', out);
 }
 
 void writeResult(FILE* out, const Model& model, const Settings& settings, const Result& result,

@@ -9,6 +9,7 @@
 #include "import/names.h"
 #include "language/reader.h"
 #include "net/build.h"
+#include "net/lookup.h"
 #include "net/check.h"
 #include "zelbo/error.h"
 
@@ -17,11 +18,6 @@ namespace zelbo {
 namespace {
 
 [[noreturn]] void fail(const std::string& message) { throw Error(Error::Kind::model, message); }
-
-// A fault of the annotation file `file`.
-[[noreturn]] void failIn(const std::string& file, const std::string& message) {
-  throw Error(Error::Kind::model, message).at(SourceLocation{file});
-}
 
 // The probability of each of `branches` equal branches, as the model's numbers are stored.
 double equalBranch(std::size_t branches) {
@@ -76,6 +72,18 @@ std::vector<Statement> importedStatements(const import::ImportedNet& imported, c
 
 void buildImported(Net& net, const import::ImportedNet& imported, const std::string& file) {
   applyStatements(net, imported.name, importedStatements(imported, file));
+  // Each place and transition keeps its name as the file writes it, for users to name it so.
+  for (const import::ImportedPlace& p : imported.places) {
+    Place* place = net.placeByName.find(p.name);
+    if (p.original != p.name) place->written = p.original;
+    place->line = p.line;
+  }
+  for (const import::ImportedTransition& t : imported.transitions) {
+    Trans* trans = net.transByName.find(t.name);
+    if (!trans) continue;  // named by no arc: the statements do not create it
+    if (t.original != t.name) trans->written = t.original;
+    trans->line = t.line;
+  }
 }
 
 std::unique_ptr<DelaySpec> parseDelay(const std::string& text, const std::string& option) {
@@ -94,45 +102,82 @@ std::unique_ptr<DelaySpec> parseDelay(const std::string& text, const std::string
   return std::move(parsed.delaySpecs[0]);
 }
 
+namespace {
+
+// The net's place or transition that an annotation names: a quoted name as the net's source
+// file writes it, another as an identifier first (as annotations always read), then as written.
+// A name the net does not have is an error at the annotation's line that suggests the closest.
+class AnnotationNames {
+ public:
+  AnnotationNames(const Net& net, const std::string& file) : net_(net), names_(net), file_(file) {}
+
+  Trans* transition(const Trans* named) const {
+    const auto [name, quoted] = asWritten(named->name);
+    if (Trans* t = names_.transition(name, quoted)) return t;
+    unknown(text::kAnnotatedTransitionMissing, name, named->line, names_.closestTransitions(name));
+  }
+  Place* place(const Place* named) const {
+    const auto [name, quoted] = asWritten(named->name);
+    if (Place* p = names_.place(name, quoted)) return p;
+    unknown(text::kAnnotatedPlaceMissing, name, named->line, names_.closestPlaces(name));
+  }
+  // Where the annotation names a place or transition.
+  SourceLocation at(int line) const { return SourceLocation{file_, line}; }
+
+ private:
+  static std::pair<std::string, bool> asWritten(const std::string& name) {
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') return {name.substr(1, name.size() - 2), true};
+    return {name, false};
+  }
+  [[noreturn]] void unknown(const char* what, const std::string& name, int line,
+                            const std::vector<std::string>& closest) const {
+    throw Error(Error::Kind::model, withSuggestions(formatted(what, name.c_str(), net_.name.c_str()), closest))
+        .at(at(line));
+  }
+
+  const Net& net_;
+  NameLookup names_;
+  const std::string& file_;
+};
+
+}  // namespace
+
 void annotate(Net& net, const Net& annotations, const std::string& file) {
-  auto transitionOf = [&](const Trans* named) {
-    Trans* t = net.transByName.find(named->name);
-    if (!t) failIn(file, formatted(text::kAnnotatedTransitionMissing, named->name.c_str(), net.name.c_str()));
-    return t;
+  const AnnotationNames names(net, file);
+  auto failAt = [&](int line, const std::string& message) {
+    throw Error(Error::Kind::model, message).at(names.at(line));
   };
   for (const Place* a : annotations.placeById) {
-    Place* p = net.placeByName.find(a->name);
-    if (!p) failIn(file, formatted(text::kAnnotatedPlaceMissing, a->name.c_str(), net.name.c_str()));
-    if (!a->preset.empty()) failIn(file, formatted(text::kAnnotationArcs, a->name.c_str()));
-    if (a->initMarked) failIn(file, formatted(text::kAnnotationMarking, a->name.c_str()));
+    Place* p = names.place(a);
+    if (!a->preset.empty()) failAt(a->line, formatted(text::kAnnotationArcs, a->name.c_str()));
+    if (a->initMarked) failAt(a->line, formatted(text::kAnnotationMarking, a->name.c_str()));
     if (!a->poset.empty()) {
       // Branch probabilities by name; the net keeps its arcs and their order.
       std::vector<TransNode> nodes;
       for (const TransNode& node : p->poset) nodes.push_back(node);
       std::vector<char> given(nodes.size(), 0);
       for (const TransNode& branch : a->poset) {
-        const Trans* t = transitionOf(branch.trans);
+        const Trans* t = names.transition(branch.trans);
         std::size_t k = 0;
         while (k < nodes.size() && nodes[k].trans != t) ++k;
-        if (k == nodes.size())
-          failIn(file, formatted(text::kAnnotatedNotABranch, t->name.c_str(), p->name.c_str()));
+        if (k == nodes.size()) failAt(a->line, formatted(text::kAnnotatedNotABranch, t->name.c_str(), p->name.c_str()));
         nodes[k].prob = branch.prob;
         given[k] = 1;
       }
       for (std::size_t k = 0; k < nodes.size(); ++k)
         if (!given[k])
-          failIn(file, formatted(text::kAnnotatedBranchMissing, p->name.c_str(), nodes[k].trans->name.c_str()));
+          failAt(a->line, formatted(text::kAnnotatedBranchMissing, p->name.c_str(), nodes[k].trans->name.c_str()));
       replacePlacePoset(&net, p, nodes);
     }
   }
-  for (const Trans* t : annotations.transById) transitionOf(t);
+  for (const Trans* t : annotations.transById) names.transition(t);
   // Delays once every name is known to the net: they replace the net's own.
   for (const Place* a : annotations.placeById)
-    if (a->delaySpec) attachDelaySpec(&net, net.placeByName.find(a->name), copyDelaySpec(*a->delaySpec));
+    if (a->delaySpec) attachDelaySpec(&net, names.place(a), copyDelaySpec(*a->delaySpec));
   if (const TargetPair* target = annotations.target) {
     TargetPair pair = *target;  // a lower bound is stored mirrored in both models alike
-    pair.source = transitionOf(target->source);
-    pair.destination = transitionOf(target->destination);
+    pair.source = names.transition(target->source);
+    pair.destination = names.transition(target->destination);
     net.target = addTargetPair(&net, pair);
   }
 }

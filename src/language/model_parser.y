@@ -83,15 +83,28 @@ using Code = Diagnostic::Code;
 
 // The place of a place statement, or none when an earlier statement gave it arcs,
 // in which case every clause of this statement is skipped.
-Place* beginPlaceStatement(ParseContext& ctx, const char* name, const SourceSpan& nameLoc) {
+// The place (transition) of that name, made where the file first names it.
+Place* placeNamed(ParseContext& ctx, const char* name, const SourceSpan& loc) {
   Place* place = findOrAddPlace(&ctx.net, name);
+  if (place->line == 0) place->line = loc.firstLine;
+  return place;
+}
+
+Trans* transitionNamed(ParseContext& ctx, const char* name, const SourceSpan& loc) {
+  Trans* trans = findOrAddTransition(&ctx.net, name);
+  if (trans->line == 0) trans->line = loc.firstLine;
+  return trans;
+}
+
+Place* beginPlaceStatement(ParseContext& ctx, const char* name, const SourceSpan& nameLoc) {
+  Place* place = placeNamed(ctx, name, nameLoc);
   if (place->preset.empty() && place->poset.empty()) return place;
   ctx.diagnose(Severity::error, Code::placeRedefined, formatted(text::kPlaceRedefined, place->name.c_str()), &nameLoc);
   return nullptr;
 }
 
-TransNode* newTransNode(ParseContext& ctx, const char* name) {
-  return &ctx.nodes.emplace_back(TransNode{1.0, findOrAddTransition(&ctx.net, name)});
+TransNode* newTransNode(ParseContext& ctx, const char* name, const SourceSpan& loc) {
+  return &ctx.nodes.emplace_back(TransNode{1.0, transitionNamed(ctx, name, loc)});
 }
 
 void addToList(ParseContext& ctx, TransIdList& list, const TransNode& node) {
@@ -268,7 +281,7 @@ trans_id_list: trans_id_list trans_id { addToList(ctx, *$1, *$2); $$ = $1; }
              ;
 
 trans_id: trans_id prob { $1->prob = $2; $$ = $1; }
-        | ID { $$ = newTransNode(ctx, $1); }
+        | ID { $$ = newTransNode(ctx, $1, @1); }
         ;
 
 prob: LBR FLOAT RBR {
@@ -290,7 +303,7 @@ place_mark: MARK INT {
 
 place_delay: delay_place delay_dist { attachPendingDelay(ctx, $1, @2); $$ = $1; } ;
 
-delay_place: DELAY ID { $$ = findOrAddPlace(&ctx.net, $2); } ;
+delay_place: DELAY ID { $$ = placeNamed(ctx, $2, @2); } ;
 
 delay_dist: uni_dist { $$ = $1; }
           | geo_dist { $$ = $1; }
@@ -389,8 +402,10 @@ void ParseContext::releaseStack(void* block) {
 namespace {
 
 // Parses `input` into `net`; `name` stands for the file in the closing message.
-void parseModel(Net& net, FILE* input, const std::string& name, const DiagnosticHandler& report) {
+void parseModel(Net& net, FILE* input, const std::string& name, const DiagnosticHandler& report,
+                bool annotations = false) {
   ParseContext ctx(net, name, report);
+  ctx.annotations = annotations;
   ModelScanner scanner(input, ctx);
   const int status = model_parse(scanner.handle(), ctx);
   if (status != 0) throw Error(Error::Kind::model, formatted(text::kFailedToParse, name.c_str()));
@@ -415,6 +430,12 @@ void parseModelFile(Net& net, const std::string& path, const DiagnosticHandler& 
   std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "r"));
   if (!file) throw Error(Error::Kind::model, formatted(text::kFailedToOpen, path.c_str()));
   parseModel(net, file.get(), path, report);
+}
+
+void parseAnnotationFile(Net& net, const std::string& path, const DiagnosticHandler& report) {
+  std::unique_ptr<FILE, FileCloser> file(fopen(path.c_str(), "r"));
+  if (!file) throw Error(Error::Kind::model, formatted(text::kFailedToOpen, path.c_str()));
+  parseModel(net, file.get(), path, report, true);
 }
 
 void parseModelText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report) {

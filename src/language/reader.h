@@ -22,6 +22,10 @@ namespace zelbo {
 // ("Failed to open file") or parsed ("Failed to parse"), status 2 when it cannot be read.
 // Formerly ParseSpecFile.
 void parseModelFile(Net& net, const std::string& path, const DiagnosticHandler& report);
+// An annotation file: read as a model file, but a name may be written in double quotes, as the
+// annotated model's source file writes it; such a place or transition of the net built keeps
+// its quotes in its name.
+void parseAnnotationFile(Net& net, const std::string& path, const DiagnosticHandler& report);
 // The same for a model held in memory; `name` stands for the file in messages.
 void parseModelText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report);
 
@@ -44,6 +48,7 @@ struct ParseContext {
   Net& net;
   std::string file;
   const DiagnosticHandler& report;
+  bool annotations = false;  // an annotation file: quoted names are names
   LocationState location;
   std::deque<TransNode> nodes;
   std::deque<TransIdList> lists;

@@ -125,11 +125,14 @@ int checkTarget(const Net& net, FILE* log, std::string* reason) {
   const AskedTarget asked = askedTarget(*net.target);
   fprintf(log, asked.lowerBound ? text::kGoalLower : text::kGoalUpper, asked.source->name.c_str(),
           asked.destination->name.c_str(), asked.separation);
-  const TargetPair& stored = *net.target;
-  if (!isLive(stored.source))
-    return reject(log, reason, "\n\t", formatted(text::kNonLiveSource, stored.source->name.c_str()), "\n");
-  if (!isLive(stored.destination))
-    return reject(log, reason, "\n\t", formatted(text::kNonLiveDestination, stored.destination->name.c_str()), "\n");
+  // The goal line is the first target's; every target of the run must be live.
+  for (const TargetPair* stored : targetsOfRun(net)) {
+    if (!isLive(stored->source))
+      return reject(log, reason, "\n\t", formatted(text::kNonLiveSource, stored->source->name.c_str()), "\n");
+    if (!isLive(stored->destination))
+      return reject(log, reason, "\n\t", formatted(text::kNonLiveDestination, stored->destination->name.c_str()),
+                    "\n");
+  }
   return 0;
 }
 

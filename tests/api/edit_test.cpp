@@ -103,7 +103,7 @@ TEST(Edit, ChangesNamingWhatTheModelLacksAreModelErrors) {
       {{{}, {{"q", {{"b", 0.5}, {"c", 0.5}, {"b", 0.5}}}}, {}}, "the branch to b is given twice"},
       {{{}, {{"q", {{"a", 1}}}}, {}}, "Transition a is not a branch of place q."},
       {{{}, {{"q", {{"b", -0.5}, {"c", 1.5}}}}, {}}, "must lie in [0, 1]"},
-      {{{}, {}, Target{"a", "z", 0, false}}, "has no transition z."},
+      {{{}, {}, Target{"a", "z", 0, false}}, "has no transition z; did you mean"},
   };
   for (const auto& c : cases) {
     try {

@@ -121,7 +121,7 @@ TEST(Annotations, WhatTheNetDoesNotHaveIsAnErrorNamingIt) {
     const char* message;
   } cases[] = {
       {".delay q .fix 1", "place q is not in the net choice"},
-      {".tse (a_p, zz, 0)", "transition zz is not in the net choice"},
+      {".tse (a_p, zz, 0)", "transition zz is not in the net choice; did you mean c+, a+ or b+?"},
       {".place p0 .poset {a_p[1]}", "place p0: the branch to b_p has no probability"},
       {".place p0 .poset {a_p[0.5] c_p[0.5]}", "transition c_p is not a branch of place p0"},
       {".place p0 .preset {c_p}", "the .preset of place p0: an annotation gives"},
@@ -131,7 +131,7 @@ TEST(Annotations, WhatTheNetDoesNotHaveIsAnErrorNamingIt) {
     ReadOptions options;
     options.annotations = tempFile("bad.stpn", std::string(".stpn bad\n") + c.annotation + "\n");
     const std::string message = readError(kChoiceStg, "choice.g", options);
-    EXPECT_NE(message.find(options.annotations + ": " + c.message), std::string::npos) << message;
+    EXPECT_NE(message.find(options.annotations + ":2: " + c.message), std::string::npos) << message;
   }
 }
 
