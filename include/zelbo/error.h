@@ -93,6 +93,7 @@ struct Diagnostic {
     transitionListedTwice,       // a transition twice in one braced list: once is kept
     binomialNotInverted,         // a binomial delay's quantile table could not be completed
     betaNotInverted,             // a beta delay's quantile table could not be completed
+    importWarning,               // a reader of another format skipped something (an unknown keyword)
   };
   Severity severity = Severity::warning;
   Code code = Code::syntaxError;

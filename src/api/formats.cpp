@@ -82,10 +82,17 @@ std::optional<import::Format> sniffFormat(const std::string& path) {
 }
 
 // Builds the .g or PNML text into `net`; returns the name of its first transition.
-std::string importInto(Net& net, import::Format format, std::string_view text, const std::string& name) {
+// Builds the .g or PNML text into `net`, handing what the reader skipped to `report`; returns
+// the name of its first transition.
+std::string importInto(Net& net, import::Format format, std::string_view text, const std::string& name,
+                       const DiagnosticHandler& report) {
   const import::ImportResult result =
       format == import::Format::stg ? import::importStg(text, name) : import::importPnml(text, name);
   if (!result) importFailed(result.error());
+  if (report)
+    for (const import::ImportWarning& w : result.value().warnings)
+      report(Diagnostic{Diagnostic::Severity::warning, Diagnostic::Code::importWarning, w.message, {},
+                        SourceLocation{name, w.line}});
   buildImported(net, result.value(), name);
   return result.value().transitions.front().name;
 }
@@ -115,7 +122,7 @@ Model readModel(const std::string& path, const ReadOptions& options) {
     if (format && *format != import::Format::stpn) {
       import::Result<std::string> text = import::readFile(path);
       if (!text) importFailed(text.error());
-      firstTransition = importInto(*net, *format, text.value(), path);
+      firstTransition = importInto(*net, *format, text.value(), path, options.onDiagnostic);
     } else {
       parseModelFile(*net, path, options.onDiagnostic);
     }
@@ -129,7 +136,7 @@ Model readModelText(std::string_view text, const std::string& name, const ReadOp
     auto net = std::make_shared<Net>();
     const import::Format format = import::detectFormat(text, name);
     std::string firstTransition;
-    if (format != import::Format::stpn) firstTransition = importInto(*net, format, text, name);
+    if (format != import::Format::stpn) firstTransition = importInto(*net, format, text, name, options.onDiagnostic);
     else parseModelText(*net, text, name, options.onDiagnostic);
     addOptions(*net, options, firstTransition);
     return modelOf(std::move(net));

@@ -57,6 +57,8 @@ std::string printedText(const Diagnostic& d) {
     case Code::binomialNotInverted:
     case Code::betaNotInverted:
       return text::kErrorLead + d.message + "\n";
+    case Code::importWarning:
+      return text::kWarningLead + d.location->file + ":" + std::to_string(d.location->line) + ": " + d.message + "\n";
   }
   return d.message + "\n";
 }

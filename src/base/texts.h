@@ -217,7 +217,6 @@ inline constexpr char kBoundColumn[] = "bound";
 inline constexpr char kHalfWidthColumn[] = "half-width";
 inline constexpr char kInstancesColumn[] = "instances";
 inline constexpr char kTargetName[] = "%s TSE(%s, %s, %d)";
-inline constexpr char kUnknownStgKeyword[] = "unknown keyword %s, skipped";
 
 // ---------------------------------------------------------------------------------------
 // Writing a model in the model language

@@ -43,6 +43,12 @@ struct ImportedArc {
   int line = 0;
 };
 
+// Something a reader skipped, at its line.
+struct ImportWarning {
+  int line = 0;
+  std::string message;
+};
+
 struct ImportedNet {
   std::string name;  // identifier of the net: the STG model or PNML net id, else the
                      // stem of the file name, else "net"
@@ -50,6 +56,7 @@ struct ImportedNet {
   std::vector<ImportedPlace> places;
   std::vector<ImportedTransition> transitions;
   std::vector<ImportedArc> arcs;
+  std::vector<ImportWarning> warnings;  // in file order
 };
 
 struct ImportError {

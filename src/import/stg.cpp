@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "import/common.h"
@@ -235,13 +236,23 @@ class StgReader {
     } else if (word == ".capacity") {
       ListScanner capacity(".capacity", false);
       capacity.feed(rest, line);
+      // A capacity of one token (or none) is what every place of a 1-safe net has anyway.
+      for (const ListEntry& e : capacity.entries()) {
+        const std::string_view digits = detail::significantDigits(e.count);
+        if (!e.hasCount || digits.empty() || digits == "1") continue;
+        const std::string place =
+            e.implicit ? "<" + std::string(e.first) + "," + std::string(e.second) + ">" : std::string(e.first);
+        fail(line, ".capacity gives place " + quoteName(place) +
+                       " room for more than one token: only 1-safe nets can be imported");
+      }
     } else if (word == ".mode" || word == ".initial") {
       // Timing mode and initial signal values: no bearing on the net.
     } else if (word == ".end") {
       if (!rest.empty()) fail(line, "unexpected text after .end");
       return false;
     } else {
-      fail(line, "unknown directive " + quoteName(word));
+      // The format's editors skip what they do not know, saying so.
+      net_.warnings.push_back(ImportWarning{line, "unknown keyword " + quoteName(word) + ", skipped"});
     }
     return true;
   }
@@ -300,6 +311,9 @@ class StgReader {
     if (it != declared_.end()) {
       if (it->second.kind == TransitionKind::dummy)
         return {true, std::string(base) + suffix, TransitionKind::dummy, {}};
+      // A plain net saved as a .g file declares its transitions as signals and uses them
+      // without a sign: a signal never written with one is a transition of that name.
+      if (!signedSignals_.contains(base)) return {true, std::string(base) + suffix, it->second.kind, it->first};
       fail(line, quoteName(w) + " is a signal, not a transition: write " + std::string(base) +
                      "+, " + std::string(base) + "- or " + std::string(base) + "~");
     }
@@ -366,8 +380,18 @@ class StgReader {
     net_.arcs.push_back({place, transition, toTransition, line});
   }
 
+  // The signals the graph writes with a sign ("a" of "a+", "a-/2").
+  void findSignedSignals() {
+    for (const GraphLine& g : graph_)
+      for (std::string_view w : g.words) {
+        if (const std::size_t slash = w.rfind('/'); slash != std::string_view::npos) w = w.substr(0, slash);
+        if (w.size() > 1 && isSign(w.back())) signedSignals_.insert(w.substr(0, w.size() - 1));
+      }
+  }
+
   // Pass 2: nodes and arcs of the graph lines.
   void build() {
+    findSignedSignals();
     std::size_t words = 0;
     for (const GraphLine& g : graph_) words += g.words.size();
     // Each word adds at most one node and two arcs: no table grows twice.
@@ -464,6 +488,7 @@ class StgReader {
 
   std::string_view modelName_;
   std::unordered_map<std::string_view, Declaration> declared_;
+  std::unordered_set<std::string_view> signedSignals_;
   std::vector<GraphLine> graph_;
   int graphLine_ = 0;  // line of the first .graph
   int endLine_ = 1;    // line of .end, else the last line with text

@@ -40,7 +40,7 @@ a+ b-/1 c~/00   # /00 is no instance: c~
 d/1 b-/1
 b-/1 p0
 c~ a+/0         # a+/0 is a+
-.capacity p0=1 <a+,c~>=2
+.capacity p0=1 <a+,c~>=1
 .marking {<a+ , b-/1>
   p0=0 <c~,a+>=1 }
 .end
@@ -102,6 +102,21 @@ TEST_P(StgFaults, ClearMessageAtTheLine) {
   EXPECT_NE(r.error().message.find(GetParam().message), std::string::npos) << r.error().message;
 }
 
+// A plain net saved in the format: its transitions are signals written without a sign, and an
+// editor's keyword the reader does not know is skipped with a warning at its line.
+TEST(StgReader, PlainNetsAndUnknownKeywords) {
+  const ImportResult r = importStg(".model plain\n.outputs t0 t1\n.slowenv\n.graph\np0 t0\nt0 p1\np1 t1\nt1 p0\n"
+                                   ".marking { p0 }\n.end\n",
+                                   "plain.g");
+  ASSERT_TRUE(r) << r.error().toString();
+  ASSERT_EQ(r.value().transitions.size(), 2u);
+  EXPECT_EQ(r.value().transitions[0].original, "t0");
+  EXPECT_EQ(r.value().transitions[0].kind, TransitionKind::output);
+  ASSERT_EQ(r.value().warnings.size(), 1u);
+  EXPECT_EQ(r.value().warnings[0].line, 3);
+  EXPECT_EQ(r.value().warnings[0].message, "unknown keyword \".slowenv\", skipped");
+}
+
 #define NET ".inputs a\n.outputs b\n.graph\np a+\na+ b+\nb+ p\n"  // lines 1 to 6
 INSTANTIATE_TEST_SUITE_P(
     Faults, StgFaults,
@@ -133,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(
         Broken{".inputs a+\n", 1, "ends with a '+'"}, Broken{NET "a+/x p\n", 7, "must be a number"},
         Broken{NET "q/2 p\n", 7, "takes no instance number"},
         Broken{NET "<a+,b+> p\n", 7, "holds a '<'"}, Broken{"a+ b+\n.graph\n", 1, "before .graph"},
-        Broken{".inputs a\n.places p\n", 2, "unknown directive \".places\""},
+        Broken{NET ".capacity <a+,b+>=2\n", 7, "room for more than one token"},
         Broken{".graph x\n", 1, "after .graph"}, Broken{".model\n", 1, "needs a name"},
         Broken{NET ".capacity p=\n", 7, "number must follow"}));
 #undef NET
