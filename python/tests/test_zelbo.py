@@ -56,6 +56,20 @@ def test_same_numbers_as_the_command_line(tmp_path, model, seed, options, kwargs
     assert [r.samples for r in reports] == list(range(50, result.samples + 1, 50))
 
 
+def test_targets_in_the_files_names_are_the_command_lines(tmp_path):
+    m = zelbo.read(os.path.join(ROOT, "examples", "forkack.g"))
+    assert m.place("<req+,a+>").name == "n_n_lreq_p_ca_p_r"
+    targets = ["req+,ack+,0", ("req+", "req+", 1), zelbo.Target("ack+", "req+", 0, lower_bound=True)]
+    result = zelbo.estimate(m, samples=400, seed=3, targets=targets)
+    record, _ = cli(tmp_path, os.path.join(ROOT, "examples", "forkack.g"), "-seed", "3", "-ss", "400",
+                    "-tse", "req+,ack+,0", "-tse", "req+,req+,1", "-tse", "ack+,req+,0,lb")
+    same_as_cli(result, record)
+    assert [(t["source"], t["source_id"], t["lower_bound"], t["bound"]) for t in result.targets] == [
+        (t["source"], t["source_id"], t["bound"] == "lower", t["result"]["bound"]) for t in record["targets"]]
+    with pytest.raises(zelbo.ModelError, match="did you mean req"):
+        zelbo.estimate(m, samples=10, seed=1, targets=["reqq+,ack+,0"])
+
+
 def test_errors_carry_the_command_line_message_and_status(tmp_path):
     # Reading: the reader's diagnostics and then the message, as standard error shows them.
     bad = tmp_path / "bad.stpn"

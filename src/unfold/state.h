@@ -128,6 +128,7 @@ struct TargetRun {
   enum class Phase { skipping, collecting, done } phase = Phase::skipping;
   int firstInstance = 0;              // occurrence index of the first counted source event
   int instances = 0;                  // TSE instances
+  int destinationsAtDone = 0;         // destination firings when it was done
   int segmentsWithoutSource = 0;      // consecutive segments of this unfolding without one
 };
 
@@ -145,7 +146,10 @@ struct Unfolder {
   int segmentNumber = 0;              // unfoldings built so far
   std::vector<TargetRun> targets;     // the targets of the run, in order
   bool withTails = false;             // some target has a positive separation
-  std::vector<int> waiting;           // scratch of one unfolding: a number for each target
+  // Scratch of one unfolding: each target's source firings before a segment, and the
+  // destination firings its tail still needs, by watched list.
+  std::vector<int> sourcesBefore;
+  std::vector<int> destinationNeeds;
   FiringScratch firing;
 
   Unfolder(const Unfolder&) = delete;

@@ -27,7 +27,7 @@ Unfolder::Unfolder(const Net& model, const Settings& runSettings, long seed)
     target.sourceSlot = watch(*this, target.source);
     target.destinationSlot = watch(*this, target.destination);
   }
-  waiting.resize(targets.size());
+  sourcesBefore.resize(targets.size());
   for (const TargetRun& target : targets) withTails = withTails || target.separation > 0;
 }
 
@@ -66,12 +66,16 @@ void checkSegmentLength(int firings) {
 
 // A target whose leading instances are skipped starts counting instances where a segment ends;
 // one that has counted at least one is done. True when it is done.
-bool advancePhase(TargetRun& target, int firings) {
+bool advancePhase(const Unfolder& u, TargetRun& target, int firings) {
   if (target.phase == TargetRun::Phase::skipping && firings >= skipOf(target)) {
     target.phase = TargetRun::Phase::collecting;
     target.firstInstance = firings;
   } else if (target.phase == TargetRun::Phase::collecting && firings >= wrapAdd(target.firstInstance, 1)) {
+    // Its instances are those of the segments its own run would have: later segments serve
+    // the other targets.
     target.phase = TargetRun::Phase::done;
+    target.instances = wrapAdd(firings, wrapNeg(target.firstInstance));
+    target.destinationsAtDone = static_cast<int>(u.graph.watched[target.destinationSlot].size());
   }
   return target.phase == TargetRun::Phase::done;
 }
@@ -91,7 +95,7 @@ bool afterSegment(Unfolder& u, const std::vector<int>& before) {
     } else if (++target.segmentsWithoutSource >= kMaxSegmentsWithoutSource) {
       failRun(text::kSourceNeverFires, u.net.transById[target.source]->name.c_str(), kMaxSegmentsWithoutSource);
     }
-    done = advancePhase(target, firings) && done;
+    done = advancePhase(u, target, firings) && done;
   }
   return done;
 }
@@ -102,36 +106,44 @@ bool afterSegment(Unfolder& u, const std::vector<int>& before) {
 void checkDestinationsCaughtUp(const Unfolder& u) {
   for (const TargetRun& target : u.targets) {
     if (target.instances <= 0 || target.separation <= 0) continue;
-    const int destinations = static_cast<int>(u.graph.watched[target.destinationSlot].size());
-    if (wrapAdd(destinations, wrapNeg(target.firstInstance)) != target.instances)
+    if (wrapAdd(target.destinationsAtDone, wrapNeg(target.firstInstance)) != target.instances)
       throw Error(Error::Kind::run, text::kTargetIllDefined).note(Error::Note::Kind::info, text::kTerminates);
   }
 }
 
 // For positive separations, fire on at random until each such target's destination has fired
-// its separation more times.
+// its separation more times (segments after its own may have caught it up already).
 void fireDestinationTails(Unfolder& u) {
-  std::vector<int>& remaining = u.waiting;  // destination firings each target still waits for
-  bool any = false;
-  for (std::size_t i = 0; i < u.targets.size(); ++i) {
-    const TargetRun& target = u.targets[i];
-    const bool waits = target.instances > 0 && target.separation > 0;
-    remaining[i] = waits ? target.separation : 0;
-    any = any || waits;
+  // Destination firings still needed, by the destination's list: a firing then asks its own
+  // transition only.
+  std::vector<int>& need = u.destinationNeeds;
+  need.assign(u.graph.watched.size(), 0);
+  int waiting = 0;
+  for (const TargetRun& target : u.targets) {
+    if (target.instances <= 0) continue;
+    const int since = static_cast<int>(u.graph.watched[target.destinationSlot].size()) - target.destinationsAtDone;
+    const int more = target.separation - since;
+    int& needed = need[target.destinationSlot];
+    if (more <= needed) continue;
+    waiting += needed == 0;
+    needed = more;
   }
-  if (!any) return;
+  if (waiting == 0) return;
   u.graph.tailStart = static_cast<EventId>(u.graph.events.size());
-  for (int firings = 0;; ++firings) {
-    std::size_t waiting = 0;
-    while (waiting < remaining.size() && remaining[waiting] == 0) ++waiting;
-    if (waiting == remaining.size()) return;
-    if (firings >= kMaxTailFirings)
-      failRun(text::kDestinationNeverFires, u.net.transById[u.targets[waiting].destination]->name.c_str(),
-              kMaxTailFirings);
+  for (int firings = 0; waiting > 0; ++firings) {
+    if (firings >= kMaxTailFirings) {
+      std::int32_t late = u.targets.front().destination;
+      for (const TargetRun& target : u.targets)
+        if (need[target.destinationSlot] > 0) {
+          late = target.destination;
+          break;
+        }
+      failRun(text::kDestinationNeverFires, u.net.transById[late]->name.c_str(), kMaxTailFirings);
+    }
     const std::int32_t t = lowPriorityToFire(u, 1);
     fire(u, t);
-    for (std::size_t i = 0; i < remaining.size(); ++i)
-      if (remaining[i] != 0 && t == u.targets[i].destination) --remaining[i];
+    const std::int32_t slot = u.state.trans[t].watchSlot;
+    if (slot >= 0 && need[slot] > 0 && --need[slot] == 0) --waiting;
   }
 }
 
@@ -145,7 +157,6 @@ void unfold(Unfolder& u) {
   enableInitialTransitions(u);
   createInitialConditions(u);
   unfoldSegments(u);
-  for (TargetRun& target : u.targets) target.instances = wrapAdd(sourceFirings(u, target), wrapNeg(target.firstInstance));
   if (!u.withTails) return;
   checkDestinationsCaughtUp(u);
   fireDestinationTails(u);
@@ -158,8 +169,8 @@ void unfoldSegments(Unfolder& u) {
     target.firstInstance = 0;
   }
   bool done = true;
-  for (TargetRun& target : u.targets) done = advancePhase(target, 0) && done;  // skipping nothing
-  std::vector<int>& before = u.waiting;
+  for (TargetRun& target : u.targets) done = advancePhase(u, target, 0) && done;  // skipping nothing
+  std::vector<int>& before = u.sourcesBefore;
   while (!done) {
     for (std::size_t i = 0; i < u.targets.size(); ++i) before[i] = sourceFirings(u, u.targets[i]);
     createSegment(u);

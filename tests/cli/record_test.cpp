@@ -83,6 +83,17 @@ TEST_F(Record, NormalEndsCarryTheCountsAndTheBoundOfTheReport) {
   EXPECT_EQ(std::to_string(r["result"]["instances"].get<int>()), printed("Total samples used: "));
   EXPECT_EQ(" = " + fiveDigits(r["result"]["bound"]), printed("Upper bound on average TSE\\(a, a, 1\\)"));
 
+  // Every target of the run, the first being the result's.
+  ASSERT_EQ(run({"-seed", "7", "-ss", "300", "-pp", "0", "-tse", "a,a,1", "-tse", "a,b,0,lb", "-log", log, "-json",
+                 record, ring},
+                r),
+            0);
+  ASSERT_EQ(r["targets"].size(), 2u);
+  EXPECT_EQ(r["targets"][0]["result"]["bound"], r["result"]["bound"]);
+  EXPECT_EQ(r["targets"][1]["bound"], "lower");
+  EXPECT_EQ(r["targets"][1]["destination_id"], "b");
+  EXPECT_EQ(r["targets"][1]["result"]["samples"], 300);
+
   // Automatic mode: the run decides the count.
   ASSERT_EQ(run({"-seed", "7", "-e%", "4", "-pp", "0", "-log", log, "-json", record, ring}, r), 0);
   EXPECT_EQ(r["settings"]["stopping"], "automatic");
