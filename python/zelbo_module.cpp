@@ -203,6 +203,8 @@ py::tuple modelState(const PyModel& m) {
                        "The model cannot be pickled: its text has " + std::to_string(written.statements) +
                            " statements; the model reader reads at most some " +
                            std::to_string(zelbo::kReadableStatements) + "."));
+  // The fourth element will list the source file's names of the places, then of the
+  // transitions, in the model's order, once models keep them; modelFromState gives them back.
   return py::make_tuple(kModelStateVersion, written.text, m.source, py::list());
 }
 
