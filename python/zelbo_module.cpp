@@ -5,6 +5,9 @@
 // zelbo.estimate checks the model and estimates it with the command line's defaults, without
 // the interpreter lock; it takes the lock back only to call on_report and, on the main
 // thread, to look for a pending signal (Ctrl-C) between batches of unfoldings.
+//
+// Models, results and the small values pickle, so that runs go to other processes (Dask
+// workers): a model as its text in the model language, which reads back as the same model.
 #include <pybind11/eval.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -23,7 +26,9 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "language/writer.h"
 #include "zelbo/edit.h"
+#include "zelbo/formats.h"
 #include "zelbo/zelbo.h"
 
 namespace py = pybind11;
@@ -175,6 +180,41 @@ PyModel parseText(const std::string& text, const std::string& name) {
 void change(PyModel& m, const zelbo::ModelChanges& changes) {
   try {
     m.model = zelbo::edit(m.model, changes);
+  } catch (const zelbo::Error& error) {
+    raise(error);
+  }
+}
+
+// A pickled model: (version, the model in the model language, its source, the names its
+// source file gives its places and transitions). The text reads back as the same model, so
+// the same run for the same seed; the names are an empty list while models keep none.
+constexpr int kModelStateVersion = 1;
+
+py::tuple modelState(const PyModel& m) {
+  zelbo::WrittenModel written;
+  try {
+    written = zelbo::writeModel(m.model);
+  } catch (const zelbo::Error& error) {
+    raise(error);
+  }
+  // Past this, unpickling would fail in another process: fail here instead.
+  if (written.statements > zelbo::kReadableStatements)
+    raise(zelbo::Error(zelbo::Error::Kind::model,
+                       "The model cannot be pickled: its text has " + std::to_string(written.statements) +
+                           " statements; the model reader reads at most some " +
+                           std::to_string(zelbo::kReadableStatements) + "."));
+  // The fourth element will list the source file's names of the places, then of the
+  // transitions, in the model's order, once models keep them; modelFromState gives them back.
+  return py::make_tuple(kModelStateVersion, written.text, m.source, py::list());
+}
+
+PyModel modelFromState(const py::tuple& state) {
+  if (state.size() != 4 || !py::int_(kModelStateVersion).equal(py::object(state[0])))
+    throw py::value_error("zelbo.Model: not a pickled model of this version of zelbo");
+  const std::string text = py::cast<std::string>(state[1]);
+  try {
+    // The reader's warnings were issued when the model was first read.
+    return PyModel{zelbo::Model::readText(text, "<pickled model>"), py::cast<std::string>(state[2])};
   } catch (const zelbo::Error& error) {
     raise(error);
   }
@@ -428,6 +468,31 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
   return out;
 }
 
+// A pickled result: every field, in the order of the struct.
+py::tuple resultState(const PyResult& r) {
+  return py::make_tuple(r.bound, r.halfWidth, r.samples, r.instances, r.groupSums, r.segments, r.discarded,
+                        r.unpaired, r.seed, r.jobs, r.cpuSeconds, r.wallSeconds, r.groups);
+}
+
+PyResult resultFromState(const py::tuple& s) {
+  if (s.size() != 13) throw py::value_error("zelbo.Result: not a pickled result of this version of zelbo");
+  PyResult r;
+  r.bound = s[0].cast<std::optional<double>>();
+  r.halfWidth = s[1].cast<std::optional<double>>();
+  r.samples = s[2].cast<int>();
+  r.instances = s[3].cast<int>();
+  r.groupSums = s[4].cast<double>();
+  r.segments = s[5].cast<int>();
+  r.discarded = s[6].cast<int>();
+  r.unpaired = s[7].cast<bool>();
+  r.seed = s[8].cast<long>();
+  r.jobs = s[9].cast<int>();
+  r.cpuSeconds = s[10].cast<double>();
+  r.wallSeconds = s[11].cast<double>();
+  r.groups = s[12];
+  return r;
+}
+
 std::string numberRepr(const std::optional<double>& value) {
   return value ? std::string(py::repr(py::float_(*value))) : "None";
 }
@@ -468,6 +533,12 @@ The same model, settings and seed give exactly the numbers of the command line.)
              return a.source == b.source && a.destination == b.destination && a.separation == b.separation &&
                     a.lowerBound == b.lowerBound;
            })
+      .def(py::pickle(
+          [](const zelbo::Target& t) { return py::make_tuple(t.source, t.destination, t.separation, t.lowerBound); },
+          [](const py::tuple& s) {
+            return zelbo::Target{s[0].cast<std::string>(), s[1].cast<std::string>(), s[2].cast<int>(),
+                                 s[3].cast<bool>()};
+          }))
       .def("__repr__", [](const zelbo::Target& t) {
         return "Target(" + quoted(t.source) + ", " + quoted(t.destination) + ", " + std::to_string(t.separation) +
                ", lower_bound=" + (t.lowerBound ? "True" : "False") + ")";
@@ -498,6 +569,19 @@ The same model, settings and seed give exactly the numbers of the command line.)
           "delay",
           [](const zelbo::PlaceView& p) { return p.delay.empty() ? py::none() : py::object(py::str(p.delay)); },
           "The delay in the model language ('.uni 1 2'), or None.")
+      .def(py::pickle(
+          [](const zelbo::PlaceView& p) {
+            py::list poset;
+            for (const zelbo::Branch& b : p.poset) poset.append(py::make_tuple(b.transition, b.probability));
+            return py::make_tuple(p.name, p.preset, poset, p.tokens, p.delay);
+          },
+          [](const py::tuple& s) {
+            zelbo::PlaceView p{s[0].cast<std::string>(), s[1].cast<std::vector<std::string>>(), {},
+                               s[3].cast<int>(), s[4].cast<std::string>()};
+            for (const py::handle b : s[2].cast<py::list>())
+              p.poset.push_back({b.cast<py::tuple>()[0].cast<std::string>(), b.cast<py::tuple>()[1].cast<double>()});
+            return p;
+          }))
       .def("__repr__", [](const zelbo::PlaceView& p) {
         std::string poset;
         for (const zelbo::Branch& b : p.poset)
@@ -513,6 +597,11 @@ The same model, settings and seed give exactly the numbers of the command line.)
       .def_readonly("written", &zelbo::TransitionView::written, "As the model's file writes it.")
       .def_readonly("preset", &zelbo::TransitionView::preset, "Input places, in list order.")
       .def_readonly("poset", &zelbo::TransitionView::poset, "Output places, in list order.")
+      .def(py::pickle([](const zelbo::TransitionView& t) { return py::make_tuple(t.name, t.preset, t.poset); },
+                      [](const py::tuple& s) {
+                        return zelbo::TransitionView{s[0].cast<std::string>(), s[1].cast<std::vector<std::string>>(),
+                                                     s[2].cast<std::vector<std::string>>()};
+                      }))
       .def("__repr__", [](const zelbo::TransitionView& t) {
         return "Transition(" + quoted(t.name) + ", preset=" + namesRepr(t.preset) + ", poset=" + namesRepr(t.poset) +
                ")";
@@ -601,6 +690,7 @@ The same model, settings and seed give exactly the numbers of the command line.)
       .def("__copy__", [](const PyModel& p) { return p; })
       .def(
           "__deepcopy__", [](const PyModel& p, const py::object&) { return p; }, py::arg("memo"))
+      .def(py::pickle(&modelState, &modelFromState))
       .def("__repr__", [](const PyModel& p) {
         std::string text = "<zelbo.Model " + (p.model.name().empty() ? std::string("(none)") : p.model.name()) +
                            " from " + quoted(p.source) + ": " + std::to_string(p.model.places()) + " places, " +
@@ -616,6 +706,12 @@ The same model, settings and seed give exactly the numbers of the command line.)
       .def_readonly("required", &Report::required, "The samples the stopping rule asks for, or None while unknown.")
       .def_readonly("segments", &Report::segments, "Unfoldings so far.")
       .def_property_readonly("bound", &Report::bound, "The estimate so far: group_sums / instances.")
+      .def(py::pickle(
+          [](const Report& r) { return py::make_tuple(r.samples, r.instances, r.groupSums, r.required, r.segments); },
+          [](const py::tuple& s) {
+            return Report{s[0].cast<int>(), s[1].cast<int>(), s[2].cast<double>(), s[3].cast<std::optional<int>>(),
+                          s[4].cast<int>()};
+          }))
       .def("__repr__", [](const Report& r) {
         return "Progress(samples=" + std::to_string(r.samples) + ", instances=" + std::to_string(r.instances) +
                ", bound=" + std::string(py::repr(py::float_(r.bound()))) + ", segments=" + std::to_string(r.segments) +
@@ -645,6 +741,7 @@ The same model, settings and seed give exactly the numbers of the command line.)
       .def_readonly("groups", &PyResult::groups,
                     "With groups=True, (sums, sizes): NumPy arrays of each sample's summed separations and its "
                     "number of instances, in the run's order; None otherwise.")
+      .def(py::pickle(&resultState, &resultFromState))
       .def("__repr__", [](const PyResult& r) {
         if (r.unpaired) return "Result(unpaired=True, segments=" + std::to_string(r.segments) + ")";
         return "Result(bound=" + numberRepr(r.bound) + ", half_width=" + numberRepr(r.halfWidth) +
