@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "api/internal.h"
 #include "base/clock.h"
 #include "language/writer.h"
 #include "zelbo/edit.h"
@@ -186,8 +187,8 @@ void change(PyModel& m, const zelbo::ModelChanges& changes) {
 }
 
 // A pickled model: (version, the model in the model language, its source, the names its
-// source file gives its places and transitions). The text reads back as the same model, so
-// the same run for the same seed; the names are an empty list while models keep none.
+// source file gives its places and transitions, in id order). The text reads back as the same
+// model, so the same run for the same seed; the names, lost in the text, are put back.
 constexpr int kModelStateVersion = 1;
 
 py::tuple modelState(const PyModel& m) {
@@ -203,9 +204,11 @@ py::tuple modelState(const PyModel& m) {
                        "The model cannot be pickled: its text has " + std::to_string(written.statements) +
                            " statements; the model reader reads at most some " +
                            std::to_string(zelbo::kReadableStatements) + "."));
-  // The fourth element will list the source file's names of the places, then of the
-  // transitions, in the model's order, once models keep them; modelFromState gives them back.
-  return py::make_tuple(kModelStateVersion, written.text, m.source, py::list());
+  const zelbo::ModelView view = zelbo::describe(m.model);
+  py::list places, transitions;
+  for (const zelbo::PlaceView& p : view.places) places.append(p.written);
+  for (const zelbo::TransitionView& t : view.transitions) transitions.append(t.written);
+  return py::make_tuple(kModelStateVersion, written.text, m.source, py::make_tuple(places, transitions));
 }
 
 PyModel modelFromState(const py::tuple& state) {
@@ -214,7 +217,9 @@ PyModel modelFromState(const py::tuple& state) {
   const std::string text = py::cast<std::string>(state[1]);
   try {
     // The reader's warnings were issued when the model was first read.
-    return PyModel{zelbo::Model::readText(text, "<pickled model>"), py::cast<std::string>(state[2])};
+    const auto names = py::cast<std::pair<std::vector<std::string>, std::vector<std::string>>>(state[3]);
+    const zelbo::Model read = zelbo::Model::readText(text, "<pickled model>");
+    return PyModel{zelbo::withWrittenNames(read, names.first, names.second), py::cast<std::string>(state[2])};
   } catch (const zelbo::Error& error) {
     raise(error);
   }
@@ -573,11 +578,11 @@ The same model, settings and seed give exactly the numbers of the command line.)
           [](const zelbo::PlaceView& p) {
             py::list poset;
             for (const zelbo::Branch& b : p.poset) poset.append(py::make_tuple(b.transition, b.probability));
-            return py::make_tuple(p.name, p.preset, poset, p.tokens, p.delay);
+            return py::make_tuple(p.name, p.preset, poset, p.tokens, p.delay, p.written);
           },
           [](const py::tuple& s) {
-            zelbo::PlaceView p{s[0].cast<std::string>(), s[1].cast<std::vector<std::string>>(), {},
-                               s[3].cast<int>(), s[4].cast<std::string>()};
+            zelbo::PlaceView p{s[0].cast<std::string>(), s[5].cast<std::string>(),
+                               s[1].cast<std::vector<std::string>>(), {}, s[3].cast<int>(), s[4].cast<std::string>()};
             for (const py::handle b : s[2].cast<py::list>())
               p.poset.push_back({b.cast<py::tuple>()[0].cast<std::string>(), b.cast<py::tuple>()[1].cast<double>()});
             return p;
@@ -597,9 +602,10 @@ The same model, settings and seed give exactly the numbers of the command line.)
       .def_readonly("written", &zelbo::TransitionView::written, "As the model's file writes it.")
       .def_readonly("preset", &zelbo::TransitionView::preset, "Input places, in list order.")
       .def_readonly("poset", &zelbo::TransitionView::poset, "Output places, in list order.")
-      .def(py::pickle([](const zelbo::TransitionView& t) { return py::make_tuple(t.name, t.preset, t.poset); },
+      .def(py::pickle([](const zelbo::TransitionView& t) { return py::make_tuple(t.name, t.preset, t.poset, t.written); },
                       [](const py::tuple& s) {
-                        return zelbo::TransitionView{s[0].cast<std::string>(), s[1].cast<std::vector<std::string>>(),
+                        return zelbo::TransitionView{s[0].cast<std::string>(), s[3].cast<std::string>(),
+                                                     s[1].cast<std::vector<std::string>>(),
                                                      s[2].cast<std::vector<std::string>>()};
                       }))
       .def("__repr__", [](const zelbo::TransitionView& t) {

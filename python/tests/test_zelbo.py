@@ -212,6 +212,7 @@ def test_pickled_models_and_results_are_the_originals(tmp_path):
         copy = pickle.loads(pickle.dumps(m))
         listed = [repr(m), m.places, m.transitions, m.target]
         assert repr([repr(copy), copy.places, copy.transitions, copy.target]) == repr(listed)
+        assert [n.written for n in copy.places + copy.transitions] == [n.written for n in m.places + m.transitions]
         assert repr(pickle.loads(pickle.dumps(listed))) == repr(listed)
         result = zelbo.estimate(m, samples=300, seed=3, groups=True)
         again = pickle.loads(pickle.dumps(result))

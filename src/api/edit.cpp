@@ -195,6 +195,23 @@ Model withTargets(const Model& model, const std::vector<TargetRequest>& targets)
   return modelOf(std::move(net));
 }
 
+Model withWrittenNames(const Model& model, const std::vector<std::string>& places,
+                       const std::vector<std::string>& transitions) {
+  std::shared_ptr<Net> net = copyNet(netOf(model));
+  if (places.size() != net->placeById.size() || transitions.size() != net->transById.size())
+    fail(formatted(text::kWrittenNamesCount, modelName(*net)));
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    Place* p = net->placeById[i];
+    p->written = places[i] == p->name ? std::string() : places[i];
+  }
+  for (std::size_t i = 0; i < transitions.size(); ++i) {
+    Trans* t = net->transById[i];
+    t->written = transitions[i] == t->name ? std::string() : transitions[i];
+  }
+  prepareFiring(*net);
+  return modelOf(std::move(net));
+}
+
 Model edit(const Model& model, const ModelChanges& changes) {
   std::shared_ptr<Net> net = copyNet(netOf(model));
   for (const DelayChange& change : changes.delays) {

@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "base/texts.h"
 #include "net/net.h"
@@ -18,6 +20,11 @@ struct ModelAccess {
 
 inline const Net& netOf(const Model& model) { return ModelAccess::net(model); }
 inline Model modelOf(std::shared_ptr<const Net> net) { return ModelAccess::make(std::move(net)); }
+
+// `model` with the names its source file gives its places and transitions, in id order (a
+// name equal to the identifier: none): what a model written out and read back has lost.
+Model withWrittenNames(const Model& model, const std::vector<std::string>& places,
+                       const std::vector<std::string>& transitions);
 
 // Runs `f`; running out of memory anywhere below is reported like any other fatal end.
 template <class F>

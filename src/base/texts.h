@@ -189,6 +189,7 @@ inline constexpr char kAnnotatedNotABranch[] = "transition %s is not a branch of
 inline constexpr char kAnnotatedBranchMissing[] =
     "place %s: the branch to %s has no probability; list every branch of the place.";
 inline constexpr char kUncopiableNames[] = "The model %s has names that cannot be copied.";
+inline constexpr char kWrittenNamesCount[] = "The model %s has not as many places and transitions as the names given for them.";
 inline constexpr char kNoSuchPlace[] = "The model %s has no place %s";
 inline constexpr char kNoSuchTransition[] = "The model %s has no transition %s";
 inline constexpr char kProbabilityOutOfRange[] = "Place %s: the probability of the branch to %s must lie in [0, 1].";

@@ -11,6 +11,7 @@
 #include "net/build.h"
 #include "net/lookup.h"
 #include "net/check.h"
+#include "net/target.h"
 #include "zelbo/error.h"
 
 namespace zelbo {
@@ -199,7 +200,7 @@ void fillDelays(Net& net, const DelaySpec& delay) {
 void defaultTarget(Net& net, const std::string& transition) {
   if (net.target) return;
   Trans* t = net.transByName.find(transition);
-  if (t) addTargetPair(&net, TargetPair{t, t, 1, 0});
+  if (t) addTargetPair(&net, targetPair(t, t, 1, 0));
 }
 
 }  // namespace zelbo

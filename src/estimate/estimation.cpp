@@ -196,7 +196,10 @@ Estimation::Estimation(const Settings& settings, double halfAlpha, std::vector<b
       control_(std::move(control)),
       result_(result),
       lastReport_(clock.seconds()) {
-  for (const bool lowerBound : lowerBounds) targets_.push_back(PerTarget{lowerBound});
+  for (const bool lowerBound : lowerBounds) {
+    PerTarget& target = targets_.emplace_back();
+    target.lowerBound = lowerBound;
+  }
   quietSettings_ = settings_;
   quietSettings_.verbose = 1;
   result_.unpaired = false;

@@ -181,7 +181,7 @@ void attachPendingDelay(ParseContext& ctx, Place* place, const SourceSpan& distL
 // A target statement: the first target of the file is the model's; a later one is reported and only
 // serves the rest of its own statement.
 TargetPair* newTarget(ParseContext& ctx, Trans* source, Trans* destination, int separation, const SourceSpan& sourceLoc) {
-  const TargetPair pair{source, destination, separation, 0};
+  const TargetPair pair = targetPair(source, destination, separation, 0);
   if (!ctx.net.target) return addTargetPair(&ctx.net, pair);
   ctx.diagnose(Severity::warning, Code::targetIgnored, text::kOnlyOneTarget, &sourceLoc, {text::kIgnoringTarget});
   return &ctx.ignoredTargets.emplace_back(pair);

@@ -21,15 +21,25 @@ struct AskedTarget {
 // True when the model has a target with both transitions.
 inline bool hasTarget(const Net& net) { return net.target && net.target->source && net.target->destination; }
 
+// A pair as the model stores it, with no names asked for it.
+inline TargetPair targetPair(Trans* source, Trans* destination, int separation, int lowerBound) {
+  TargetPair pair;
+  pair.source = source;
+  pair.destination = destination;
+  pair.separation = separation;
+  pair.lowerBound = lowerBound;
+  return pair;
+}
+
 // The pair to store for an upper bound asked as `pair` with `.lb`: mirrored, marked lower.
 inline TargetPair lowerBoundPair(const TargetPair& pair) {
-  return TargetPair{pair.destination, pair.source, wrapNeg(pair.separation), 1};
+  return targetPair(pair.destination, pair.source, wrapNeg(pair.separation), 1);
 }
 
 // The stored pair for the target asked as (source, destination, separation), as `.tse` and
 // `.lb` give it.
 inline TargetPair storedTarget(Trans* source, Trans* destination, int separation, bool lowerBound) {
-  const TargetPair asked{source, destination, separation, 0};
+  const TargetPair asked = targetPair(source, destination, separation, 0);
   return lowerBound ? lowerBoundPair(asked) : asked;
 }
 
