@@ -216,8 +216,7 @@ double Estimation::finish() {
   result_.instances = totals_.instances;
   result_.groupSums = asAsked(totals_.groupSums);
   // The automatic mode has the stopping rule's quantile; the fixed mode computes one.
-  const double z = halfAlpha_ > 0 ? halfAlpha_ : intervalQuantile(settings_.confidence);
-  result_.halfWidth = ratioHalfWidth(totals_, z);
+  result_.halfWidth = ratioHalfWidth(totals_, reportedQuantile(halfAlpha_, settings_.confidence));
   const double average = totals_.groupSums / totals_.instances;
   result_.bound = asAsked(average);
   return average;
