@@ -178,3 +178,27 @@ def test_sweep_example_writes_a_png(tmp_path):
         head = picture.read(24)
     assert head[:8] == b"\x89PNG\r\n\x1a\n" and head[12:16] == b"IHDR"
     assert int.from_bytes(head[16:20], "big") > 0 and int.from_bytes(head[20:24], "big") > 0
+
+
+def page_data(path):
+    """The data of a report page, without the run's times."""
+    text = path.read_text()
+    start = text.index('id="zelbo-data">') + len('id="zelbo-data">')
+    data = json.loads(text[start:text.index("</script>", start)])
+    for timing in ("cpu_seconds", "wall_seconds", "samples_per_second"):
+        del data["run"][timing]
+    return data
+
+
+def test_report_pages_are_the_command_lines(tmp_path):
+    zelbo.estimate(zelbo.read(HANDSHAKE), samples=300, seed=3, report=tmp_path / "py.html")
+    subprocess.run([CLI, "-ss", "300", "-seed", "3", "-log", os.devnull, "-report", str(tmp_path / "cli.html"),
+                    HANDSHAKE], check=True)
+    assert page_data(tmp_path / "py.html") == page_data(tmp_path / "cli.html")
+    # A failed run's page shows its error; a page that cannot be written fails before the run.
+    unsafe = zelbo.parse(open(FORKJOIN).read().replace(".mark", ".mark 2"))
+    with pytest.raises(zelbo.RunError) as error:
+        zelbo.estimate(unsafe, samples=10, seed=1, report=tmp_path / "failed.html")
+    assert page_data(tmp_path / "failed.html")["error"] == error.value.message
+    with pytest.raises(OSError, match="Failed to write the report"):
+        zelbo.estimate(unsafe, seed=1, report=tmp_path / "missing" / "page.html")
