@@ -246,27 +246,22 @@ int failedToWrite(const Error& failure, int status) {
   return status == 0 ? 1 : status;
 }
 
-// Writes the report page of a run that got past the options.
-int writeReport(const Invocation& run, const RunRecord& record, int status) {
-  if (!run.report) return status;
-  try {
-    ReportInput page;
-    if (run.model) page = reportInput(*run.model, run.modelFileName, run.settings, run.seed);
-    page.modelFile = run.modelFileName;
-    page.settings = run.settings;
-    page.seed = run.seed;
-    page.result = record.result;
-    if (run.recorder) page.targets = run.recorder->reports();
-    page.cpuSeconds = record.cpuSeconds;
-    page.wallSeconds = record.wallSeconds;
-    if (!record.errorMessage.empty()) page.error = record.errorMessage;
-    std::string why;
-    if (run.report->commit(reportPage(page), why)) return status;
-    return failedToWrite(
-        Error(Error::Kind::io, formatted(text::kFailedToWriteReport, run.report->path().c_str(), why.c_str())), status);
-  } catch (const Error& error) {
-    return failedToWrite(error, status);
-  }
+// Writes the report page of a run that got past the options, with what the record holds; a
+// page that cannot be made or written is thrown as an Error.
+void writeReport(const Invocation& run, const RunRecord& record) {
+  ReportInput page;
+  if (run.model) page = reportInput(*run.model, run.modelFileName, run.settings, run.seed);
+  page.modelFile = run.modelFileName;
+  page.settings = run.settings;
+  page.seed = run.seed;
+  page.result = record.result;
+  if (run.recorder) page.targets = run.recorder->reports();
+  page.cpuSeconds = record.cpuSeconds;
+  page.wallSeconds = record.wallSeconds;
+  if (!record.errorMessage.empty()) page.error = record.errorMessage;
+  std::string why;
+  if (!run.report->commit(reportPage(page), why))
+    throw Error(Error::Kind::io, formatted(text::kFailedToWriteReport, run.report->path().c_str(), why.c_str()));
 }
 
 // Writes the report page and the record of a run that got past the options; a file that
@@ -276,7 +271,14 @@ int writeRunFiles(Invocation& run, RunRecord& record, int status, std::chrono::s
   record.modelFile = run.modelFileName;
   record.cpuSeconds = processorSeconds();
   record.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  status = writeReport(run, record, status);
+  if (run.report) {
+    try {
+      writeReport(run, record);
+    } catch (const Error& failure) {
+      status = failedToWrite(failure, status);
+      if (record.errorMessage.empty()) record.errorMessage = printedText(failure);
+    }
+  }
   if (!run.record) return status;
   record.exitStatus = status;
   std::string why;
