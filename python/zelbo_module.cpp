@@ -312,8 +312,12 @@ struct PageRequest {
 
   // Writes the page of a run that ended with `result` or with `failure`.
   void write(zelbo::ReportInput page, const zelbo::Result& result, const std::optional<zelbo::Error>& failure) {
-    if (failure) page.error = zelbo::printedText(*failure);
-    else page.result = result;
+    if (failure) {
+      page.error = zelbo::printedText(*failure);
+      page.errorDetail = failure->detail();
+    } else {
+      page.result = result;
+    }
     page.targets = recorder->reports();
     std::string why;
     try {

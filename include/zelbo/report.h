@@ -58,6 +58,7 @@ struct ReportInput {
   double cpuSeconds = 0;
   double wallSeconds = 0;
   std::optional<std::string> error;           // the printed error when the run failed
+  std::string errorDetail;                    // why the checks rejected the model (Error::detail)
   std::string netDot;                         // the net in Graphviz DOT (coloured by criticality)
 };
 

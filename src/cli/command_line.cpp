@@ -259,6 +259,7 @@ void writeReport(const Invocation& run, const RunRecord& record) {
   page.cpuSeconds = record.cpuSeconds;
   page.wallSeconds = record.wallSeconds;
   if (!record.errorMessage.empty()) page.error = record.errorMessage;
+  page.errorDetail = record.errorDetail;
   std::string why;
   if (!run.report->commit(reportPage(page), why))
     throw Error(Error::Kind::io, formatted(text::kFailedToWriteReport, run.report->path().c_str(), why.c_str()));

@@ -93,6 +93,7 @@ std::string pageData(const ReportInput& in, const Drawing& drawing) {
                {"run", runJson(in)},
                {"targets", targetsJson(in)},
                {"error", in.error ? json(*in.error) : json(nullptr)},
+               {"error_detail", in.errorDetail},
                {"drawing", drawing.svg.empty() ? json(drawing.note) : json(nullptr)}};
   // Names of any bytes come out as valid JSON: invalid UTF-8 is replaced.
   return scriptSafeJson(data.dump(-1, ' ', false, json::error_handler_t::replace));
