@@ -8,6 +8,7 @@
 //     page.result = zelbo::estimate(model, settings, seed, {}, recorder.control());
 //   } catch (const zelbo::Error& e) {
 //     page.error = zelbo::printedText(e);
+//     page.errorDetail = e.detail();
 //   }
 //   page.targets = recorder.reports();
 //   zelbo::writeReportPage("ring.html", page);

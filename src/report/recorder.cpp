@@ -1,4 +1,5 @@
 // The recorder of a run's samples for its report page.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
