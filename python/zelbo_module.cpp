@@ -27,9 +27,14 @@
 
 #include "api/internal.h"
 #include "base/clock.h"
+#include "base/format.h"
+#include "base/record_file.h"
+#include "base/texts.h"
 #include "language/writer.h"
+#include "report/recording.h"
 #include "zelbo/edit.h"
 #include "zelbo/formats.h"
+#include "zelbo/report.h"
 #include "zelbo/zelbo.h"
 
 namespace py = pybind11;
@@ -369,6 +374,50 @@ const char* settingKeyword(zelbo::SettingsError::Setting setting) {
   return "settings";
 }
 
+[[noreturn]] void raiseOSError(const std::string& message) {
+  PyErr_SetString(PyExc_OSError, message.c_str());
+  throw py::error_already_set();
+}
+
+// The report page asked for with report=: its file, checked before the run as the command
+// line checks it, and the recorder of the run's samples.
+struct PageRequest {
+  zelbo::RecordFile file;
+  std::optional<zelbo::RunRecorder> recorder;
+  std::string notWritten;  // why the page could not be written
+
+  void open(const py::object& path, const zelbo::Settings& settings, long seed) {
+    const std::string filePath = py::str(py::module_::import("os").attr("fspath")(path));
+    std::string why;
+    try {
+      zelbo::chartLibrary();
+    } catch (const zelbo::Error& e) {
+      raiseOSError(e.message());
+    }
+    if (!file.open(filePath, why))
+      raiseOSError(zelbo::formatted(zelbo::text::kFailedToWriteReport, filePath.c_str(), why.c_str()));
+    recorder.emplace(settings, seed);
+  }
+
+  // Writes the page of a run that ended with `result` or with `failure`.
+  void write(zelbo::ReportInput page, const zelbo::Result& result, const std::optional<zelbo::Error>& failure) {
+    if (failure) {
+      page.error = zelbo::printedText(*failure);
+      page.errorDetail = failure->detail();
+    } else {
+      page.result = result;
+    }
+    page.targets = recorder->reports();
+    std::string why;
+    try {
+      if (!file.commit(zelbo::reportPage(page), why))
+        notWritten = zelbo::formatted(zelbo::text::kFailedToWriteReport, file.path().c_str(), why.c_str());
+    } catch (const zelbo::Error& e) {
+      notWritten = e.message();
+    }
+  }
+};
+
 bool onMainThread() {
   py::module_ threading = py::module_::import("threading");
   const py::object main = threading.attr("main_thread")().attr("ident");
@@ -378,7 +427,7 @@ bool onMainThread() {
 PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optional<double> error,
                   std::optional<double> relativeError, double confidence, long long skip, std::optional<long> seed,
                   long long jobs, const py::object& onReport, long long reportEvery, bool groups,
-                  const py::object& targets) {
+                  const py::object& targets, const py::object& reportPath) {
   zelbo::Settings settings;  // the command line's defaults
   if (error && relativeError) throw py::value_error("give error or relative_error, not both");
   // Whole numbers beyond an int are out of range as the library's check sees them.
@@ -434,6 +483,13 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
       sizes.push_back(size);
     };
 
+  std::optional<PageRequest> page;
+  if (!reportPath.is_none()) {
+    page.emplace();
+    page->open(reportPath, settings, runSeed);
+    control = page->recorder->control(control);
+  }
+
   zelbo::Result result;
   std::optional<zelbo::Error> failure;
   PyResult out;
@@ -449,10 +505,17 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
     }
     out.cpuSeconds = zelbo::processorSeconds() - cpuStart;
     out.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    if (page) {
+      zelbo::ReportInput input = zelbo::reportInput(model, m.source, settings, runSeed);
+      input.cpuSeconds = out.cpuSeconds;
+      input.wallSeconds = out.wallSeconds;
+      page->write(std::move(input), result, failure);
+    }
   }
   hooks.absorbLateInterrupts();
   if (hooks.pending) throw std::move(*hooks.pending);
   if (failure) raise(*failure);
+  if (page && !page->notWritten.empty()) raiseOSError(page->notWritten);
 
   out.unpaired = result.unpaired;
   if (!result.unpaired) {
@@ -476,11 +539,11 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
 // A pickled result: every field, in the order of the struct.
 py::tuple resultState(const PyResult& r) {
   return py::make_tuple(r.bound, r.halfWidth, r.samples, r.instances, r.groupSums, r.segments, r.discarded,
-                        r.unpaired, r.seed, r.jobs, r.cpuSeconds, r.wallSeconds, r.groups);
+                        r.unpaired, r.seed, r.jobs, r.cpuSeconds, r.wallSeconds, r.groups, r.targets);
 }
 
 PyResult resultFromState(const py::tuple& s) {
-  if (s.size() != 13) throw py::value_error("zelbo.Result: not a pickled result of this version of zelbo");
+  if (s.size() != 14) throw py::value_error("zelbo.Result: not a pickled result of this version of zelbo");
   PyResult r;
   r.bound = s[0].cast<std::optional<double>>();
   r.halfWidth = s[1].cast<std::optional<double>>();
@@ -495,6 +558,7 @@ PyResult resultFromState(const py::tuple& s) {
   r.cpuSeconds = s[10].cast<double>();
   r.wallSeconds = s[11].cast<double>();
   r.groups = s[12];
+  r.targets = s[13].cast<py::list>();
   return r;
 }
 
@@ -765,6 +829,7 @@ The same model, settings and seed give exactly the numbers of the command line.)
         py::arg("error") = py::none(), py::arg("relative_error") = py::none(), py::arg("confidence") = 97.0,
         py::arg("skip") = 0, py::arg("seed") = py::none(), py::arg("jobs") = 1, py::arg("on_report") = py::none(),
         py::arg("report_every") = 100, py::arg("groups") = false, py::arg("targets") = py::none(),
+        py::arg("report") = py::none(),
         R"doc(Checks the model and estimates the average TSE of its target.
 
 samples:        take exactly this many samples (-ss); None: stop by the confidence interval
@@ -778,6 +843,7 @@ groups:         keep every sample: Result.groups is then (sums, sizes) as NumPy 
 targets:        targets that replace the model's own, answered by one run: "req+,ack+,0"
                 texts (",lb" for a lower bound), Targets or (source, destination,
                 separation, lower_bound) tuples, in the names of the model's file
+report:         write the run's report page (HTML) to this file, also when the run fails (-report)
 
 The defaults are the command line's. The model summary and the checks are not written
 anywhere; a rejected model raises ModelError (its detail says why), a fatal condition of the

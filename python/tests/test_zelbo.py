@@ -217,8 +217,8 @@ def test_pickled_models_and_results_are_the_originals(tmp_path):
         result = zelbo.estimate(m, samples=300, seed=3, groups=True)
         again = pickle.loads(pickle.dumps(result))
         assert figures(zelbo.estimate(copy, samples=300, seed=3)) == figures(again) == figures(result)
-        assert (again.cpu_seconds, again.groups[0].tolist(), again.groups[1].tolist()) == (
-            result.cpu_seconds, result.groups[0].tolist(), result.groups[1].tolist())
+        assert (again.cpu_seconds, again.groups[0].tolist(), again.groups[1].tolist(), again.targets) == (
+            result.cpu_seconds, result.groups[0].tolist(), result.groups[1].tolist(), result.targets)
     # A net past what the model reader reads back fails here, not in the process that unpickles it.
     ring = tmp_path / "ring.g"
     names = [f"t{i}" for i in range(5000)]
@@ -243,3 +243,27 @@ def test_a_dask_cluster_gives_the_results_of_a_serial_loop(tmp_path, monkeypatch
         run = subprocess.run([sys.executable, DASK_SWEEP, str(png), "--scheduler", cluster.scheduler_address,
                               "--points", "3", "--samples", "100"], capture_output=True, text=True, check=True)
     assert len(run.stdout.splitlines()) == 3 and png.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+
+
+def page_data(path):
+    """The data of a report page, without the run's times."""
+    text = path.read_text()
+    start = text.index('id="zelbo-data">') + len('id="zelbo-data">')
+    data = json.loads(text[start:text.index("</script>", start)])
+    for timing in ("cpu_seconds", "wall_seconds", "samples_per_second"):
+        del data["run"][timing]
+    return data
+
+
+def test_report_pages_are_the_command_lines(tmp_path):
+    zelbo.estimate(zelbo.read(HANDSHAKE), samples=300, seed=3, report=tmp_path / "py.html")
+    subprocess.run([CLI, "-ss", "300", "-seed", "3", "-log", os.devnull, "-report", str(tmp_path / "cli.html"),
+                    HANDSHAKE], check=True)
+    assert page_data(tmp_path / "py.html") == page_data(tmp_path / "cli.html")
+    # A failed run's page shows its error; a page that cannot be written fails before the run.
+    unsafe = zelbo.parse(open(FORKJOIN).read().replace(".mark", ".mark 2"))
+    with pytest.raises(zelbo.RunError) as error:
+        zelbo.estimate(unsafe, samples=10, seed=1, report=tmp_path / "failed.html")
+    assert page_data(tmp_path / "failed.html")["error"] == error.value.message
+    with pytest.raises(OSError, match="Failed to write the report"):
+        zelbo.estimate(unsafe, seed=1, report=tmp_path / "missing" / "page.html")

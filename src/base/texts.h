@@ -3,8 +3,8 @@
 // the traces of verbose runs and the command line's usage. Format strings are printf's. The
 // odd spellings and the product's name are the tool's own and are printed as they are.
 //
-// What the importers of other formats say is theirs (src/import/), and what the drawings and
-// the JSON record hold is their content, not printed text.
+// What the importers of other formats say is theirs (src/import/), and what the drawings, the
+// JSON record and the report page hold is their content, not printed text.
 #pragma once
 
 namespace zelbo::text {
@@ -298,6 +298,7 @@ inline constexpr char kHelp[] =
     "  -tse SRC,DST,K[,lb]    a target, in the names of the model file (repeatable; replaces\n"
     "                         the model's own target; lb: a lower bound)\n"
     "  -targets FILE          targets, one a line as -tse takes them\n"
+    "  -report FILE           write a report page of the run (HTML, charts and the net) to FILE\n"
     "  -with FILE             delays, branch probabilities and a target for the model, by name\n"
     "  -delay SPEC            the delay of places without one (default for .g and PNML: .fix 1)\n"
     "  -emit FILE             write the model as read, in zelbo's model language, to FILE\n"
@@ -312,6 +313,10 @@ inline constexpr char kCannotBeWritten[] = "cannot be written: %s";
 inline constexpr char kFailedToOpenLog[] = "Failed to open log file %s to write.";
 inline constexpr char kFailedToWriteRecord[] = "Failed to write the record %s: %s.";
 inline constexpr char kFailedToWriteFile[] = "Failed to write file %s: %s.";
+inline constexpr char kFailedToWriteReport[] = "Failed to write the report %s: %s.";
+inline constexpr char kChartLibraryUnreadable[] =
+    "The charting library %s cannot be read: %s; it comes with the Debian package libjs-chart.js.";
+inline constexpr char kChartLibraryNotInlined[] = "The charting library %s cannot be put inside a page: it holds \"%s\".";
 inline constexpr char kLogNotWritten[] = "The log could not be written.";
 inline constexpr char kTooManyStatements[] =
     "\n\tWarning: %s has %zu statements; the model reader reads at most some 9990 from one file.\n";

@@ -17,6 +17,8 @@
 #include "cli/record.h"
 #include "cli/report.h"
 #include "zelbo/edit.h"
+#include "report/recording.h"
+#include "zelbo/report.h"
 #include "zelbo/zelbo.h"
 
 namespace zelbo {
@@ -38,6 +40,8 @@ struct Invocation {
   std::string modelFileName;
   std::optional<Model> model;
   std::unique_ptr<RecordFile> record;  // -json
+  std::unique_ptr<RecordFile> report;  // -report
+  std::unique_ptr<RunRecorder> recorder;  // with -report, once the run starts
   FormatOptions formats;               // -with, -delay, -emit, -dot, -dot-unfolding
   // Targets asked by name (-tse, -targets), in order; the texts of those given by -tse.
   std::vector<TargetRequest> targets;
@@ -154,6 +158,16 @@ void openOutput(Invocation& run, const char* option, const char* path, std::uniq
   file = std::move(output);  // a repeated option replaces the earlier file
 }
 
+// The report page needs the charting library besides a file it can write.
+void openReport(Invocation& run, const char* path) {
+  try {
+    chartLibrary();
+  } catch (const Error& error) {
+    badValue(run, "-report", path, error.message().c_str());
+  }
+  openOutput(run, "-report", path, run.report);
+}
+
 struct Option {
   const char* longForm;   // nullptr: the option has only a short form
   const char* shortForm;  // nullptr: the option has only a long form
@@ -181,6 +195,7 @@ const Option kOptions[] = {
     {"-tse", nullptr, true, addTarget},
     {"-targets", nullptr, true, addTargetsFile},
     {"-json", nullptr, true, openRecord},
+    {"-report", nullptr, true, openReport},
     {"-with", nullptr, true, [](Invocation& r, const char* v) { r.formats.read.annotations = v; }},
     {"-delay", nullptr, true, [](Invocation& r, const char* v) { r.formats.read.defaultDelay = v; }},
     {"-emit", nullptr, true, [](Invocation& r, const char* v) { openOutput(r, "-emit", v, r.formats.emit); }},
@@ -251,10 +266,18 @@ int estimateAndReport(Invocation& run, RunRecord& record) {
   FILE* log = run.settings.log;
   fflush(log);
   const Target target = run.model->target();
-  record.result = estimate(*run.model, run.settings, run.seed, [&](const Progress& progress) {
-    writeIntermediateReport(log, target, progress);
-    fflush(log);
-  });
+  RunControl control;
+  if (run.report) {
+    run.recorder = std::make_unique<RunRecorder>(run.settings, run.seed);
+    control = run.recorder->control();
+  }
+  record.result = estimate(
+      *run.model, run.settings, run.seed,
+      [&](const Progress& progress) {
+        writeIntermediateReport(log, target, progress);
+        fflush(log);
+      },
+      control);
   writeFinalReport(run, *record.result);
   // A normal end: the final flush of the log stream decides.
   if (fflush(log) == 0) return 0;
@@ -262,20 +285,52 @@ int estimateAndReport(Invocation& run, RunRecord& record) {
   return 1;
 }
 
-// Writes the record of a run that got past the options; a record that cannot be written
-// turns a normal end into a failure.
-int writeRecord(Invocation& run, RunRecord& record, int status, std::chrono::steady_clock::time_point start) {
-  if (!run.record) return status;
+// A file of the run that could not be written: a normal end becomes a failure.
+int failedToWrite(const Error& failure, int status) {
+  fputs(printedText(failure).c_str(), stderr);
+  return status == 0 ? 1 : status;
+}
+
+// Writes the report page of a run that got past the options, with what the record holds; a
+// page that cannot be made or written is thrown as an Error.
+void writeReport(const Invocation& run, const RunRecord& record) {
+  ReportInput page;
+  if (run.model) page = reportInput(*run.model, run.modelFileName, run.settings, run.seed);
+  page.modelFile = run.modelFileName;
+  page.settings = run.settings;
+  page.seed = run.seed;
+  page.result = record.result;
+  if (run.recorder) page.targets = run.recorder->reports();
+  page.cpuSeconds = record.cpuSeconds;
+  page.wallSeconds = record.wallSeconds;
+  if (!record.errorMessage.empty()) page.error = record.errorMessage;
+  page.errorDetail = record.errorDetail;
+  std::string why;
+  if (!run.report->commit(reportPage(page), why))
+    throw Error(Error::Kind::io, formatted(text::kFailedToWriteReport, run.report->path().c_str(), why.c_str()));
+}
+
+// Writes the report page and the record of a run that got past the options; a file that
+// cannot be written turns a normal end into a failure, which the record then holds.
+int writeRunFiles(Invocation& run, RunRecord& record, int status, std::chrono::steady_clock::time_point start) {
   record.model = run.model;
   record.modelFile = run.modelFileName;
   record.cpuSeconds = processorSeconds();
   record.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (run.report) {
+    try {
+      writeReport(run, record);
+    } catch (const Error& failure) {
+      status = failedToWrite(failure, status);
+      if (record.errorMessage.empty()) record.errorMessage = printedText(failure);
+    }
+  }
+  if (!run.record) return status;
   record.exitStatus = status;
   std::string why;
   if (run.record->commit(recordText(record), why)) return status;
-  const Error failure(Error::Kind::io, formatted(text::kFailedToWriteRecord, run.record->path().c_str(), why.c_str()));
-  fputs(printedText(failure).c_str(), stderr);
-  return status == 0 ? 1 : status;
+  return failedToWrite(
+      Error(Error::Kind::io, formatted(text::kFailedToWriteRecord, run.record->path().c_str(), why.c_str())), status);
 }
 
 }  // namespace
@@ -309,7 +364,7 @@ int runCommandLine(int argc, char** argv) {
   }
   record.seed = run.seed;
   record.jobs = run.settings.jobs;
-  return writeRecord(run, record, status, start);
+  return writeRunFiles(run, record, status, start);
 }
 
 }  // namespace zelbo

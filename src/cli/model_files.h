@@ -1,6 +1,6 @@
 // The command line's options about formats: what is added to the model it reads (-with,
 // -delay) and the files written from it (-emit, -dot, -dot-unfolding). Each file is written
-// whole or not at all (cli/record.h), and only once the model is read.
+// whole or not at all (base/record_file.h), and only once the model is read.
 #pragma once
 
 #include <memory>

@@ -261,7 +261,7 @@ void Estimation::reportIfDue() {
 
 double Estimation::finish() {
   // The automatic mode has the stopping rule's quantile; the fixed mode computes one.
-  const double z = halfAlpha_ > 0 ? halfAlpha_ : intervalQuantile(settings_.confidence);
+  const double z = reportedQuantile(halfAlpha_, settings_.confidence);
   result_.targets.resize(targets_.size());
   for (std::size_t i = 0; i < targets_.size(); ++i) {
     const PerTarget& target = targets_[i];

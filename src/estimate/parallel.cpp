@@ -103,6 +103,7 @@ class alignas(kCacheLine) Merge {
   RunControl mergeControl() {
     RunControl control;
     control.onSample = caller_.onSample;
+    control.onTargetSample = caller_.onTargetSample;
     if (caller_.stopRequested) control.stopRequested = [this] { return interrupted_.load(); };
     return control;
   }

@@ -113,4 +113,8 @@ double ratioHalfWidth(const Totals& t, double z) {
   return z * std::sqrt(spread / (n * (n - 1))) / meanSize;
 }
 
+double reportedQuantile(double halfAlpha, double confidence) {
+  return halfAlpha > 0 ? halfAlpha : intervalQuantile(confidence);
+}
+
 }  // namespace zelbo

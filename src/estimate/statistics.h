@@ -52,5 +52,8 @@ bool updateStoppingRule(const Settings& settings, double halfAlpha, Totals& t, d
 bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize);
 
 double ratioHalfWidth(const Totals& t, double z);
+// The quantile of the half-width a run reports: the stopping rule's (`halfAlpha`, automatic
+// mode), else intervalQuantile of the confidence level.
+double reportedQuantile(double halfAlpha, double confidence);
 
 }  // namespace zelbo
