@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/texts.h"
+#include "estimate/parallel.h"
 #include "net/net.h"
 #include "zelbo/zelbo.h"
 
@@ -18,6 +19,15 @@ struct ModelAccess {
 
 inline const Net& netOf(const Model& model) { return ModelAccess::net(model); }
 inline Model modelOf(std::shared_ptr<const Net> net) { return ModelAccess::make(std::move(net)); }
+
+// The samplers a process runs in threads: settings.jobs, or one per hardware thread for 0.
+int samplerThreads(const Settings& settings);
+
+// estimate() on rank 0 of a run over `ranks` processes of samplerThreads(settings) samplers
+// each (estimate/parallel.h): `server` brings in the other ranks' batches. The result counts
+// every rank's samplers in `jobs`.
+Result estimateOnRanks(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport,
+                       int ranks, const RankServer& server);
 
 // Runs `f`; running out of memory anywhere below is reported like any other fatal end.
 template <class F>

@@ -12,8 +12,10 @@
 
 #include "base/clock.h"
 #include "base/format.h"
+#include "api/internal.h"
 #include "base/texts.h"
 #include "cli/model_files.h"
+#include "cli/ranks.h"
 #include "cli/record.h"
 #include "cli/report.h"
 #include "zelbo/zelbo.h"
@@ -38,6 +40,8 @@ struct Invocation {
   std::optional<Model> model;
   std::unique_ptr<RecordFile> record;  // -json
   FormatOptions formats;               // -with, -delay, -emit, -dot, -dot-unfolding
+  OtherRanks* ranks = nullptr;         // under a launcher, on rank 0
+  InputFiles inputs;                   // what the other ranks read instead of files
 };
 
 // An end before the run: the status to end with, its message already written.
@@ -200,13 +204,34 @@ void writeFinalReport(const Invocation& run, const Result& result) {
   fputc('\n', log);
 }
 
+// The run as the other ranks need it.
+RankRun rankRun(const Invocation& run) {
+  RankRun ranked;
+  ranked.settings = run.settings;
+  ranked.settings.jobs = samplerThreads(run.settings);
+  ranked.seed = run.seed;
+  ranked.sharedStream = run.settings.log == run.settings.diagnostics;
+  ranked.modelFile = run.modelFileName;
+  ranked.annotations = run.formats.read.annotations;
+  ranked.defaultDelay = run.formats.read.defaultDelay;
+  ranked.files = run.inputs.all();
+  return ranked;
+}
+
+Result estimateHere(Invocation& run, const ReportCallback& onReport) {
+  if (!run.ranks) return estimate(*run.model, run.settings, run.seed, onReport);
+  const RankRun ranked = rankRun(run);
+  return estimateOnRanks(*run.model, run.settings, run.seed, onReport, run.ranks->ranks(),
+                         [&](MergeInbox& inbox) { run.ranks->serve(ranked, inbox); });
+}
+
 int estimateAndReport(Invocation& run, RunRecord& record) {
   check(*run.model, run.settings);
   writeUnfoldingFile(run.formats, *run.model, run.settings, run.seed);
   FILE* log = run.settings.log;
   fflush(log);
   const Target target = run.model->target();
-  record.result = estimate(*run.model, run.settings, run.seed, [&](const Progress& progress) {
+  record.result = estimateHere(run, [&](const Progress& progress) {
     writeIntermediateReport(log, target, progress);
     fflush(log);
   });
@@ -235,11 +260,15 @@ int writeRecord(Invocation& run, RunRecord& record, int status, std::chrono::ste
 
 }  // namespace
 
-int runCommandLine(int argc, char** argv) {
+int runCommandLine(int argc, char** argv, OtherRanks* ranks) {
   const auto start = std::chrono::steady_clock::now();
   Invocation run;
   // The reader's warnings and parse errors go to standard error as they are found.
   run.formats.read.onDiagnostic = [](const Diagnostic& d) { fputs(printedText(d).c_str(), stderr); };
+  if (ranks) {
+    run.ranks = ranks;
+    run.formats.read.fileSource = [&run](const std::string& path) { return run.inputs.read(path); };
+  }
   run.seed = static_cast<long>(time(nullptr));
   if (argc < 2) {
     usage(run.settings.log);
@@ -264,6 +293,7 @@ int runCommandLine(int argc, char** argv) {
   }
   record.seed = run.seed;
   record.jobs = run.settings.jobs;
+  if (ranks) record.ranks = RankFigures{ranks->ranks(), samplerThreads(run.settings), ranks->finish()};
   return writeRecord(run, record, status, start);
 }
 
