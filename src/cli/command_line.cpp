@@ -292,7 +292,7 @@ int runCommandLine(int argc, char** argv, OtherRanks* ranks) {
     status = error.status();
   }
   record.seed = run.seed;
-  record.jobs = run.settings.jobs;
+  record.jobs = run.settings.jobs * (ranks ? ranks->ranks() : 1);  // the samplers asked, on every rank
   if (ranks) record.ranks = RankFigures{ranks->ranks(), samplerThreads(run.settings), ranks->finish()};
   return writeRecord(run, record, status, start);
 }
