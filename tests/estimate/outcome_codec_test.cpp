@@ -72,8 +72,11 @@ TEST(OutcomeCodec, EveryOutcomeComesBackAsItWas) {
   EXPECT_EQ(fatal(decodeOutcome(bytes, at).extras->error),
             (Fatal{"\n\tError: Out of memory.\n", "", Error::Kind::run, 1}));
   // Bytes cut short (in the third outcome) are the program's own fault, not a crash.
+  const std::string_view cut = std::string_view(bytes).substr(0, 30);
   at = 0;
-  EXPECT_THROW(decodeOutcome(std::string_view(bytes).substr(0, 30), at), Error);
+  decodeOutcome(cut, at);
+  decodeOutcome(cut, at);
+  EXPECT_THROW(decodeOutcome(cut, at), Error);
 }
 
 }  // namespace
