@@ -30,6 +30,8 @@ constexpr double kSeconds = 0.5;
 
 double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
+std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
 void measure(const std::string& path) {
   const Model model = readModel(path, {});
   Settings settings;
@@ -63,8 +65,7 @@ void measure(const std::string& path) {
     }
   }
   const double mergeSeconds = since(merging) / merged;
-  std::string name = path.substr(path.find_last_of('/') + 1);
-  printf("| %s | %.0f | %.1f | %.0f |\n", name.c_str(), drawSeconds * 1e9, mergeSeconds * 1e9,
+  printf("| %s | %.0f | %.1f | %.0f |\n", baseName(path).c_str(), drawSeconds * 1e9, mergeSeconds * 1e9,
          drawSeconds / mergeSeconds);
   fclose(settings.log);
 }
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
     try {
       measure(argv[i]);
     } catch (const Error& error) {
-      printf("| %s | %s | | |\n", argv[i], error.what());
+      printf("| %s | %s | | |\n", baseName(argv[i]).c_str(), error.what());
     }
   }
 }

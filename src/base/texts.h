@@ -297,6 +297,7 @@ inline constexpr char kMalformedMessage[] = "A message between the processes of 
 inline constexpr char kBuiltWithoutMpi[] =
     "zelbo was started by an MPI launcher (%d processes) but was built without MPI; run it without the "
     "launcher, or build it where MPI is found (libopenmpi-dev).";
+inline constexpr char kNoMpiModule[] = "zelbo was started by an MPI launcher but cannot load its MPI module: %s";
 inline constexpr char kMpiThreads[] = "The MPI library does not let the main thread call it while other threads run.";
 
 }  // namespace zelbo::text

@@ -17,6 +17,12 @@ int launchedRanks() {
   return getenv("PMIX_RANK") ? 0 : 1;
 }
 
+int launchedRank() {
+  for (const char* name : {"OMPI_COMM_WORLD_RANK", "PMI_RANK", "PMIX_RANK"})
+    if (const char* value = getenv(name)) return atoi(value);
+  return 0;
+}
+
 std::optional<std::string> InputFiles::read(const std::string& path) {
   for (const auto& [name, content] : files_)
     if (name == path) return content;
@@ -37,10 +43,7 @@ std::optional<std::string> InputFiles::read(const std::string& path) {
 // Each copy would run the whole estimation and write the same files: only the first says why
 // none does.
 int runOnRanks(int, char**, CommandLine) {
-  const char* rank = getenv("OMPI_COMM_WORLD_RANK");
-  if (!rank) rank = getenv("PMI_RANK");
-  if (!rank) rank = getenv("PMIX_RANK");
-  if (!rank || atoi(rank) == 0)
+  if (launchedRank() == 0)
     fputs(printedText(Error(Error::Kind::usage, formatted(text::kBuiltWithoutMpi, launchedRanks()))).c_str(), stderr);
   return 1;
 }

@@ -5,8 +5,10 @@
 // tells each rank what the merge took, and tells them all to stop at the run's end. Every MPI
 // call is made on a process's main thread, which looks for messages and sleeps between looks,
 // so that no rank spins on a core its samplers need. A rank that dies ends the job through
-// the launcher, which takes down the others.
-#include <mpi.h>
+// the launcher, which takes down the others. MPI itself is reached through the module that
+// cli/mpi_calls.h describes, loaded only here.
+#include <dlfcn.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -20,7 +22,9 @@
 #include "api/internal.h"
 #include "base/bytes.h"
 #include "base/clock.h"
+#include "base/format.h"
 #include "base/texts.h"
+#include "cli/mpi_calls.h"
 #include "cli/ranks.h"
 #include "estimate/delivered.h"
 #include "estimate/outcome_codec.h"
@@ -48,24 +52,20 @@ constexpr std::uint64_t kInFlightBatches = 64;
 
 void sleepAPeriod() { std::this_thread::sleep_for(kPollPeriod); }
 
+const MpiCalls* mpi = nullptr;  // once loaded
+
 struct Message {
   int source = 0;
   int tag = 0;
   std::string bytes;
 };
 
-// Receives a message when one has arrived; never waits.
-bool receive(Message& message, int source = MPI_ANY_SOURCE) {
-  int arrived = 0;
-  MPI_Status status;
-  MPI_Iprobe(source, MPI_ANY_TAG, MPI_COMM_WORLD, &arrived, &status);
-  if (!arrived) return false;
+// Receives a message when one has arrived (from `source`, -1 for any); never waits.
+bool receive(Message& message, int source = -1) {
   int count = 0;
-  MPI_Get_count(&status, MPI_BYTE, &count);
-  message.source = status.MPI_SOURCE;
-  message.tag = status.MPI_TAG;
+  if (!mpi->arrived(source, &message.source, &message.tag, &count)) return false;
   message.bytes.resize(static_cast<std::size_t>(count));
-  MPI_Recv(message.bytes.data(), count, MPI_BYTE, message.source, message.tag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+  mpi->receive(message.bytes.data(), count, message.source, message.tag);
   return true;
 }
 
@@ -75,14 +75,10 @@ class Sends {
   void send(int to, int tag, std::string bytes) {
     Pending& p = pending_.emplace_back();  // a list: the bytes never move
     p.bytes = std::move(bytes);
-    MPI_Isend(p.bytes.data(), static_cast<int>(p.bytes.size()), MPI_BYTE, to, tag, MPI_COMM_WORLD, &p.request);
+    p.request = mpi->send(p.bytes.data(), static_cast<int>(p.bytes.size()), to, tag);
   }
   void progress() {
-    for (auto p = pending_.begin(); p != pending_.end();) {
-      int done = 0;
-      MPI_Test(&p->request, &done, MPI_STATUS_IGNORE);
-      p = done ? pending_.erase(p) : std::next(p);
-    }
+    for (auto p = pending_.begin(); p != pending_.end();) p = mpi->done(p->request) ? pending_.erase(p) : std::next(p);
   }
   // Waits, sleeping between looks, until every message has been taken.
   void finish() {
@@ -92,7 +88,7 @@ class Sends {
  private:
   struct Pending {
     std::string bytes;
-    MPI_Request request;
+    void* request = nullptr;
   };
   std::list<Pending> pending_;
 };
@@ -356,16 +352,41 @@ int helpRankZero(int rank, int ranks) {
   return 0;
 }
 
+// The module beside the program (a build tree), or where it is installed relative to it.
+const MpiCalls* loadMpi(std::string& why) {
+  char program[4096];
+  const ssize_t length = readlink("/proc/self/exe", program, sizeof program);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof program) {
+    why = "cannot find the program's directory";
+    return nullptr;
+  }
+  const std::string path(program, static_cast<std::size_t>(length));
+  const std::string directory = path.substr(0, path.find_last_of('/') + 1);
+  for (const std::string& place : {directory + "zelbo_mpi.so", directory + ZELBO_MPI_MODULE}) {
+    // Global, so that the components Open MPI loads in turn find its symbols.
+    if (void* module = dlopen(place.c_str(), RTLD_NOW | RTLD_GLOBAL)) {
+      if (auto calls = reinterpret_cast<const MpiCalls* (*)()>(dlsym(module, "zelboMpiCalls"))) return calls();
+    }
+    if (why.empty()) why = dlerror();
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int runOnRanks(int argc, char** argv, CommandLine commandLine) {
-  int provided = 0;
-  MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
+  std::string why;
+  mpi = loadMpi(why);
+  if (!mpi) {
+    // Every rank would end alike: only the first says why.
+    if (launchedRank() == 0)
+      fputs(printedText(Error(Error::Kind::internal, formatted(text::kNoMpiModule, why.c_str()))).c_str(), stderr);
+    return 1;
+  }
   int rank = 0, size = 1;
-  MPI_Comm_rank(MPI_COMM_WORLD, &rank);
-  MPI_Comm_size(MPI_COMM_WORLD, &size);
+  const bool threadsAllowed = mpi->start(&argc, &argv, &rank, &size);
   int status = 0;
-  if (provided < MPI_THREAD_FUNNELED) {
+  if (!threadsAllowed) {
     if (rank == 0) fputs(printedText(Error(Error::Kind::internal, text::kMpiThreads)).c_str(), stderr);
     status = 1;
   } else if (size == 1) {
@@ -381,11 +402,11 @@ int runOnRanks(int argc, char** argv, CommandLine commandLine) {
       // The protocol's own fault: nothing of it can be trusted to end the job in order.
       fputs(printedText(error).c_str(), stderr);
       fflush(stderr);
-      MPI_Abort(MPI_COMM_WORLD, 1);
+      mpi->abort(1);
     }
   }
   fflush(nullptr);
-  MPI_Finalize();
+  mpi->finish();
   return status;
 }
 

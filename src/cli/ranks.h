@@ -17,6 +17,8 @@ namespace zelbo {
 // The processes a launcher started for this run, from the variables it gives each of them:
 // 1 without a launcher, 0 for a launcher that does not say how many. Asks nothing of MPI.
 int launchedRanks();
+// This process's rank among them, from the same variables (0 when none says).
+int launchedRank();
 
 // What rank 0 sends the other ranks: everything they need to draw what rank 0 would.
 struct RankRun {

@@ -320,7 +320,7 @@ void Merge::awaitEnd() {
   } else {
     while (!ended_.wait_for(lock, kStopRequestPeriod, [&] { return done_; })) {
       lock.unlock();
-      if (caller_.stopRequested()) interrupted_ = true;
+      if (!interrupted_ && caller_.stopRequested()) interrupted_ = true;  // once is enough
       lock.lock();
     }
   }
@@ -354,7 +354,7 @@ std::uint64_t Merge::taken(int sampler) const { return crew_.workers[sampler]->t
 bool Merge::ended() {
   if (caller_.stopRequested && coarseSeconds() >= nextStopAsk_) {
     nextStopAsk_ = coarseSeconds() + std::chrono::duration<double>(kStopRequestPeriod).count();
-    if (caller_.stopRequested()) interrupted_ = true;
+    if (!interrupted_ && caller_.stopRequested()) interrupted_ = true;
   }
   std::lock_guard<std::mutex> lock(endMutex_);
   return done_;
