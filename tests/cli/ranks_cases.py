@@ -4,7 +4,8 @@
   ranks_cases.py MPIRUN ZELBO equivalence|failure|killed
 
 equivalence: every row of EQUAL gives the same exit status, standard output, standard error,
-log file and JSON record (its processor and wall times aside) both ways. failure: a run that
+log file and JSON record (its processor and wall times aside) both ways; so does a rank that
+runs in an empty directory, which it leaves empty. failure: a run that
 ends fatally on a sampler of another rank, and a command line that ends before the run, give
 the single process's message and status. killed: a rank killed mid-run ends the job with a
 non-zero status in under 30 seconds.
@@ -140,6 +141,23 @@ def compare(mpirun, zelbo, rows, work):
     return failures
 
 
+def elsewhere(mpirun, zelbo, work):
+    """Rank 1 runs where none of the input files is: it draws on the bytes rank 0 sent, and
+    writes nothing there."""
+    arguments = ["-jobs", "2", "-seed", "3", "-ss", "500", "-log", "out.log", "-json", "run.json",
+                 "-with", "latency.stpn", "forkack.g"]
+    alone = run([zelbo, "-jobs", "4"] + arguments[2:], work)
+    with tempfile.TemporaryDirectory() as empty:
+        spread = run(mpirun + ["-np", "1", zelbo] + arguments + [":", "-np", "1", "-wdir", empty, zelbo] + arguments,
+                     work, MPI_ENV)
+        left = os.listdir(empty)
+    spread[3]["run.json"].pop("ranks", None)
+    if spread != alone or left:
+        print(f"FAIL: a rank in an empty directory: {spread[:3]} against {alone[:3]}; it left {left}")
+        return 1
+    return 0
+
+
 def killed(mpirun, zelbo, work):
     """Kills rank 1 once the run is under way; the job must end soon with a failure."""
     job = subprocess.Popen(mpirun + ["-np", "2", zelbo, "-seed", "1", "-ss", "2000000000", "-pp", "0", "handshake.stpn"],
@@ -190,7 +208,7 @@ def main():
             with open(os.path.join(work, name), "w") as f:
                 f.write(text)
         if group == "equivalence":
-            failures = compare(launcher, zelbo, EQUAL, work)
+            failures = compare(launcher, zelbo, EQUAL, work) + elsewhere(launcher, zelbo, work)
         elif group == "failure":
             failures = compare(launcher, zelbo, FAILING, work)
         else:
