@@ -10,9 +10,9 @@
 #include <optional>
 #include <string>
 
+#include "api/internal.h"
 #include "base/clock.h"
 #include "base/format.h"
-#include "api/internal.h"
 #include "base/texts.h"
 #include "cli/model_files.h"
 #include "cli/ranks.h"

@@ -122,9 +122,9 @@ class alignas(kCacheLine) Worker {
     sharedStream_ = runSettings.log == runSettings.diagnostics;
   }
 
-  // The sampler and its run state are made in its own thread, on its stack, so that their
-  // memory comes from that thread and lies apart from the other samplers'.
-  // Starts the sampler's thread; `merge` is null when the batches go to another process.
+  // Starts the sampler's thread; `merge` is null when the batches go to another process. The
+  // sampler and its run state are made in its own thread, on its stack, so that their memory
+  // comes from that thread and lies apart from the other samplers'.
   void start(Merge* merge) {
     thread_ = std::thread([this, merge] {
       std::optional<Sampler> sampler;

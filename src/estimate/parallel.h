@@ -55,10 +55,10 @@ double estimateInParallel(const Net& net, const Settings& settings, long seed, i
                           const ReportCallback& onReport, Result& result, const RunControl& control = {},
                           int ranks = 1, const RankServer& server = {});
 
-// The samplers of a rank after the first: they draw, each in its thread, and hand their
-// batches, encoded, to what sends them to rank 0; each may draw as far ahead as a sampler of
-// one process may. `settings.log` and `settings.diagnostics` stand for rank 0's streams:
-// equal when rank 0 writes both to one stream.
+// The samplers of a rank after the first, `settings.jobs` of them: they draw, each in its
+// thread, and hand their batches, encoded, to what sends them to rank 0; each may queue as
+// much as a sampler of one process may. `settings.log` and `settings.diagnostics` stand for
+// rank 0's streams: equal when rank 0 writes both to one stream.
 class RankSamplers {
  public:
   RankSamplers(const Net& net, const Settings& settings, long seed, int rank, int ranks);  // starts them
