@@ -18,6 +18,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +40,11 @@ struct ReadOptions {
   // Receives the model reader's warnings and parse errors, of the model file and of the
   // annotations, as they are found; without it they are dropped.
   DiagnosticHandler onDiagnostic;
+  // Where the reader takes the content of a file it reads (the model file, the annotations):
+  // the text it returns for the path is read as the file's content; without it, or when it
+  // returns none, the file is opened. A run over several processes reads its files once, on
+  // the first, and hands the others their bytes this way.
+  std::function<std::optional<std::string>(const std::string& path)> fileSource;
 };
 
 // Reads a model file of any of the three languages and applies the options. A malformed .g or

@@ -103,7 +103,9 @@ void addOptions(Net& net, const ReadOptions& options, const std::string& firstTr
   const bool imported = !firstTransition.empty();
   if (!options.annotations.empty()) {
     Net annotations;
-    parseAnnotationFile(annotations, options.annotations, options.onDiagnostic);
+    const std::optional<std::string> text = options.fileSource ? options.fileSource(options.annotations) : std::nullopt;
+    if (text) parseAnnotationText(annotations, *text, options.annotations, options.onDiagnostic);
+    else parseAnnotationFile(annotations, options.annotations, options.onDiagnostic);
     annotate(net, annotations, options.annotations);
   }
   if (!options.defaultDelay.empty()) fillDelays(net, *parseDelay(options.defaultDelay, text::kDefaultDelayOption));
@@ -115,6 +117,8 @@ void addOptions(Net& net, const ReadOptions& options, const std::string& firstTr
 }  // namespace
 
 Model readModel(const std::string& path, const ReadOptions& options) {
+  if (options.fileSource)
+    if (const std::optional<std::string> text = options.fileSource(path)) return readModelText(*text, path, options);
   return reportingOutOfMemory([&] {
     auto net = std::make_shared<Net>();
     const std::optional<import::Format> format = sniffFormat(path);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/texts.h"
+#include "estimate/parallel.h"
 #include "net/net.h"
 #include "zelbo/zelbo.h"
 
@@ -25,6 +26,15 @@ inline Model modelOf(std::shared_ptr<const Net> net) { return ModelAccess::make(
 // name equal to the identifier: none): what a model written out and read back has lost.
 Model withWrittenNames(const Model& model, const std::vector<std::string>& places,
                        const std::vector<std::string>& transitions);
+
+// The samplers a process runs in threads: settings.jobs, or one per hardware thread for 0.
+int samplerThreads(const Settings& settings);
+
+// estimate() on rank 0 of a run over `ranks` processes of samplerThreads(settings) samplers
+// each (estimate/parallel.h): `server` brings in the other ranks' batches. The result counts
+// every rank's samplers in `jobs`.
+Result estimateOnRanks(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport,
+                       const RunControl& control, int ranks, const RankServer& server);
 
 // Runs `f`; running out of memory anywhere below is reported like any other fatal end.
 template <class F>

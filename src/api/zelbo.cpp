@@ -104,24 +104,44 @@ void validate(const Settings& settings) {
   if (!errors.empty()) throw errors.front();
 }
 
-Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport,
-                const RunControl& control) {
+int samplerThreads(const Settings& settings) {
+  return settings.jobs > 0 ? settings.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+namespace {
+
+// estimate() on this process's samplers and, with several ranks, on the other ranks' too.
+Result estimateOn(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport,
+                  const RunControl& control, int ranks, const RankServer& server) {
   if (settings.jobs < 0 || settings.jobs > kMaxJobs) throw SettingsError(SettingsError::Setting::jobs, text::kBadJobs);
   if (!model.hasTarget()) throw Error(Error::Kind::model, text::kNoTarget);
   return reportingOutOfMemory([&] {
     const double halfAlpha = stoppingQuantile(settings);
     Result result;
     result.seed = seed;
-    result.jobs = settings.jobs > 0 ? settings.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int threads = samplerThreads(settings);
+    result.jobs = threads * ranks;
     if (result.jobs == 1) {
       Sampler sampler(netOf(model), settings, seed);
       estimateOnOneSampler(sampler, halfAlpha, onReport, result, control);
     } else {
-      estimateInParallel(netOf(model), settings, seed, result.jobs, halfAlpha, onReport, result, control);
+      estimateInParallel(netOf(model), settings, seed, threads, halfAlpha, onReport, result, control, ranks, server);
     }
     nameTargets(netOf(model), result);
     return result;
   });
+}
+
+}  // namespace
+
+Result estimate(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport,
+                const RunControl& control) {
+  return estimateOn(model, settings, seed, onReport, control, 1, {});
+}
+
+Result estimateOnRanks(const Model& model, const Settings& settings, long seed, const ReportCallback& onReport,
+                       const RunControl& control, int ranks, const RankServer& server) {
+  return estimateOn(model, settings, seed, onReport, control, ranks, server);
 }
 
 }  // namespace zelbo

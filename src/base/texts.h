@@ -321,4 +321,14 @@ inline constexpr char kLogNotWritten[] = "The log could not be written.";
 inline constexpr char kTooManyStatements[] =
     "\n\tWarning: %s has %zu statements; the model reader reads at most some 9990 from one file.\n";
 
+// ---------------------------------------------------------------------------------------
+// Runs over several processes (MPI)
+
+inline constexpr char kMalformedMessage[] = "A message between the processes of the run is malformed.";
+inline constexpr char kBuiltWithoutMpi[] =
+    "zelbo was started by an MPI launcher (%d processes) but was built without MPI; run it without the "
+    "launcher, or build it where MPI is found (libopenmpi-dev).";
+inline constexpr char kNoMpiModule[] = "zelbo was started by an MPI launcher but cannot load its MPI module: %s";
+inline constexpr char kMpiThreads[] = "The MPI library does not let the main thread call it while other threads run.";
+
 }  // namespace zelbo::text

@@ -10,10 +10,12 @@
 #include <optional>
 #include <string>
 
+#include "api/internal.h"
 #include "base/clock.h"
 #include "base/format.h"
 #include "base/texts.h"
 #include "cli/model_files.h"
+#include "cli/ranks.h"
 #include "cli/record.h"
 #include "cli/report.h"
 #include "zelbo/edit.h"
@@ -46,6 +48,8 @@ struct Invocation {
   // Targets asked by name (-tse, -targets), in order; the texts of those given by -tse.
   std::vector<TargetRequest> targets;
   std::vector<std::string> targetOptions;
+  OtherRanks* ranks = nullptr;         // under a launcher, on rank 0
+  InputFiles inputs;                   // what the other ranks read instead of files
 };
 
 // An end before the run: the status to end with, its message already written.
@@ -260,6 +264,28 @@ void writeFinalReport(const Invocation& run, const Result& result) {
   fputc('\n', log);
 }
 
+// The run as the other ranks need it.
+RankRun rankRun(const Invocation& run) {
+  RankRun ranked;
+  ranked.settings = run.settings;
+  ranked.settings.jobs = samplerThreads(run.settings);
+  ranked.seed = run.seed;
+  ranked.sharedStream = run.settings.log == run.settings.diagnostics;
+  ranked.modelFile = run.modelFileName;
+  ranked.annotations = run.formats.read.annotations;
+  ranked.defaultDelay = run.formats.read.defaultDelay;
+  ranked.files = run.inputs.all();
+  for (const TargetRequest& request : run.targets) ranked.targets.push_back(request.target);
+  return ranked;
+}
+
+Result estimateHere(Invocation& run, const ReportCallback& onReport, const RunControl& control) {
+  if (!run.ranks) return estimate(*run.model, run.settings, run.seed, onReport, control);
+  const RankRun ranked = rankRun(run);
+  return estimateOnRanks(*run.model, run.settings, run.seed, onReport, control, run.ranks->ranks(),
+                         [&](MergeInbox& inbox) { run.ranks->serve(ranked, inbox); });
+}
+
 int estimateAndReport(Invocation& run, RunRecord& record) {
   check(*run.model, run.settings);
   writeUnfoldingFile(run.formats, *run.model, run.settings, run.seed);
@@ -271,8 +297,8 @@ int estimateAndReport(Invocation& run, RunRecord& record) {
     run.recorder = std::make_unique<RunRecorder>(run.settings, run.seed);
     control = run.recorder->control();
   }
-  record.result = estimate(
-      *run.model, run.settings, run.seed,
+  record.result = estimateHere(
+      run,
       [&](const Progress& progress) {
         writeIntermediateReport(log, target, progress);
         fflush(log);
@@ -335,11 +361,15 @@ int writeRunFiles(Invocation& run, RunRecord& record, int status, std::chrono::s
 
 }  // namespace
 
-int runCommandLine(int argc, char** argv) {
+int runCommandLine(int argc, char** argv, OtherRanks* ranks) {
   const auto start = std::chrono::steady_clock::now();
   Invocation run;
   // The reader's warnings and parse errors go to standard error as they are found.
   run.formats.read.onDiagnostic = [](const Diagnostic& d) { fputs(printedText(d).c_str(), stderr); };
+  if (ranks) {
+    run.ranks = ranks;
+    run.formats.read.fileSource = [&run](const std::string& path) { return run.inputs.read(path); };
+  }
   run.seed = static_cast<long>(time(nullptr));
   if (argc < 2) {
     usage(run.settings.log);
@@ -363,7 +393,8 @@ int runCommandLine(int argc, char** argv) {
     status = error.status();
   }
   record.seed = run.seed;
-  record.jobs = run.settings.jobs;
+  record.jobs = run.settings.jobs * (ranks ? ranks->ranks() : 1);  // the samplers asked, on every rank
+  if (ranks) record.ranks = RankFigures{ranks->ranks(), samplerThreads(run.settings), ranks->finish()};
   return writeRunFiles(run, record, status, start);
 }
 

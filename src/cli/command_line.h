@@ -3,7 +3,10 @@
 
 namespace zelbo {
 
-// Runs zelbo on the given arguments and returns the exit status.
-int runCommandLine(int argc, char** argv);
+class OtherRanks;
+
+// Runs zelbo on the given arguments and returns the exit status. Under a launcher, on rank 0,
+// `ranks` are the others: they draw with this process, which alone reads and writes files.
+int runCommandLine(int argc, char** argv, OtherRanks* ranks = nullptr);
 
 }  // namespace zelbo

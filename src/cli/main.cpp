@@ -3,14 +3,24 @@
 
 #include "base/texts.h"
 #include "cli/command_line.h"
+#include "cli/ranks.h"
 #include "zelbo/error.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int guardedCommandLine(int argc, char** argv, zelbo::OtherRanks* ranks) {
   try {
-    return zelbo::runCommandLine(argc, argv);
+    return zelbo::runCommandLine(argc, argv, ranks);
   } catch (const std::bad_alloc&) {
     fputs(zelbo::printedText(zelbo::Error(zelbo::Error::Kind::run, zelbo::text::kOutOfMemory)).c_str(), stderr);
     fflush(nullptr);
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (zelbo::launchedRanks() != 1) return zelbo::runOnRanks(argc, argv, guardedCommandLine);
+  return guardedCommandLine(argc, argv, nullptr);
 }

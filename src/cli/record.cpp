@@ -87,6 +87,10 @@ std::string recordText(const RunRecord& r) {
   record["targets"] = targetsOf(r);
   record["cpu_seconds"] = r.cpuSeconds;
   record["wall_seconds"] = r.wallSeconds;
+  if (r.ranks)
+    record["ranks"] = {{"count", r.ranks->ranks},
+                       {"threads", r.ranks->threads},
+                       {"cpu_seconds", r.cpuSeconds + r.ranks->otherCpuSeconds}};
   if (r.errorMessage.empty()) {
     record["status"] = "ok";
   } else {

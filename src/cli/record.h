@@ -10,6 +10,14 @@
 
 namespace zelbo {
 
+// A run over several ranks: how many, the samplers of each, and the processor time of all
+// ranks but the first (whose own is cpuSeconds).
+struct RankFigures {
+  int ranks = 1;
+  int threads = 1;
+  double otherCpuSeconds = 0;
+};
+
 struct RunRecord {
   std::string modelFile;
   std::optional<Model> model;      // once read
@@ -19,6 +27,7 @@ struct RunRecord {
   std::optional<Result> result;    // once estimated
   double cpuSeconds = 0;
   double wallSeconds = 0;
+  std::optional<RankFigures> ranks;  // under a launcher
   int exitStatus = 0;
   std::string errorMessage;        // empty on a normal end
   std::string errorDetail;

@@ -17,7 +17,10 @@
 
 #include "base/capture.h"
 #include "base/clock.h"
+#include "base/texts.h"
+#include "estimate/delivered.h"
 #include "estimate/estimation.h"
+#include "estimate/outcome_codec.h"
 #include "estimate/pairs.h"
 #include "estimate/sampler.h"
 #include "net/target.h"
@@ -46,28 +49,6 @@ constexpr std::size_t kCacheLine = 64;
 // How often the thread that started the run asks the caller's stop request while it waits.
 constexpr auto kStopRequestPeriod = std::chrono::milliseconds(20);
 
-// What a sampler wrote to the run's two streams.
-struct Written {
-  std::string log, diagnostics;
-};
-
-// What is rare: output while drawing, and a fatal end.
-struct Extras {
-  Written body;                // while drawing the outcome
-  std::vector<Written> trailers;  // by target: while growing its skip count after a discard
-  std::exception_ptr error;    // the drawing ended fatally
-};
-
-struct Delivered {
-  Outcome outcome;
-  std::unique_ptr<Extras> extras;  // none when the drawing wrote nothing and ended well
-};
-
-struct Batch {
-  std::vector<Delivered> outcomes;
-  double seconds = 0.0;  // the time it took to draw them
-};
-
 class Worker;
 
 // The samplers' threads, stopped and joined however the run ends.
@@ -83,7 +64,7 @@ struct Crew {
 // of a sleeping thread costs the waker an interrupt to the other core). Of two samplers that
 // hand over at once, one merges and the other goes back to drawing; `offers_` tells the
 // merging one that there is more to take before it lets go.
-class alignas(kCacheLine) Merge {
+class alignas(kCacheLine) Merge final : public MergeInbox {
  public:
   Merge(const Settings& settings, double halfAlpha, std::vector<bool> lowerBounds, const ReportCallback& onReport,
         Result& result,
@@ -94,8 +75,13 @@ class alignas(kCacheLine) Merge {
   void offer();
 
   // Runs the samplers to the run's end; returns the average TSE of the pair as stored or
-  // throws what ended the run fatally.
-  double run(const Net& net, long seed, int jobs);
+  // throws what ended the run fatally. With several ranks, this process runs the first
+  // `jobs` samplers and `server` brings in the others'.
+  double run(const Net& net, long seed, int jobs, int ranks, const RankServer& server);
+
+  void deliver(int sampler, std::string_view outcomes, double seconds) override;
+  std::uint64_t taken(int sampler) const override;
+  bool ended() override;
 
  private:
   // The run's control as the merge sees it: the caller's samples, and a stop request that the
@@ -119,6 +105,7 @@ class alignas(kCacheLine) Merge {
   std::mutex merging_;
   alignas(kCacheLine) std::atomic<unsigned> offers_{0};
   std::atomic<bool> interrupted_{false};
+  double nextStopAsk_ = 0.0;  // when ended() asks the caller's stop request again
   std::mutex endMutex_;
   std::condition_variable ended_;
   bool done_ = false;
@@ -138,10 +125,11 @@ class alignas(kCacheLine) Worker {
     sharedStream_ = runSettings.log == runSettings.diagnostics;
   }
 
-  // The sampler and its run state are made in its own thread, on its stack, so that their
-  // memory comes from that thread and lies apart from the other samplers'.
-  void start(Merge& merge) {
-    thread_ = std::thread([this, &merge] {
+  // Starts the sampler's thread; `merge` is null when the batches go to another process. The
+  // sampler and its run state are made in its own thread, on its stack, so that their memory
+  // comes from that thread and lies apart from the other samplers'.
+  void start(Merge* merge) {
+    thread_ = std::thread([this, merge] {
       std::optional<Sampler> sampler;
       try {
         sampler.emplace(net_, settings_, 0);
@@ -163,6 +151,8 @@ class alignas(kCacheLine) Worker {
     if (thread_.joinable()) thread_.join();
   }
 
+  bool started() const { return thread_.joinable(); }
+
   void wake() {
     std::lock_guard<std::mutex> lock(mutex_);
     changed_.notify_all();
@@ -172,20 +162,36 @@ class alignas(kCacheLine) Worker {
   // by the merge only.
   Delivered* next() {
     if (position_ == current_.outcomes.size()) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (queue_.empty()) return nullptr;
-      current_ = std::move(queue_.front());
-      queue_.pop_front();
-      queuedSeconds_ -= current_.seconds;
+      if (!takeBatch(current_)) return nullptr;
       position_ = 0;
-      if (waiting_) changed_.notify_all();
     }
     return &current_.outcomes[position_++];
   }
 
+  // Moves the oldest batch handed over into `batch`; false when there is none.
+  bool takeBatch(Batch& batch) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (queue_.empty()) return false;
+    batch = std::move(queue_.front());
+    queue_.pop_front();
+    queuedSeconds_ -= batch.seconds;
+    taken_.fetch_add(1, std::memory_order_relaxed);
+    if (waiting_) changed_.notify_all();
+    return true;
+  }
+
+  // A batch of this sampler drawn in another process; it has no thread here.
+  void receive(Batch batch) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queuedSeconds_ += batch.seconds;
+    queue_.push_back(std::move(batch));
+  }
+
+  std::uint64_t taken() const { return taken_.load(std::memory_order_relaxed); }
+
  private:
   // What the sampler wrote since the last call.
-  Written taken() {
+  Written writtenSinceLast() {
     std::string diagnostics = diagnostics_.take();
     std::string log = sharedStream_ ? std::string() : log_.take();
     return Written{std::move(log), std::move(diagnostics)};
@@ -196,7 +202,7 @@ class alignas(kCacheLine) Worker {
     return *d.extras;
   }
   void keepBody(Delivered& d) {
-    Written body = taken();
+    Written body = writtenSinceLast();
     if (!empty(body)) extrasOf(d).body = std::move(body);
   }
   // Grows the skip count of each target whose outcome was discarded, as the sampler of a run of
@@ -205,7 +211,7 @@ class alignas(kCacheLine) Worker {
     for (std::size_t i = 0; i < d.outcome.targets(); ++i) {
       if (d.outcome.of(i).kind != Outcome::Kind::discarded) continue;
       growSkipCount(sampler, sampler.targets[i], sampler.settings.diagnostics);
-      Written trailer = taken();
+      Written trailer = writtenSinceLast();
       if (empty(trailer)) continue;
       std::vector<Written>& trailers = extrasOf(d).trailers;
       trailers.resize(d.outcome.targets());
@@ -214,7 +220,7 @@ class alignas(kCacheLine) Worker {
   }
 
   // Draws outcomes in batches until the run stops or this sampler ends fatally.
-  void draw(Sampler& sampler, Merge& merge) {
+  void draw(Sampler& sampler, Merge* merge) {
     bool last = false;
     while (!last && !stop_) {
       Batch batch;
@@ -239,13 +245,13 @@ class alignas(kCacheLine) Worker {
   }
 
   // Queues a batch, merges what can be merged, and waits while this sampler is too far ahead.
-  void handOver(Batch batch, Merge& merge) {
+  void handOver(Batch batch, Merge* merge) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       queuedSeconds_ += batch.seconds;
       queue_.push_back(std::move(batch));
     }
-    merge.offer();
+    if (merge) merge->offer();
     std::unique_lock<std::mutex> lock(mutex_);
     waiting_ = true;
     changed_.wait(lock, [&] {
@@ -273,6 +279,7 @@ class alignas(kCacheLine) Worker {
 
   alignas(kCacheLine) Batch current_;  // the merge's batch of this sampler
   std::size_t position_ = 0;
+  std::atomic<std::uint64_t> taken_{0};  // batches taken from the queue
 };
 
 void write(const std::string& text, FILE* stream) {
@@ -334,20 +341,44 @@ void Merge::awaitEnd() {
   } else {
     while (!ended_.wait_for(lock, kStopRequestPeriod, [&] { return done_; })) {
       lock.unlock();
-      if (caller_.stopRequested()) interrupted_ = true;
+      if (!interrupted_ && caller_.stopRequested()) interrupted_ = true;  // once is enough
       lock.lock();
     }
   }
 }
 
-double Merge::run(const Net& net, long seed, int jobs) {
-  for (int i = 0; i < jobs; ++i)
-    crew_.workers.push_back(std::make_unique<Worker>(net, settings_, samplerStream(seed, i, jobs), crew_.stop));
-  for (auto& worker : crew_.workers) worker->start(*this);
-  awaitEnd();
+double Merge::run(const Net& net, long seed, int jobs, int ranks, const RankServer& server) {
+  const int samplers = jobs * ranks;
+  for (int i = 0; i < samplers; ++i)
+    crew_.workers.push_back(std::make_unique<Worker>(net, settings_, samplerStream(seed, i, samplers), crew_.stop));
+  for (int i = 0; i < jobs; ++i) crew_.workers[i]->start(this);
+  if (server) server(*this);
+  else awaitEnd();
   crew_.stopAll();
   if (failure_) std::rethrow_exception(failure_);
   return run_.finish();
+}
+
+void Merge::deliver(int sampler, std::string_view outcomes, double seconds) {
+  // Only samplers of other ranks come in this way.
+  if (sampler < 0 || static_cast<std::size_t>(sampler) >= crew_.workers.size() || crew_.workers[sampler]->started())
+    throw Error(Error::Kind::internal, text::kMalformedMessage);
+  Batch batch;
+  batch.seconds = seconds;
+  for (std::size_t at = 0; at < outcomes.size();) batch.outcomes.push_back(decodeOutcome(outcomes, at));
+  crew_.workers[sampler]->receive(std::move(batch));
+  offer();
+}
+
+std::uint64_t Merge::taken(int sampler) const { return crew_.workers[sampler]->taken(); }
+
+bool Merge::ended() {
+  if (caller_.stopRequested && coarseSeconds() >= nextStopAsk_) {
+    nextStopAsk_ = coarseSeconds() + std::chrono::duration<double>(kStopRequestPeriod).count();
+    if (!interrupted_ && caller_.stopRequested()) interrupted_ = true;
+  }
+  std::lock_guard<std::mutex> lock(endMutex_);
+  return done_;
 }
 
 void Crew::stopAll() {
@@ -358,11 +389,41 @@ void Crew::stopAll() {
 }  // namespace
 
 double estimateInParallel(const Net& net, const Settings& settings, long seed, int jobs, double halfAlpha,
-                        const ReportCallback& onReport, Result& result, const RunControl& control) {
+                          const ReportCallback& onReport, Result& result, const RunControl& control, int ranks,
+                          const RankServer& server) {
   std::vector<bool> lowerBounds;
   for (const TargetPair* target : targetsOfRun(net)) lowerBounds.push_back(target->lowerBound != 0);
   Merge merge(settings, halfAlpha, std::move(lowerBounds), onReport, result, control);
-  return merge.run(net, seed, jobs);
+  return merge.run(net, seed, jobs, ranks, server);
 }
+
+struct RankSamplers::Workers {
+  Crew crew;
+};
+
+RankSamplers::RankSamplers(const Net& net, const Settings& settings, long seed, int rank, int ranks)
+    : workers_(std::make_unique<Workers>()) {
+  const int jobs = settings.jobs;
+  std::vector<std::unique_ptr<Worker>>& workers = workers_->crew.workers;
+  for (int t = 0; t < jobs; ++t)
+    workers.push_back(
+        std::make_unique<Worker>(net, settings, samplerStream(seed, rank * jobs + t, jobs * ranks), workers_->crew.stop));
+  for (auto& worker : workers) worker->start(nullptr);
+}
+
+RankSamplers::~RankSamplers() = default;
+
+int RankSamplers::threads() const { return static_cast<int>(workers_->crew.workers.size()); }
+
+bool RankSamplers::take(int t, std::string& outcomes, double& seconds) {
+  Batch batch;
+  if (!workers_->crew.workers[t]->takeBatch(batch)) return false;
+  outcomes.clear();
+  for (const Delivered& d : batch.outcomes) encodeOutcome(d, outcomes);
+  seconds = batch.seconds;
+  return true;
+}
+
+void RankSamplers::stop() { workers_->crew.stopAll(); }
 
 }  // namespace zelbo

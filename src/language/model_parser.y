@@ -438,13 +438,26 @@ void parseAnnotationFile(Net& net, const std::string& path, const DiagnosticHand
   parseModel(net, file.get(), path, report, true);
 }
 
-void parseModelText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report) {
-  // A stream over the text, so that it is scanned exactly as a file of that content.
+namespace {
+
+// A stream over the text, so that it is scanned exactly as a file of that content.
+void parseText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report,
+               bool annotations) {
   char none = '\0';  // an empty text still needs a buffer to stand on
   char* data = text.empty() ? &none : const_cast<char*>(text.data());
   std::unique_ptr<FILE, FileCloser> file(fmemopen(data, text.size(), "r"));
   if (!file) throw std::bad_alloc();
-  parseModel(net, file.get(), name, report);
+  parseModel(net, file.get(), name, report, annotations);
+}
+
+}  // namespace
+
+void parseModelText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report) {
+  parseText(net, text, name, report, false);
+}
+
+void parseAnnotationText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report) {
+  parseText(net, text, name, report, true);
 }
 
 }  // namespace zelbo

@@ -28,6 +28,7 @@ void parseModelFile(Net& net, const std::string& path, const DiagnosticHandler& 
 void parseAnnotationFile(Net& net, const std::string& path, const DiagnosticHandler& report);
 // The same for a model held in memory; `name` stands for the file in messages.
 void parseModelText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report);
+void parseAnnotationText(Net& net, std::string_view text, const std::string& name, const DiagnosticHandler& report);
 
 // One value of a custom distribution; the list runs newest first.
 struct CustomValueNode {
