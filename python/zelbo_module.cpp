@@ -268,6 +268,7 @@ struct PyResult {
   double wallSeconds = 0;
   py::object groups = py::none();
   py::list targets;  // a dict for each target of the run
+  py::object critical = py::none();  // the first target's critical places, when asked
 };
 
 // A target as Python gives one: "SOURCE,DESTINATION,K[,lb]", a zelbo.Target, or a tuple
@@ -296,7 +297,15 @@ zelbo::Target targetOf(const py::handle& item) {
 }
 
 // A row of Result.targets: the target as asked and in identifiers, and its figures.
-py::dict targetRow(const zelbo::TargetResult& t) {
+// The target's critical places, most critical first: place (as the model's file writes it) to
+// (criticality, half-width).
+py::dict criticalMapping(const zelbo::TargetResult& t) {
+  py::dict places;
+  for (const zelbo::Criticality& c : t.critical) places[py::str(c.place)] = py::make_tuple(c.value, c.halfWidth);
+  return places;
+}
+
+py::dict targetRow(const zelbo::TargetResult& t, bool critical) {
   py::dict row;
   row["source"] = t.asked.source;
   row["destination"] = t.asked.destination;
@@ -310,6 +319,7 @@ py::dict targetRow(const zelbo::TargetResult& t) {
   row["instances"] = t.instances;
   row["discarded"] = t.discarded;
   row["unpaired"] = t.unpaired;
+  if (critical) row["critical"] = criticalMapping(t);
   return row;
 }
 
@@ -426,7 +436,7 @@ bool onMainThread() {
 
 PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optional<double> error,
                   std::optional<double> relativeError, double confidence, long long skip, std::optional<long> seed,
-                  long long jobs, const py::object& onReport, long long reportEvery, bool groups,
+                  long long jobs, const py::object& onReport, long long reportEvery, bool groups, bool critical,
                   const py::object& targets, const py::object& reportPath) {
   zelbo::Settings settings;  // the command line's defaults
   if (error && relativeError) throw py::value_error("give error or relative_error, not both");
@@ -445,6 +455,7 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
   settings.skip = skip > INT_MAX ? -1 : whole(skip);
   settings.jobs = jobs > INT_MAX ? -1 : whole(jobs);
   settings.printPeriod = static_cast<int>(std::clamp<long long>(reportEvery, 0, INT_MAX));
+  settings.criticalDelays = critical;
   try {
     zelbo::validate(settings);
   } catch (const zelbo::SettingsError& e) {
@@ -507,6 +518,8 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
     out.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     if (page) {
       zelbo::ReportInput input = zelbo::reportInput(model, m.source, settings, runSeed);
+      if (!failure && !result.targets.empty() && !result.targets[0].critical.empty())
+        input.netDot = zelbo::modelDot(model, result.targets[0].critical);
       input.cpuSeconds = out.cpuSeconds;
       input.wallSeconds = out.wallSeconds;
       page->write(std::move(input), result, failure);
@@ -529,7 +542,8 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
   out.discarded = result.discarded;
   out.seed = result.seed;
   out.jobs = result.jobs;
-  for (const zelbo::TargetResult& target : result.targets) out.targets.append(targetRow(target));
+  for (const zelbo::TargetResult& target : result.targets) out.targets.append(targetRow(target, critical));
+  if (critical && !result.targets.empty()) out.critical = criticalMapping(result.targets.front());
   if (groups)
     out.groups = py::make_tuple(py::array_t<double>(static_cast<py::ssize_t>(sums.size()), sums.data()),
                                 py::array_t<int>(static_cast<py::ssize_t>(sizes.size()), sizes.data()));
@@ -539,11 +553,11 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
 // A pickled result: every field, in the order of the struct.
 py::tuple resultState(const PyResult& r) {
   return py::make_tuple(r.bound, r.halfWidth, r.samples, r.instances, r.groupSums, r.segments, r.discarded,
-                        r.unpaired, r.seed, r.jobs, r.cpuSeconds, r.wallSeconds, r.groups, r.targets);
+                        r.unpaired, r.seed, r.jobs, r.cpuSeconds, r.wallSeconds, r.groups, r.targets, r.critical);
 }
 
 PyResult resultFromState(const py::tuple& s) {
-  if (s.size() != 14) throw py::value_error("zelbo.Result: not a pickled result of this version of zelbo");
+  if (s.size() != 15) throw py::value_error("zelbo.Result: not a pickled result of this version of zelbo");
   PyResult r;
   r.bound = s[0].cast<std::optional<double>>();
   r.halfWidth = s[1].cast<std::optional<double>>();
@@ -559,6 +573,7 @@ PyResult resultFromState(const py::tuple& s) {
   r.wallSeconds = s[11].cast<double>();
   r.groups = s[12];
   r.targets = s[13].cast<py::list>();
+  r.critical = s[14];
   return r;
 }
 
@@ -808,6 +823,11 @@ The same model, settings and seed give exactly the numbers of the command line.)
                     "Every target of the run, a dict each (source, destination, separation, lower_bound, "
                     "source_id, destination_id, bound, half_width, samples, instances, discarded, unpaired): "
                     "pandas.DataFrame(result.targets) is their table. The fields above are the first's.")
+      .def_readonly("critical", &PyResult::critical,
+                    "With critical=True, the first target's critical places, most critical first: a dict of "
+                    "place (as the model's file writes it) to (criticality, half_width), the criticality being "
+                    "how much a unit of delay added to every token of the place moves the bound; each row of "
+                    "targets has its own under 'critical'. None otherwise.")
       .def_readonly("groups", &PyResult::groups,
                     "With groups=True, (sums, sizes): NumPy arrays of each sample's summed separations and its "
                     "number of instances, in the run's order; None otherwise.")
@@ -828,8 +848,8 @@ The same model, settings and seed give exactly the numbers of the command line.)
   m.def("estimate", &estimate, py::arg("model"), py::kw_only(), py::arg("samples") = py::none(),
         py::arg("error") = py::none(), py::arg("relative_error") = py::none(), py::arg("confidence") = 97.0,
         py::arg("skip") = 0, py::arg("seed") = py::none(), py::arg("jobs") = 1, py::arg("on_report") = py::none(),
-        py::arg("report_every") = 100, py::arg("groups") = false, py::arg("targets") = py::none(),
-        py::arg("report") = py::none(),
+        py::arg("report_every") = 100, py::arg("groups") = false, py::arg("critical") = false,
+        py::arg("targets") = py::none(), py::arg("report") = py::none(),
         R"doc(Checks the model and estimates the average TSE of its target.
 
 samples:        take exactly this many samples (-ss); None: stop by the confidence interval
@@ -840,6 +860,7 @@ seed:           seed of the random stream (-seed); None: the clock's current sec
 jobs:           samplers in threads (-j); 0: one per hardware thread
 on_report:      called with a Progress every report_every samples (-pp)
 groups:         keep every sample: Result.groups is then (sums, sizes) as NumPy arrays
+critical:       also estimate each place's criticality (-critical): Result.critical
 targets:        targets that replace the model's own, answered by one run: "req+,ack+,0"
                 texts (",lb" for a lower bound), Targets or (source, destination,
                 separation, lower_bound) tuples, in the names of the model's file

@@ -69,8 +69,11 @@ WrittenModel writeModel(const Model& model, const std::string& source = {});
 
 // The model in Graphviz DOT: places as circles, with a token when initially marked and their
 // delay beside them; transitions as bars with their names; branch probabilities on the arcs of
-// choice places; the two target transitions highlighted.
-std::string modelDot(const Model& model);
+// choice places; the two target transitions highlighted. With `critical` (a target's figures
+// from a run with Settings::criticalDelays), each place and its arcs are coloured by how
+// critical it is, red for a figure above 0, blue below, the stronger the larger, with the
+// figure beside the place.
+std::string modelDot(const Model& model, const std::vector<Criticality>& critical = {});
 
 // The unfolded graph of the first sample of a run with these settings and this seed (the
 // model must pass its checks), in Graphviz DOT: events labelled with their transition,

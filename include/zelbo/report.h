@@ -33,20 +33,11 @@ struct ConvergencePoint {
   double halfWidth = 0;
 };
 
-// How much a unit of delay added to every token of a place moves a target's bound.
-struct Criticality {
-  std::string place;        // as the source file writes it
-  std::string identifier;   // the model's identifier
-  double value = 0;
-  double halfWidth = 0;
-};
-
 // What the page shows of one target, beside its TargetResult.
 struct TargetReport {
   std::vector<ConvergencePoint> convergence;  // the estimate over the samples, thinned
   std::vector<double> separations;            // per-sample separations (group sum / size)
   bool sampled = false;                       // `separations` is a uniform reservoir of them
-  std::vector<Criticality> critical;          // most critical first; empty when not asked
 };
 
 struct ReportInput {

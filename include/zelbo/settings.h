@@ -35,6 +35,9 @@ struct Settings {
   int skip = 0;                    // leading TSE instances each unfolding skips, at the start
   int unfoldTimes = 0;             // stored only
   int jobs = 1;                    // samplers in threads; 0: one per hardware thread
+  // Also estimate how much a unit of delay on each place moves each target's bound
+  // (TargetResult::critical); costs nothing when off.
+  bool criticalDelays = false;
 };
 
 // The most samplers a run takes.

@@ -73,6 +73,18 @@ struct Progress {
   int segments = 0;       // unfoldings built so far
 };
 
+// How much a unit of delay added to every token of a place moves a target's bound: the average
+// over the target's instances of the place's tokens on the destination event's critical path
+// (its chain of latest arrivals) less those on the source event's, as a ratio estimate with
+// its half-width at the run's confidence level.
+struct Criticality {
+  std::string place;        // as the source file writes it
+  std::string identifier;   // the model's identifier
+  int index = 0;            // the place's position in ModelView::places
+  double value = 0;
+  double halfWidth = 0;
+};
+
 // One target's figures. `asked` is the target as the user wrote it, its names as the source
 // file writes them (`req+`, a PNML id); `identifiers` is the same in the model's identifiers,
 // as the reports print it.
@@ -86,6 +98,9 @@ struct TargetResult {
   double groupSums = 0;
   int discarded = 0;
   bool unpaired = false;
+  // With Settings::criticalDelays, every place with a figure other than 0, the most critical
+  // (largest in magnitude) first.
+  std::vector<Criticality> critical;
 };
 
 // The figures of the run; those above `targets` are its first target's.

@@ -162,8 +162,14 @@ WrittenModel writeModel(const Model& model, const std::string& source) {
   });
 }
 
-std::string modelDot(const Model& model) {
-  return reportingOutOfMemory([&] { return netDot(netOf(model)); });
+std::string modelDot(const Model& model, const std::vector<Criticality>& critical) {
+  return reportingOutOfMemory([&] {
+    std::vector<double> byPlace;
+    if (!critical.empty()) byPlace.assign(netOf(model).placeById.size(), 0.0);
+    for (const Criticality& c : critical)
+      if (c.index >= 0 && static_cast<std::size_t>(c.index) < byPlace.size()) byPlace[c.index] = c.value;
+    return netDot(netOf(model), byPlace);
+  });
 }
 
 std::string unfoldingDot(const Model& model, const Settings& settings, long seed, int nodeLimit) {

@@ -38,6 +38,11 @@ void nameTargets(const Net& net, Result& result) {
     r.asked.source = pairs[i]->askedSource.empty() ? writtenName(asked.source) : pairs[i]->askedSource;
     r.asked.destination =
         pairs[i]->askedDestination.empty() ? writtenName(asked.destination) : pairs[i]->askedDestination;
+    for (Criticality& c : r.critical) {
+      const Place* p = net.placeById[c.index];
+      c.identifier = p->name;
+      c.place = writtenName(p);
+    }
   }
 }
 

@@ -213,6 +213,14 @@ inline constexpr char kEveryTargetHeading[] = "\n\tEvery target:\n";
 inline constexpr char kEveryTargetColumns[] = "\t  %-*s  %12s  %12s  %10s\n";
 inline constexpr char kEveryTargetRow[] = "\t  %-*s  %12.5g  %12.5g  %10d\n";
 inline constexpr char kEveryTargetUnpaired[] = "\t  %-*s  the target events could not be paired\n";
+inline constexpr char kCriticalHeading[] = "\n\tCritical places of %s:\n";
+inline constexpr char kCriticalColumns[] = "\t  %-*s  %12s  %12s\n";
+inline constexpr char kCriticalRow[] = "\t  %-*s  %12.5g  %12.5g\n";
+inline constexpr char kCriticalUnpaired[] = "\t  the target events could not be paired\n";
+inline constexpr char kCriticalNone[] = "\t  no place's delay moves the bound\n";
+inline constexpr char kPlaceColumn[] = "place";
+inline constexpr char kCriticalityColumn[] = "criticality";
+inline constexpr char kBadCriticalRows[] = "the number of places to list must be a whole number from 1 to 2147483647";
 inline constexpr char kTargetColumn[] = "target";
 inline constexpr char kBoundColumn[] = "bound";
 inline constexpr char kHalfWidthColumn[] = "half-width";
@@ -299,6 +307,8 @@ inline constexpr char kHelp[] =
     "                         the model's own target; lb: a lower bound)\n"
     "  -targets FILE          targets, one a line as -tse takes them\n"
     "  -report FILE           write a report page of the run (HTML, charts and the net) to FILE\n"
+    "  -critical N            list each target's N most critical places: how much a unit of\n"
+    "                         delay on the place moves the bound\n"
     "  -with FILE             delays, branch probabilities and a target for the model, by name\n"
     "  -delay SPEC            the delay of places without one (default for .g and PNML: .fix 1)\n"
     "  -emit FILE             write the model as read, in zelbo's model language, to FILE\n"

@@ -48,6 +48,7 @@ struct Invocation {
   // Targets asked by name (-tse, -targets), in order; the texts of those given by -tse.
   std::vector<TargetRequest> targets;
   std::vector<std::string> targetOptions;
+  int criticalRows = 0;                // -critical: places listed for each target
   OtherRanks* ranks = nullptr;         // under a launcher, on rank 0
   InputFiles inputs;                   // what the other ranks read instead of files
 };
@@ -115,6 +116,19 @@ void openRecord(Invocation& run, const char* path) {
   std::string why;
   if (!record->open(path, why)) badValue(run, "-json", path, formatted(text::kCannotBeWritten, why.c_str()).c_str());
   run.record = std::move(record);  // a repeated -json replaces the earlier one
+}
+
+// -critical N: the figures of every place, N of them listed for each target.
+void askCritical(Invocation& run, const char* value) {
+  char* end = nullptr;
+  errno = 0;
+  const long rows = strtol(value, &end, 10);
+  if (end == value || *end != '\0' || errno == ERANGE || isspace(static_cast<unsigned char>(*value)) || rows < 1 ||
+      rows > INT_MAX)
+    badValue(run, "-critical", value, text::kBadCriticalRows);
+  run.criticalRows = static_cast<int>(rows);
+  run.settings.criticalDelays = true;
+  run.formats.drawAfterRun = true;
 }
 
 // -tse SOURCE,DESTINATION,SEPARATION[,lb]: its syntax now, its names once the model is read.
@@ -200,6 +214,7 @@ const Option kOptions[] = {
     {"-targets", nullptr, true, addTargetsFile},
     {"-json", nullptr, true, openRecord},
     {"-report", nullptr, true, openReport},
+    {"-critical", nullptr, true, askCritical},
     {"-with", nullptr, true, [](Invocation& r, const char* v) { r.formats.read.annotations = v; }},
     {"-delay", nullptr, true, [](Invocation& r, const char* v) { r.formats.read.defaultDelay = v; }},
     {"-emit", nullptr, true, [](Invocation& r, const char* v) { openOutput(r, "-emit", v, r.formats.emit); }},
@@ -261,6 +276,7 @@ void writeFinalReport(const Invocation& run, const Result& result) {
   writeResult(log, *run.model, run.settings, result, run.modelFileName.c_str());
   fputs(text::kFinalEnd, log);
   if (result.targets.size() > 1) writeEveryTarget(log, result);
+  if (run.criticalRows > 0) writeCriticalPlaces(log, result, run.criticalRows);
   fputc('\n', log);
 }
 
@@ -326,6 +342,8 @@ void writeReport(const Invocation& run, const RunRecord& record) {
   page.settings = run.settings;
   page.seed = run.seed;
   page.result = record.result;
+  if (run.model && record.result && !record.result->targets.empty() && !record.result->targets[0].critical.empty())
+    page.netDot = modelDot(*run.model, record.result->targets[0].critical);
   if (run.recorder) page.targets = run.recorder->reports();
   page.cpuSeconds = record.cpuSeconds;
   page.wallSeconds = record.wallSeconds;
@@ -343,6 +361,16 @@ int writeRunFiles(Invocation& run, RunRecord& record, int status, std::chrono::s
   record.modelFile = run.modelFileName;
   record.cpuSeconds = processorSeconds();
   record.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (run.model && run.formats.drawAfterRun) {
+    static const std::vector<Criticality> kNone;
+    const bool found = record.result && !record.result->targets.empty();
+    try {
+      writeColouredDrawing(run.formats, *run.model, found ? record.result->targets[0].critical : kNone);
+    } catch (const Error& failure) {
+      status = failedToWrite(failure, status);
+      if (record.errorMessage.empty()) record.errorMessage = printedText(failure);
+    }
+  }
   if (run.report) {
     try {
       writeReport(run, record);

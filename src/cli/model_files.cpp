@@ -24,7 +24,11 @@ void writeModelFiles(FormatOptions& options, const Model& model, const std::stri
     if (written.statements > 9990)
       fprintf(stderr, text::kTooManyStatements, options.emit->path().c_str(), written.statements);
   }
-  if (options.dot) commit(*options.dot, modelDot(model));
+  if (options.dot && !options.drawAfterRun) commit(*options.dot, modelDot(model));
+}
+
+void writeColouredDrawing(FormatOptions& options, const Model& model, const std::vector<Criticality>& critical) {
+  if (options.dot && options.drawAfterRun) commit(*options.dot, modelDot(model, critical));
 }
 
 void writeUnfoldingFile(FormatOptions& options, const Model& model, const Settings& settings, long seed) {

@@ -17,11 +17,15 @@ struct FormatOptions {
   std::unique_ptr<RecordFile> emit;       // -emit: the model in the model language
   std::unique_ptr<RecordFile> dot;        // -dot: the model drawn
   std::unique_ptr<RecordFile> unfolding;  // -dot-unfolding: the first unfolding drawn
+  bool drawAfterRun = false;              // -dot coloured by the run's critical places
 };
 
 // Writes the -emit and -dot files of the model read from `source`. A model that the model
 // language cannot write exactly, or a file that cannot be written, is thrown as an Error.
 void writeModelFiles(FormatOptions& options, const Model& model, const std::string& source);
+
+// Writes the -dot file after the run, coloured by `critical` (none when the run failed).
+void writeColouredDrawing(FormatOptions& options, const Model& model, const std::vector<Criticality>& critical);
 
 // Writes the -dot-unfolding file: the first unfolding of the run that these settings and this
 // seed give, drawn with its sample's diagnostics discarded.

@@ -108,6 +108,7 @@ std::string encodeRun(const RankRun& run) {
   w.put(s.skip);
   w.put(s.unfoldTimes);
   w.put(s.jobs);
+  w.put(s.criticalDelays);
   w.put(static_cast<std::int64_t>(run.seed));
   w.put(run.sharedStream);
   w.putText(run.modelFile);
@@ -144,6 +145,7 @@ RankRun decodeRun(const std::string& bytes) {
   s.skip = r.get<int>();
   s.unfoldTimes = r.get<int>();
   s.jobs = r.get<int>();
+  s.criticalDelays = r.get<bool>();
   run.seed = static_cast<long>(r.get<std::int64_t>());
   run.sharedStream = r.get<bool>();
   run.modelFile = r.getText();

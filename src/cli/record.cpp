@@ -47,17 +47,29 @@ json figuresOf(const TargetResult& t) {
 }
 
 // Every target of the run: as the user wrote it, in identifiers, and its figures.
+// Every place with a criticality other than 0, the most critical first.
+json criticalOf(const TargetResult& t) {
+  json places = json::array();
+  for (const Criticality& c : t.critical)
+    places.push_back({{"place", c.place}, {"place_id", c.identifier}, {"criticality", c.value},
+                      {"half_width", c.halfWidth}});
+  return places;
+}
+
 json targetsOf(const RunRecord& r) {
   if (!r.result) return nullptr;
   json targets = json::array();
-  for (const TargetResult& t : r.result->targets)
-    targets.push_back({{"source", t.asked.source},
-                       {"destination", t.asked.destination},
-                       {"separation", t.asked.separation},
-                       {"bound", t.asked.lowerBound ? "lower" : "upper"},
-                       {"source_id", t.identifiers.source},
-                       {"destination_id", t.identifiers.destination},
-                       {"result", figuresOf(t)}});
+  for (const TargetResult& t : r.result->targets) {
+    json target = {{"source", t.asked.source},
+                   {"destination", t.asked.destination},
+                   {"separation", t.asked.separation},
+                   {"bound", t.asked.lowerBound ? "lower" : "upper"},
+                   {"source_id", t.identifiers.source},
+                   {"destination_id", t.identifiers.destination},
+                   {"result", figuresOf(t)}};
+    if (r.settings && r.settings->criticalDelays) target["critical"] = criticalOf(t);
+    targets.push_back(std::move(target));
+  }
   return targets;
 }
 

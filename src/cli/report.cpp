@@ -71,6 +71,29 @@ void writeEveryTarget(FILE* out, const Result& result) {
   fputc('\n', out);
 }
 
+void writeCriticalPlaces(FILE* out, const Result& result, int rows) {
+  for (const TargetResult& t : result.targets) {
+    fprintf(out, text::kCriticalHeading, targetName(t.asked).c_str());
+    if (t.unpaired) {
+      fputs(text::kCriticalUnpaired, out);
+      continue;
+    }
+    const std::size_t shown = std::min(t.critical.size(), static_cast<std::size_t>(rows));
+    if (shown == 0) {
+      fputs(text::kCriticalNone, out);
+      continue;
+    }
+    int width = static_cast<int>(std::string_view(text::kPlaceColumn).size());
+    for (std::size_t k = 0; k < shown; ++k) width = std::max(width, static_cast<int>(t.critical[k].place.size()));
+    fprintf(out, text::kCriticalColumns, width, text::kPlaceColumn, text::kCriticalityColumn, text::kHalfWidthColumn);
+    for (std::size_t k = 0; k < shown; ++k) {
+      const Criticality& c = t.critical[k];
+      fprintf(out, text::kCriticalRow, width, c.place.c_str(), printable(c.value), printable(c.halfWidth));
+    }
+  }
+  fputc('\n', out);
+}
+
 void writeResult(FILE* out, const Model& model, const Settings& settings, const Result& result,
                  const char* modelFileName) {
   const char* name = model.name().empty() ? text::kUnnamedModel : model.name().c_str();

@@ -1,6 +1,7 @@
 #include "draw/dot.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -23,6 +24,25 @@ std::string number(double value) {
   char text[32];
   snprintf(text, sizeof text, "%.4g", value);
   return text;
+}
+
+// A colour from white towards red (a figure above 0) or blue (below), by the figure's share of
+// the largest magnitude; none for 0.
+std::string criticalColour(double value, double largest) {
+  if (value == 0.0 || !(largest > 0.0)) return {};
+  const double share = std::min(1.0, std::fabs(value) / largest);
+  const int full[3] = {value > 0 ? 0xd7 : 0x21, value > 0 ? 0x30 : 0x66, value > 0 ? 0x1f : 0xac};
+  char text[16];
+  int channel[3];
+  for (int k = 0; k < 3; ++k) channel[k] = static_cast<int>(0xff + share * (full[k] - 0xff) + 0.5);
+  snprintf(text, sizeof text, "#%02x%02x%02x", channel[0], channel[1], channel[2]);
+  return text;
+}
+
+// The arc attributes of a critical place: its colour, and a width by its share.
+std::string criticalArc(const std::string& colour, double value, double largest) {
+  if (colour.empty()) return {};
+  return "color=\"" + colour + "\", penwidth=" + number(1.0 + 2.0 * std::fabs(value) / largest);
 }
 
 const char* preamble =
@@ -69,7 +89,10 @@ std::string dotString(std::string_view text) {
   return out;
 }
 
-std::string netDot(const Net& net) {
+std::string netDot(const Net& net, const std::vector<double>& criticality) {
+  double largest = 0.0;
+  for (const double value : criticality) largest = std::max(largest, std::fabs(value));
+  const auto figure = [&](const Place* p) { return criticality.empty() ? 0.0 : criticality[p->id]; };
   const std::optional<AskedTarget> target =
       hasTarget(net) ? std::optional<AskedTarget>(askedTarget(*net.target)) : std::nullopt;
   const Trans* source = target ? target->source : nullptr;
@@ -78,6 +101,7 @@ std::string netDot(const Net& net) {
   if (target)
     title += std::string("\n") + (target->lowerBound ? "lower" : "upper") + " bound of the average TSE(" +
              source->name + ", " + destination->name + ", " + std::to_string(target->separation) + ")";
+  if (!criticality.empty()) title += "\nplaces coloured by criticality: red lengthens the separation, blue shortens it";
   std::string out = "digraph " + dotString(modelName(net)) + " {\n" + preamble;
   out += "  label=" + dotString(title) + ";\n";
   for (const Place* p : net.placeById) {
@@ -86,9 +110,15 @@ std::string netDot(const Net& net) {
     std::string token = "\"\"";
     if (p->initTokens == 1) token = "<<FONT POINT-SIZE=\"16\">&#9679;</FONT>>";
     else if (p->initTokens != 0) token = dotString(std::to_string(p->initTokens));
-    const std::string delay = p->delaySpec ? delayText(*p->delaySpec) : "no delay";
+    std::string beside = p->name + "\n" + (p->delaySpec ? delayText(*p->delaySpec) : "no delay");
+    const std::string colour = criticalColour(figure(p), largest);
+    std::string fill;
+    if (!colour.empty()) {
+      beside += "\ncriticality " + number(figure(p));
+      fill = ", style=filled, fillcolor=\"" + colour + "\"";
+    }
     out += "  p" + std::to_string(p->id) + " [shape=circle, width=0.3, height=0.3, fixedsize=true, label=" + token +
-           ", xlabel=" + dotString(p->name + "\n" + delay) + "];\n";
+           ", xlabel=" + dotString(beside) + fill + "];\n";
   }
   for (const Trans* t : net.transById) {
     std::string label = t->name;
@@ -109,12 +139,18 @@ std::string netDot(const Net& net) {
            "];\n";
   }
   for (const Place* p : net.placeById) {
+    const std::string arc = criticalArc(criticalColour(figure(p), largest), figure(p), largest);
     for (const TransNode& node : p->preset)
-      out += "  t" + std::to_string(node.trans->id) + " -> p" + std::to_string(p->id) + ";\n";
+      out += "  t" + std::to_string(node.trans->id) + " -> p" + std::to_string(p->id) +
+             (arc.empty() ? "" : " [" + arc + "]") + ";\n";
     const bool choice = p->poset.size() > 1;
     for (const TransNode& node : p->poset) {
       out += "  p" + std::to_string(p->id) + " -> t" + std::to_string(node.trans->id);
-      if (choice) out += " [taillabel=" + dotString(realText(node.prob)) + ", labeldistance=1.8, labelfontsize=9]";
+      std::string attributes = arc;
+      if (choice)
+        attributes += (attributes.empty() ? "" : ", ") + std::string("taillabel=") + dotString(realText(node.prob)) +
+                      ", labeldistance=1.8, labelfontsize=9";
+      if (!attributes.empty()) out += " [" + attributes + "]";
       out += ";\n";
     }
   }

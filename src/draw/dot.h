@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "estimate/estimation.h"
 #include "estimate/sampler.h"
@@ -16,8 +17,9 @@ std::string dotString(std::string_view text);
 
 // The net: places as circles (a token inside when initially marked, the name and delay beside),
 // transitions as bars with their names in them, branch probabilities on the arcs of choice places, the target's
-// transitions in colour.
-std::string netDot(const Net& net);
+// transitions in colour; with `criticality` (by place number), places and their arcs coloured
+// by it.
+std::string netDot(const Net& net, const std::vector<double>& criticality = {});
 
 // The sampler's unfolded graph: its events (transition, occurrence, firing time) and
 // conditions (place, occurrence, delay), the initial marking and each segment boxed, the

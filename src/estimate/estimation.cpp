@@ -1,6 +1,7 @@
 #include "estimate/estimation.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <thread>
 
@@ -150,7 +151,11 @@ void drawOutcome(Sampler& s, Outcome& outcome, const GraphInspector& inspect) {
   for (std::size_t i = 0; i < targets; ++i) {
     std::vector<EventPair>& pairs = i == 0 ? s.eventPairs : s.otherPairs[i - 1];
     const bool paired = pairTargetEvents(s, s.targets[i], pairs);
-    outcome.of(i) = TargetOutcome{paired ? Outcome::Kind::empty : Outcome::Kind::unpaired, 0.0, 0};
+    TargetOutcome& o = outcome.of(i);
+    o.kind = paired ? Outcome::Kind::empty : Outcome::Kind::unpaired;
+    o.value = 0.0;
+    o.groupSize = 0;
+    o.critical.clear();
   }
   if (outcome.allUnpaired()) {
     if (inspect) inspect(s, outcome);
@@ -163,14 +168,19 @@ void drawOutcome(Sampler& s, Outcome& outcome, const GraphInspector& inspect) {
   }
   // Each evaluation takes the reference events' times as 0: the next target, and what
   // inspects the graph, see them as computed.
-  const bool keepTimes = inspect || targets > 1;
+  const bool keepTimes = inspect || targets > 1 || s.critical;
   if (keepTimes) keepReferenceTimes(s);
   bool evaluated = false;
   for (std::size_t i = 0; i < targets; ++i) {
-    if (outcome.of(i).kind == Outcome::Kind::unpaired) continue;
+    TargetOutcome& o = outcome.of(i);
+    if (o.kind == Outcome::Kind::unpaired) continue;
     if (evaluated) restoreReferenceTimes(s);
-    evaluateTarget(s, i, outcome.of(i));
+    evaluateTarget(s, i, o);
     evaluated = true;
+    if (s.critical && o.kind == Outcome::Kind::accepted) {
+      restoreReferenceTimes(s);
+      countCriticalTokens(s, i == 0 ? s.eventPairs : s.otherPairs[i - 1], o.critical);
+    }
   }
   if (inspect) {
     restoreReferenceTimes(s);
@@ -239,7 +249,39 @@ void Estimation::accept(int index, const TargetOutcome& outcome) {
   // The stopping rule's traces in verbose runs are the first target's.
   const Settings& settings = index == 0 ? settings_ : quietSettings_;
   if (acceptSample(settings, halfAlpha_, target.totals, outcome.value, outcome.groupSize)) target.converged = true;
+  if (settings_.criticalDelays) addCritical(target, outcome);
   if (index == 0) reportIfDue();
+}
+
+void Estimation::addCritical(PerTarget& target, const TargetOutcome& outcome) {
+  for (const PlaceCount& c : outcome.critical) {
+    if (static_cast<std::size_t>(c.place) >= target.critical.size()) target.critical.resize(c.place + 1);
+    PerTarget::Critical& sums = target.critical[c.place];
+    const double x = c.count;
+    sums.sumX += x;
+    sums.sumXX += x * x;
+    sums.sumXY += x * outcome.groupSize;
+  }
+}
+
+// Every place with a figure, the largest in magnitude first (the first place in model order
+// among equals); the names are the caller's to fill in.
+std::vector<Criticality> Estimation::criticalOf(const PerTarget& target, double z) const {
+  std::vector<Criticality> out;
+  const Totals& t = target.totals;
+  for (std::size_t place = 0; place < target.critical.size(); ++place) {
+    const PerTarget::Critical& sums = target.critical[place];
+    if (sums.sumX == 0.0) continue;
+    Criticality& c = out.emplace_back();
+    c.index = static_cast<int>(place);
+    c.value = asAsked(target, sums.sumX / t.instances);
+    c.halfWidth = ratioHalfWidth(RatioSums{t.samples, sums.sumX, static_cast<double>(t.instances), sums.sumXX,
+                                           sums.sumXY, t.sumYY},
+                                 z);
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Criticality& a, const Criticality& b) { return std::abs(a.value) > std::abs(b.value); });
+  return out;
 }
 
 // The intermediate reports follow the first target's samples.
@@ -274,6 +316,7 @@ double Estimation::finish() {
     r.groupSums = asAsked(target, target.totals.groupSums);
     r.halfWidth = ratioHalfWidth(target.totals, z);
     r.bound = asAsked(target, target.totals.groupSums / target.totals.instances);
+    if (settings_.criticalDelays) r.critical = criticalOf(target, z);
   }
   const TargetResult& first = result_.targets.front();
   result_.unpaired = first.unpaired;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "estimate/critical.h"
 #include "estimate/sampler.h"
 #include "estimate/statistics.h"
 #include "zelbo/zelbo.h"
@@ -27,6 +28,9 @@ struct TargetOutcome {
   Kind kind = Kind::empty;
   double value = 0.0;
   int groupSize = 0;
+  // With Settings::criticalDelays, for an accepted sample: by place, the critical tokens of
+  // the destination events less those of the source events, summed over the instances.
+  std::vector<PlaceCount> critical;
 };
 
 // What one unfolding of a sampler gave: the first target's outcome, and the others' (none for
@@ -102,12 +106,20 @@ class Estimation {
     bool unpaired = false;
     int discarded = 0;
     int discardedInARow = 0;
+    // By place number, with Settings::criticalDelays: sums over the accepted samples of the
+    // critical tokens' count X and of X^2 and X * groupSize.
+    struct Critical {
+      double sumX = 0.0, sumXX = 0.0, sumXY = 0.0;
+    };
+    std::vector<Critical> critical;
   };
   bool takesSamples(const PerTarget& target) const {
     if (target.unpaired) return false;
     return fixedCount_ ? target.totals.samples < settings_.sampleSize : !target.converged;
   }
   void accept(int target, const TargetOutcome& outcome);
+  static void addCritical(PerTarget& target, const TargetOutcome& outcome);
+  std::vector<Criticality> criticalOf(const PerTarget& target, double z) const;
   void reportIfDue();
   // A sum or an average of the pair as stored, for the target as asked: a lower bound is
   // estimated on its mirrored pair.

@@ -13,7 +13,14 @@ namespace {
 
 constexpr std::uint8_t kHasExtras = 0x80;
 constexpr std::uint8_t kHasOthers = 0x40;  // several targets: the others' outcomes follow
-constexpr std::uint8_t kKind = 0x3f;
+constexpr std::uint8_t kHasCritical = 0x20;  // critical tokens' counts follow, by target
+constexpr std::uint8_t kKind = 0x1f;
+
+bool hasCritical(const Outcome& o) {
+  for (std::size_t t = 0; t < o.targets(); ++t)
+    if (!o.of(t).critical.empty()) return true;
+  return false;
+}
 
 void putTarget(ByteWriter& w, const TargetOutcome& t) {
   w.put(static_cast<std::uint8_t>(t.kind));
@@ -101,14 +108,23 @@ Error getError(ByteReader& r) {
 void encodeOutcome(const Delivered& d, std::string& out) {
   ByteWriter w(out);
   const Outcome& o = d.outcome;
+  const bool critical = hasCritical(o);
   w.put(static_cast<std::uint8_t>(static_cast<std::uint8_t>(o.kind) | (d.extras ? kHasExtras : 0) |
-                                  (o.others.empty() ? 0 : kHasOthers)));
+                                  (o.others.empty() ? 0 : kHasOthers) | (critical ? kHasCritical : 0)));
   w.put(o.value);
   w.put(static_cast<std::int32_t>(o.groupSize));
   if (!o.others.empty()) {
     w.put(static_cast<std::uint32_t>(o.others.size()));
     for (const TargetOutcome& other : o.others) putTarget(w, other);
   }
+  if (critical)
+    for (std::size_t t = 0; t < o.targets(); ++t) {
+      w.put(static_cast<std::uint32_t>(o.of(t).critical.size()));
+      for (const PlaceCount& c : o.of(t).critical) {
+        w.put(c.place);
+        w.put(c.count);
+      }
+    }
   if (!d.extras) return;
   putWritten(w, d.extras->body);
   w.put(static_cast<std::uint32_t>(d.extras->trailers.size()));
@@ -126,6 +142,13 @@ Delivered decodeOutcome(std::string_view bytes, std::size_t& at) {
   d.outcome.groupSize = r.get<std::int32_t>();
   if (head & kHasOthers)
     for (auto others = r.get<std::uint32_t>(); others > 0; --others) d.outcome.others.push_back(getTarget(r));
+  if (head & kHasCritical)
+    for (std::size_t t = 0; t < d.outcome.targets(); ++t)
+      for (auto n = r.get<std::uint32_t>(); n > 0; --n) {
+        PlaceCount& c = d.outcome.of(t).critical.emplace_back();
+        c.place = r.get<std::int32_t>();
+        c.count = r.get<std::int32_t>();
+      }
   if (!(head & kHasExtras)) return d;
   d.extras = std::make_unique<Extras>();
   d.extras->body = getWritten(r);

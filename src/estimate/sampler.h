@@ -45,7 +45,8 @@ struct Sampler : Unfolder {
       : Unfolder(net, settings, seed),
         delays(placeDelays(net)),
         drawsKnown(drawCountsKnown(delays)),
-        everyConditionDraws(everyPlaceDraws(delays)) {
+        everyConditionDraws(everyPlaceDraws(delays)),
+        critical(settings.criticalDelays) {
     for (const PlaceDelay& d : delays) drawsByPlace.push_back(static_cast<std::uint8_t>(d.draws));
   }
 
@@ -53,6 +54,7 @@ struct Sampler : Unfolder {
   const bool drawsKnown;                   // see drawCountsKnown
   const bool everyConditionDraws;          // a graph's delays take one draw per condition
   std::vector<std::uint8_t> drawsByPlace;  // PlaceDelay::draws, packed for counting them
+  const bool critical;                     // count the critical tokens of each outcome
   // The paired events of the current unfolding: the first target's in eventPairs, where the
   // evaluation of a target finds them, the others' beside.
   std::vector<EventPair> eventPairs;
@@ -69,6 +71,9 @@ struct Sampler : Unfolder {
   std::vector<double> instanceValue;
   std::vector<char> instanceEvaluated;
   std::vector<std::pair<EventId, double>> keptTimes;  // reference events' computed times
+  std::vector<std::int32_t> eventWeight;   // of the critical tokens' count: 0 between counts
+  std::vector<std::int32_t> placeTally;    // by place number: 0 between counts
+  std::vector<std::int32_t> tallied;       // the places the last count touched
 };
 
 }  // namespace zelbo

@@ -103,13 +103,18 @@ bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double 
 }
 
 double ratioHalfWidth(const Totals& t, double z) {
-  const double n = t.samples;
+  return ratioHalfWidth(RatioSums{t.samples, t.groupSums, static_cast<double>(t.instances), t.sumXX, t.sumXY, t.sumYY},
+                        z);
+}
+
+double ratioHalfWidth(const RatioSums& sums, double z) {
+  const double n = sums.groups;
   if (n < 2) return std::numeric_limits<double>::quiet_NaN();
   if (z > 10) return std::numeric_limits<double>::infinity();  // the integration's end: 100 %
-  const double ratio = t.groupSums / t.instances;
-  double spread = t.sumXX - 2 * ratio * t.sumXY + ratio * ratio * t.sumYY;
+  const double ratio = sums.sumX / sums.sumY;
+  double spread = sums.sumXX - 2 * ratio * sums.sumXY + ratio * ratio * sums.sumYY;
   if (spread < 0) spread = 0;  // rounding of the running sums
-  const double meanSize = t.instances / n;
+  const double meanSize = sums.sumY / n;
   return z * std::sqrt(spread / (n * (n - 1))) / meanSize;
 }
 

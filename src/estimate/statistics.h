@@ -52,6 +52,12 @@ bool updateStoppingRule(const Settings& settings, double halfAlpha, Totals& t, d
 bool acceptSample(const Settings& settings, double halfAlpha, Totals& t, double value, int groupSize);
 
 double ratioHalfWidth(const Totals& t, double z);
+// The same for any ratio of sums over groups: sum X / sum Y.
+struct RatioSums {
+  int groups = 0;
+  double sumX = 0.0, sumY = 0.0, sumXX = 0.0, sumXY = 0.0, sumYY = 0.0;
+};
+double ratioHalfWidth(const RatioSums& sums, double z);
 // The quantile of the half-width a run reports: the stopping rule's (`halfAlpha`, automatic
 // mode), else intervalQuantile of the confidence level.
 double reportedQuantile(double halfAlpha, double confidence);

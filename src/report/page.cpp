@@ -64,7 +64,7 @@ json targetsJson(const ReportInput& in) {
                    {"result", r ? resultJson(*r) : json(nullptr)},
                    {"convergence", convergenceJson(report.convergence)},
                    {"histogram", histogramJson(report)},
-                   {"critical", criticalJson(report.critical)}});
+                   {"critical", criticalJson(r ? r->critical : std::vector<Criticality>{})}});
   }
   return out;
 }

@@ -48,8 +48,9 @@ TEST(OutcomeCodec, EveryOutcomeComesBackAsItWas) {
   std::vector<Delivered> sent;
   sent.push_back({outcome(Outcome::Kind::accepted, 3.25, 4), nullptr});
   sent.push_back({outcome(Outcome::Kind::unpaired, 0, 0), nullptr});
-  Delivered discarded{outcome(Outcome::Kind::discarded, -1.5, 2, {{TargetOutcome::Kind::accepted, 7.5, 3}}),
+  Delivered discarded{outcome(Outcome::Kind::discarded, -1.5, 2, {{TargetOutcome::Kind::accepted, 7.5, 3, {}}}),
                       std::make_unique<Extras>()};
+  discarded.outcome.others[0].critical = {{4, -2}, {9, 1}};
   discarded.extras->body = {"log\n", std::string("trace\0\xff", 7)};
   discarded.extras->trailers = {{"", "skip count grows\n"}, {}};
   sent.push_back(std::move(discarded));
@@ -68,8 +69,12 @@ TEST(OutcomeCodec, EveryOutcomeComesBackAsItWas) {
     EXPECT_EQ(back.outcome.value, d.outcome.value);
     EXPECT_EQ(back.outcome.groupSize, d.outcome.groupSize);
     ASSERT_EQ(back.outcome.targets(), d.outcome.targets());
-    for (std::size_t t = 1; t < d.outcome.targets(); ++t)
+    for (std::size_t t = 0; t < d.outcome.targets(); ++t) {
       EXPECT_EQ(back.outcome.of(t).value, d.outcome.of(t).value);
+      ASSERT_EQ(back.outcome.of(t).critical.size(), d.outcome.of(t).critical.size());
+      for (std::size_t k = 0; k < d.outcome.of(t).critical.size(); ++k)
+        EXPECT_EQ(back.outcome.of(t).critical[k].count, d.outcome.of(t).critical[k].count);
+    }
     ASSERT_EQ(!back.extras, !d.extras);
     if (!d.extras) continue;
     EXPECT_EQ(back.extras->body.log, d.extras->body.log);

@@ -81,12 +81,12 @@ TEST(ReportPage, ShowsHostileTextsAsText) {
   Result result;
   TargetResult target;
   target.asked = target.identifiers = Target{hostile, hostile, 0, false};
+  target.critical = {Criticality{hostile, hostile, 0, 0.5, 0.1}};
   result.targets = {target};
   in.result = result;
   TargetReport report;
   report.convergence = {{1, 2.0, NAN}};
   report.separations = {2.0};
-  report.critical = {Criticality{hostile, hostile, 0.5, 0.1}};
   in.targets = {report};
   in.netDot = "digraph g { n [label=" + dotString(hostile.substr(0, hostile.size() - 1)) + "]; }\n";
   const std::string page = reportPage(in);
