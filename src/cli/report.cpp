@@ -72,7 +72,11 @@ void writeEveryTarget(FILE* out, const Result& result) {
 }
 
 void writeCriticalPlaces(FILE* out, const Result& result, int rows) {
+  // The table of every target, when there is one, ends with a blank line already.
+  bool first = true;
   for (const TargetResult& t : result.targets) {
+    if (!first || result.targets.size() == 1) fputc('\n', out);
+    first = false;
     fprintf(out, text::kCriticalHeading, targetName(t.asked).c_str());
     if (t.unpaired) {
       fputs(text::kCriticalUnpaired, out);
