@@ -113,7 +113,8 @@ def main():
         with open(os.path.join(work, "dead.stpn"), "w") as f:
             f.write(DEADLOCK)
         run = lambda *args: subprocess.run([zelbo, "-pp", "0", *args], cwd=work, capture_output=True).returncode
-        assert run("-seed", "7", "-ss", "400", "-delay", ".uni 1 1", "-json", "ok.json", "-report", "ok.html", HOSTILE) == 0
+        assert run("-seed", "7", "-ss", "400", "-delay", ".uni 1 1", "-critical", "3", "-json", "ok.json", "-report",
+                   "ok.html", HOSTILE) == 0
         assert run("-seed", "7", "-ss", "10", "-report", "dead.html", "dead.stpn") == 1
         with open(os.path.join(work, "ok.json")) as f:
             record = json.load(f)
@@ -130,6 +131,12 @@ def main():
         assert ok.one(data_fact="seed")["attrs"]["data-value"] == "7"
         assert len(ok.inside(ok.one(id="net"), "svg")) == 1
         assert len(ok.find("g", **{"class": "node"})) == 4
+        # The critical places as ranked, their names as text; the drawing coloured by them.
+        rows = ok.inside(ok.one("table", **{"class": "critical"}), "tr")[1:]
+        assert len(rows) == len(target["critical"]) > 0
+        for k, (row, c) in enumerate(zip(rows, target["critical"])):
+            assert row["text"].startswith(f"{k + 1}{c['place']}{c['place_id']}"), (row["text"], c)
+        assert ok.find("ellipse", fill="#d7301f")
 
         dead = load(os.path.join(work, "dead.html"))
         check_page(dead, charts=0)
