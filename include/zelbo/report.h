@@ -55,6 +55,7 @@ struct ReportInput {
   Settings settings;
   long seed = 0;
   std::optional<Result> result;               // none when the run ended before an estimate
+  bool interrupted = false;                   // stopped early (so is a result->interrupted)
   std::vector<TargetReport> targets;          // in the order of result->targets
   double cpuSeconds = 0;
   double wallSeconds = 0;
