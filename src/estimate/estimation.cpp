@@ -226,7 +226,7 @@ bool Estimation::take(const Outcome& outcome, const std::function<void(int targe
     }
     if (o.kind == Outcome::Kind::accepted) accept(static_cast<int>(i), o);
   }
-  if (control_.stopRequested && wantsMore() && control_.stopRequested()) stopped_ = true;
+  if (control_.stopRequested && control_.stopRequested() && wantsMore()) stopped_ = true;
   return wantsMore();
 }
 
