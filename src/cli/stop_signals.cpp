@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cerrno>
 
 #include "base/record_file.h"
 
@@ -18,12 +19,14 @@ static_assert(std::atomic<int>::is_always_lock_free, "read and written by a sign
 extern "C" void onStopSignal(int signal) {
   int none = 0;
   if (received.compare_exchange_strong(none, signal)) return;
+  const int interruptedErrno = errno;  // the interrupted code's, should the process go on
   removeTemporaryFiles();
   struct sigaction fallback = {};
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);
   sigaction(signal, &fallback, nullptr);
   raise(signal);  // delivered once this handler returns and unblocks it
+  errno = interruptedErrno;
 }
 
 }  // namespace
