@@ -109,33 +109,6 @@ TEST(Runs, AFatalConditionReachesTheCallerAndTheProcessGoesOn) {
   }
 }
 
-TEST(Runs, AStopRequestEndsTheRunWithTheFiguresOfTheSamplesTaken) {
-  const Model ring = Model::readText(kRing);
-  // One sampler is asked after every unfolding, several every 20 ms.
-  for (const auto& [jobs, stopAt] : {std::pair{1, 50}, std::pair{2, 3}}) {
-    Quiet quiet;
-    quiet.settings.stopping = Stopping::fixed;
-    quiet.settings.sampleSize = 2000000000;
-    quiet.settings.printPeriod = 0;
-    quiet.settings.jobs = jobs;
-    int asked = 0;
-    RunControl control;
-    control.stopRequested = [&, stopAt = stopAt] { return ++asked == stopAt; };
-    try {
-      estimate(ring, quiet.settings, 5, {}, control);
-      ADD_FAILURE() << "the run was not interrupted, jobs " << jobs;
-    } catch (const Interrupted& stopped) {
-      EXPECT_EQ(printedText(stopped), "\n\tError: Interrupted.\n");
-      EXPECT_EQ(stopped.status(), 130);
-      const Result& partial = stopped.partial();
-      EXPECT_TRUE(partial.interrupted);
-      EXPECT_LT(partial.samples, quiet.settings.sampleSize);
-      EXPECT_EQ(partial.targets.at(0).asked.source, "a");
-      if (jobs == 1) expectSame(partial, run(ring, 5, stopAt));  // what a run of that many samples gives
-    }
-  }
-}
-
 TEST(StoppingRule, StopsWhenGroupSumsAndSizesHaveConvergedThoughAveragesHaveNot) {
   // Constant sums over groups of 1 and 2: the averages 100 and 50 spread far more than the
   // absolute error allows, the sizes do not.
