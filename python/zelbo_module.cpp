@@ -434,6 +434,39 @@ bool onMainThread() {
   return main.equal(threading.attr("get_ident")());
 }
 
+// The exception that stopped a run (KeyboardInterrupt, or what on_report raised) carries the
+// figures of the samples taken as its attribute `result`.
+void withPartialResult(const py::error_already_set& stopped, PyResult partial) {
+  try {
+    py::setattr(stopped.value(), "result", py::cast(std::move(partial)));
+  } catch (const py::error_already_set&) {
+    // An exception that takes no attributes goes as it is.
+  }
+}
+
+// `out` (its times already set) with the figures of the run and, with groups, its samples.
+PyResult filled(PyResult out, const zelbo::Result& result, const std::vector<double>& sums,
+                const std::vector<int>& sizes, bool groups, bool critical) {
+  out.unpaired = result.unpaired;
+  if (!result.unpaired) {
+    out.bound = result.bound;
+    out.halfWidth = result.halfWidth;
+  }
+  out.samples = result.samples;
+  out.instances = result.instances;
+  out.groupSums = result.groupSums;
+  out.segments = result.segments;
+  out.discarded = result.discarded;
+  out.seed = result.seed;
+  out.jobs = result.jobs;
+  for (const zelbo::TargetResult& target : result.targets) out.targets.append(targetRow(target, critical));
+  if (critical && !result.targets.empty()) out.critical = criticalMapping(result.targets.front());
+  if (groups)
+    out.groups = py::make_tuple(py::array_t<double>(static_cast<py::ssize_t>(sums.size()), sums.data()),
+                                py::array_t<int>(static_cast<py::ssize_t>(sizes.size()), sizes.data()));
+  return out;
+}
+
 PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optional<double> error,
                   std::optional<double> relativeError, double confidence, long long skip, std::optional<long> seed,
                   long long jobs, const py::object& onReport, long long reportEvery, bool groups, bool critical,
@@ -511,6 +544,8 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
     try {
       zelbo::check(model, settings);
       result = zelbo::estimate(model, settings, runSeed, report, control);
+    } catch (const zelbo::Interrupted& stopped) {
+      result = stopped.partial();  // goes with what stopped the run
     } catch (const zelbo::Error& e) {
       failure = e;
     }
@@ -526,28 +561,14 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
     }
   }
   hooks.absorbLateInterrupts();
-  if (hooks.pending) throw std::move(*hooks.pending);
+  if (hooks.pending) {
+    if (result.interrupted)
+      withPartialResult(*hooks.pending, filled(std::move(out), result, sums, sizes, groups, critical));
+    throw std::move(*hooks.pending);
+  }
   if (failure) raise(*failure);
   if (page && !page->notWritten.empty()) raiseOSError(page->notWritten);
-
-  out.unpaired = result.unpaired;
-  if (!result.unpaired) {
-    out.bound = result.bound;
-    out.halfWidth = result.halfWidth;
-  }
-  out.samples = result.samples;
-  out.instances = result.instances;
-  out.groupSums = result.groupSums;
-  out.segments = result.segments;
-  out.discarded = result.discarded;
-  out.seed = result.seed;
-  out.jobs = result.jobs;
-  for (const zelbo::TargetResult& target : result.targets) out.targets.append(targetRow(target, critical));
-  if (critical && !result.targets.empty()) out.critical = criticalMapping(result.targets.front());
-  if (groups)
-    out.groups = py::make_tuple(py::array_t<double>(static_cast<py::ssize_t>(sums.size()), sums.data()),
-                                py::array_t<int>(static_cast<py::ssize_t>(sizes.size()), sizes.data()));
-  return out;
+  return filled(std::move(out), result, sums, sizes, groups, critical);
 }
 
 // A pickled result: every field, in the order of the struct.
@@ -869,5 +890,7 @@ report:         write the run's report page (HTML) to this file, also when the r
 The defaults are the command line's. The model summary and the checks are not written
 anywhere; a rejected model raises ModelError (its detail says why), a fatal condition of the
 run RunError, both with the command line's message and status. The interpreter lock is
-released while the run goes on; Ctrl-C ends it with KeyboardInterrupt.)doc");
+released while the run goes on; Ctrl-C ends it with KeyboardInterrupt, whose attribute result
+is the Result of the samples taken until then (so has an exception raised by on_report), and
+the report page, when asked, shows the run as interrupted.)doc");
 }

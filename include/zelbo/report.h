@@ -6,6 +6,8 @@
 //   zelbo::ReportInput page = zelbo::reportInput(model, "ring.stpn", settings, seed);
 //   try {
 //     page.result = zelbo::estimate(model, settings, seed, {}, recorder.control());
+//   } catch (const zelbo::Interrupted& stopped) {  // a stop request
+//     page.result = stopped.partial();
 //   } catch (const zelbo::Error& e) {
 //     page.error = zelbo::printedText(e);
 //     page.errorDetail = e.detail();
@@ -46,6 +48,7 @@ struct ReportInput {
   Settings settings;
   long seed = 0;
   std::optional<Result> result;               // none when the run ended before an estimate
+  bool interrupted = false;                   // stopped early; a result->interrupted says so too
   std::vector<TargetReport> targets;          // in the order of result->targets
   double cpuSeconds = 0;
   double wallSeconds = 0;

@@ -116,15 +116,27 @@ struct Result {
   long seed = 0;
   int jobs = 1;           // samplers that ran
   std::vector<TargetResult> targets;  // every target of the run, in order
+  bool interrupted = false;  // a stop request ended the run: the figures of the samples taken
+};
+
+// A run that a stop request (RunControl::stopRequested) ended: the Error "Interrupted."
+// (status 130), with the figures of the samples the run took until then.
+class Interrupted : public Error {
+ public:
+  explicit Interrupted(Result partial);
+  const Result& partial() const { return partial_; }
+
+ private:
+  Result partial_;
 };
 
 using ReportCallback = std::function<void(const Progress&)>;
 
 // What a caller that embeds runs may add to one.
 struct RunControl {
-  // Asked every 64 unfoldings; true ends the run with the Error "Interrupted." (status 130).
-  // With several samplers it is asked every 20 ms instead, always on the thread that called
-  // estimate().
+  // Asked after every unfolding; true ends the run there, thrown as Interrupted with what
+  // it had. With several samplers it is asked every 20 ms instead, always on the thread that
+  // called estimate(), and the run ends at the next outcome the merge takes.
   std::function<bool()> stopRequested;
   // Receives every accepted sample in the run's order: the sum of its instances' separations
   // (for the target as asked) and their number.

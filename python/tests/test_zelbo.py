@@ -162,7 +162,7 @@ def test_threads_estimate_at_once():
     assert [repr(r) for r in together] == [repr(r) for r in alone]
 
 
-def test_interrupts_end_the_run_and_the_interpreter_goes_on():
+def test_interrupts_end_the_run_and_the_interpreter_goes_on(tmp_path):
     m = zelbo.read(FORKJOIN)
 
     def interrupt(progress):
@@ -170,16 +170,22 @@ def test_interrupts_end_the_run_and_the_interpreter_goes_on():
 
     # With jobs, reports come from the samplers' threads; Ctrl-C is still seen on the main one,
     # and those that come while the run winds down must not surface after it. Repeated: that
-    # window is narrow.
+    # window is narrow. The exception carries the samples taken, and the page says so.
     for jobs in [1] + [2] * 10:
-        with pytest.raises(KeyboardInterrupt):
-            zelbo.estimate(m, samples=10**9, seed=1, jobs=jobs, on_report=interrupt)
+        page = tmp_path / "page.html"
+        with pytest.raises(KeyboardInterrupt) as stopped:
+            zelbo.estimate(m, samples=10**9, seed=1, jobs=jobs, on_report=interrupt, report=page)
+        partial = stopped.value.result
+        assert 100 <= partial.samples < 10**9 and partial.half_width > 0 and partial.targets[0]["source"] == "start"
+        assert '"interrupted":true' in page.read_text()
+        page.unlink()
 
     def fail(progress):
         raise ValueError("stop here")
 
-    with pytest.raises(ValueError, match="stop here"):
+    with pytest.raises(ValueError, match="stop here") as failed:
         zelbo.estimate(m, samples=10**9, seed=1, jobs=2, on_report=fail)
+    assert failed.value.result.samples >= 100
     assert zelbo.estimate(m, samples=10, seed=1).samples == 10
 
 

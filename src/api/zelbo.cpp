@@ -24,6 +24,9 @@ namespace zelbo {
 
 Model::Model(std::shared_ptr<const Net> net) : net_(std::move(net)) {}
 
+Interrupted::Interrupted(Result partial)
+    : Error(Error::Kind::run, text::kInterrupted, 130), partial_(std::move(partial)) {}
+
 namespace {
 
 // The targets of the run as asked, in the names the user wrote and in identifiers.
@@ -133,6 +136,7 @@ Result estimateOn(const Model& model, const Settings& settings, long seed, const
       estimateInParallel(netOf(model), settings, seed, threads, halfAlpha, onReport, result, control, ranks, server);
     }
     nameTargets(netOf(model), result);
+    if (result.interrupted) throw Interrupted(std::move(result));
     return result;
   });
 }

@@ -167,6 +167,8 @@ inline constexpr char kRelativeConfidence[] = " and %g%c confidence level";
 inline constexpr char kFinalCpu[] = "\n\n\tTotal CPU time used: %g seconds.";
 inline constexpr char kFinalIterations[] = "\n\tNumber of valid iteration made: %d";
 inline constexpr char kFinalSamples[] = "\n\tTotal samples used: %d";
+// The final report's last line when a stop signal ended the run (SIGINT, SIGTERM).
+inline constexpr char kInterruptedAfter[] = "\n\tThe run was interrupted after %d samples.";
 
 // ---------------------------------------------------------------------------------------
 // Other formats, annotations and changed models

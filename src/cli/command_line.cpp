@@ -18,6 +18,7 @@
 #include "cli/ranks.h"
 #include "cli/record.h"
 #include "cli/report.h"
+#include "cli/stop_signals.h"
 #include "zelbo/edit.h"
 #include "report/recording.h"
 #include "zelbo/report.h"
@@ -57,6 +58,15 @@ struct Invocation {
 struct OptionFailure {
   int status;
 };
+
+// A stop signal that came before the estimation started.
+struct StoppedBeforeRun {
+  int status;
+};
+
+// The status of a run that a stop signal ended: 128 + the signal's number, as a shell gives
+// a process that the signal killed.
+int stoppedStatus() { return 128 + stopSignal(); }
 
 // A command-line error about an option's value.
 [[noreturn]] void badValue(const Invocation& run, const char* option, const char* value, const char* why) {
@@ -274,6 +284,7 @@ void writeFinalReport(const Invocation& run, const Result& result) {
   FILE* log = run.settings.log;
   fputs(text::kFinalHeading, log);
   writeResult(log, *run.model, run.settings, result, run.modelFileName.c_str());
+  if (result.interrupted) fprintf(log, text::kInterruptedAfter, result.samples);
   fputs(text::kFinalEnd, log);
   if (result.targets.size() > 1) writeEveryTarget(log, result);
   if (run.criticalRows > 0) writeCriticalPlaces(log, result, run.criticalRows);
@@ -309,20 +320,27 @@ int estimateAndReport(Invocation& run, RunRecord& record) {
   fflush(log);
   const Target target = run.model->target();
   RunControl control;
+  control.stopRequested = [] { return stopSignal() != 0; };
   if (run.report) {
     run.recorder = std::make_unique<RunRecorder>(run.settings, run.seed);
-    control = run.recorder->control();
+    control = run.recorder->control(control);
   }
-  record.result = estimateHere(
-      run,
-      [&](const Progress& progress) {
-        writeIntermediateReport(log, target, progress);
-        fflush(log);
-      },
-      control);
+  if (stopSignal()) throw StoppedBeforeRun{stoppedStatus()};
+  try {
+    record.result = estimateHere(
+        run,
+        [&](const Progress& progress) {
+          writeIntermediateReport(log, target, progress);
+          fflush(log);
+        },
+        control);
+  } catch (const Interrupted& stopped) {
+    record.result = stopped.partial();
+    record.interrupted = true;
+  }
   writeFinalReport(run, *record.result);
-  // A normal end: the final flush of the log stream decides.
-  if (fflush(log) == 0) return 0;
+  // A normal end, or one a signal asked for: the final flush of the log stream decides.
+  if (fflush(log) == 0) return record.interrupted ? stoppedStatus() : 0;
   record.errorMessage = text::kLogNotWritten;
   return 1;
 }
@@ -349,6 +367,7 @@ void writeReport(const Invocation& run, const RunRecord& record) {
   page.wallSeconds = record.wallSeconds;
   if (!record.errorMessage.empty()) page.error = record.errorMessage;
   page.errorDetail = record.errorDetail;
+  page.interrupted = record.interrupted;
   std::string why;
   if (!run.report->commit(reportPage(page), why))
     throw Error(Error::Kind::io, formatted(text::kFailedToWriteReport, run.report->path().c_str(), why.c_str()));
@@ -412,6 +431,11 @@ int runCommandLine(int argc, char** argv, OtherRanks* ranks) {
     status = estimateAndReport(run, record);
   } catch (const OptionFailure& failure) {
     return failure.status;
+  } catch (const StoppedBeforeRun& stopped) {
+    fputs(printedText(Error(Error::Kind::run, text::kInterrupted, stopped.status)).c_str(), stderr);
+    fflush(run.settings.log);
+    record.interrupted = true;
+    status = stopped.status;
   } catch (const Error& error) {
     const std::string printed = printedText(error);
     fputs(printed.c_str(), stderr);

@@ -4,6 +4,7 @@
 #include "base/texts.h"
 #include "cli/command_line.h"
 #include "cli/ranks.h"
+#include "cli/stop_signals.h"
 #include "zelbo/error.h"
 
 namespace {
@@ -21,6 +22,7 @@ int guardedCommandLine(int argc, char** argv, zelbo::OtherRanks* ranks) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  zelbo::catchStopSignals();
   if (zelbo::launchedRanks() != 1) return zelbo::runOnRanks(argc, argv, guardedCommandLine);
   return guardedCommandLine(argc, argv, nullptr);
 }

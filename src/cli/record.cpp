@@ -104,7 +104,7 @@ std::string recordText(const RunRecord& r) {
                        {"threads", r.ranks->threads},
                        {"cpu_seconds", r.cpuSeconds + r.ranks->otherCpuSeconds}};
   if (r.errorMessage.empty()) {
-    record["status"] = "ok";
+    record["status"] = r.interrupted ? "interrupted" : "ok";
   } else {
     record["status"] = "error";
     json error = {{"message", trimmed(r.errorMessage)}};

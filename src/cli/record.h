@@ -29,6 +29,7 @@ struct RunRecord {
   double wallSeconds = 0;
   std::optional<RankFigures> ranks;  // under a launcher
   int exitStatus = 0;
+  bool interrupted = false;        // by a stop signal; `result` has what the run had, if any
   std::string errorMessage;        // empty on a normal end
   std::string errorDetail;
 };

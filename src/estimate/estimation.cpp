@@ -217,8 +217,6 @@ Estimation::Estimation(const Settings& settings, double halfAlpha, std::vector<b
 
 bool Estimation::take(const Outcome& outcome, const std::function<void(int target)>& afterDiscardCheck) {
   result_.segments = wrapAdd(result_.segments, 1);
-  if (++taken_ % 64 == 0 && control_.stopRequested && control_.stopRequested())
-    throw Error(Error::Kind::run, text::kInterrupted, 130);
   for (std::size_t i = 0; i < targets_.size(); ++i) {
     PerTarget& target = targets_[i];
     if (!takesSamples(target)) continue;
@@ -238,6 +236,7 @@ bool Estimation::take(const Outcome& outcome, const std::function<void(int targe
     }
     if (o.kind == Outcome::Kind::accepted) accept(static_cast<int>(i), o);
   }
+  if (control_.stopRequested && control_.stopRequested() && wantsMore()) stopped_ = true;
   return wantsMore();
 }
 
@@ -304,6 +303,7 @@ void Estimation::reportIfDue() {
 double Estimation::finish() {
   // The automatic mode has the stopping rule's quantile; the fixed mode computes one.
   const double z = reportedQuantile(halfAlpha_, settings_.confidence);
+  result_.interrupted = stopped_;
   result_.targets.resize(targets_.size());
   for (std::size_t i = 0; i < targets_.size(); ++i) {
     const PerTarget& target = targets_[i];

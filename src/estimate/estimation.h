@@ -84,6 +84,7 @@ class Estimation {
              Result& result, RunControl control);
   // True while the run needs another outcome.
   bool wantsMore() const {
+    if (stopped_) return false;
     for (const PerTarget& target : targets_)
       if (takesSamples(target)) return true;
     return false;
@@ -92,7 +93,7 @@ class Estimation {
   bool takesSamples(int target) const { return takesSamples(targets_[target]); }
   // Takes the next outcome of the sequence; `afterDiscardCheck` runs for each target whose
   // outcome was discarded without ending the run (the sampler grows its skip count then).
-  // Returns wantsMore().
+  // Then asks the stop request, which ends the run as interrupted. Returns wantsMore().
   bool take(const Outcome& outcome, const std::function<void(int target)>& afterDiscardCheck);
   // Fills the result's counts and bounds; returns the first target's average TSE of the pair
   // as stored.
@@ -132,7 +133,7 @@ class Estimation {
   std::vector<PerTarget> targets_;
   const ReportCallback onReport_;
   const RunControl control_;
-  int taken_ = 0;
+  bool stopped_ = false;  // by the stop request
   Result& result_;
   ProcessorClock clock;
   long lastReport_;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/format.h"
+#include "base/record_file.h"
 #include "report/recording.h"
 
 extern char** environ;
@@ -29,18 +30,20 @@ constexpr char kDotNotRun[] =
     "The net is not drawn: Graphviz's dot could not be run (%s); it comes with the Debian package graphviz.";
 constexpr char kDotFailed[] = "The net is not drawn: Graphviz's dot ended with status %d: %s";
 
-// A file of its own in the temporary directory, removed with it.
+// A file of its own in the temporary directory, removed with it (or by a process that a
+// signal ends meanwhile: removeTemporaryFiles).
 class ScratchFile {
  public:
   ScratchFile() {
     const char* directory = getenv("TMPDIR");
     path_ = std::string(directory && *directory ? directory : "/tmp") + "/zelbo-drawing-XXXXXX";
-    fd_ = mkstemp(path_.data());
+    fd_ = makeTemporaryFile(path_, slot_);
     if (fd_ < 0) path_.clear();
   }
   ~ScratchFile() {
     if (fd_ >= 0) close(fd_);
     if (!path_.empty()) unlink(path_.c_str());
+    forgetTemporaryFile(slot_);
   }
   ScratchFile(const ScratchFile&) = delete;
   ScratchFile& operator=(const ScratchFile&) = delete;
@@ -74,6 +77,7 @@ class ScratchFile {
  private:
   std::string path_;
   int fd_ = -1;
+  int slot_ = -1;
 };
 
 // Runs `dot -Tsvg` on the input file with standard output and error to the files given;

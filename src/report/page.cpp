@@ -85,7 +85,8 @@ json runJson(const ReportInput& in) {
           {"discarded", r ? json(r->discarded) : json(nullptr)},
           {"cpu_seconds", in.cpuSeconds},
           {"wall_seconds", in.wallSeconds},
-          {"samples_per_second", in.wallSeconds > 0 ? json(samples / in.wallSeconds) : json(nullptr)}};
+          {"samples_per_second", in.wallSeconds > 0 ? json(samples / in.wallSeconds) : json(nullptr)},
+          {"interrupted", in.interrupted || (r && r->interrupted)}};
 }
 
 std::string pageData(const ReportInput& in, const Drawing& drawing) {

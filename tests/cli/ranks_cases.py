@@ -1,14 +1,15 @@
 #!/usr/bin/python3
 """Runs over MPI ranks, on loopback: `mpirun -np R zelbo -jobs T ...` against `zelbo -jobs R*T ...`.
 
-  ranks_cases.py MPIRUN ZELBO equivalence|failure|killed
+  ranks_cases.py MPIRUN ZELBO equivalence|failure|killed|interrupted
 
 equivalence: every row of EQUAL gives the same exit status, standard output, standard error,
 log file and JSON record (its processor and wall times aside) both ways; so does a rank that
 runs in an empty directory, which it leaves empty. failure: a run that
 ends fatally on a sampler of another rank, and a command line that ends before the run, give
 the single process's message and status. killed: a rank killed mid-run ends the job with a
-non-zero status in under 30 seconds.
+non-zero status in under 30 seconds. interrupted: SIGTERM to every rank ends the run as in one
+process.
 """
 import json
 import os
@@ -198,6 +199,26 @@ def killed(mpirun, zelbo, work):
     return 0
 
 
+def interrupted(mpirun, zelbo, work):
+    job = subprocess.Popen(mpirun + ["-np", "2", zelbo, "-seed", "1", "-ss", "2000000000", "-pp", "100000", "-log",
+                                     "out.log", "-json", "run.json", "handshake.stpn"], cwd=work, env=MPI_ENV)
+    log, deadline = os.path.join(work, "out.log"), time.monotonic() + 60
+    while "Intermediate" not in (open(log).read() if os.path.exists(log) else "") and time.monotonic() < deadline:
+        time.sleep(0.2)
+    ranks = subprocess.run(["pgrep", "-P", str(job.pid)], capture_output=True, text=True).stdout.split()
+    for pid in ranks:
+        os.kill(int(pid), signal.SIGTERM)
+    try:
+        job.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        job.kill()
+    record = json.load(open(os.path.join(work, "run.json"))) if os.path.exists(os.path.join(work, "run.json")) else {}
+    if (len(ranks), job.returncode, record.get("status")) != (2, 143, "interrupted"):
+        print(f"FAIL: SIGTERM to the ranks {ranks}: status {job.returncode}, record {record}")
+        return 1
+    return 0
+
+
 def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
@@ -217,8 +238,10 @@ def main():
             failures = compare(launcher + ["-q"], zelbo, EQUAL, work) + elsewhere(launcher + ["-q"], zelbo, work)
         elif group == "failure":
             failures = compare(launcher + ["-q"], zelbo, FAILING, work)
-        else:
+        elif group == "killed":
             failures = killed(launcher, zelbo, work)
+        else:
+            failures = interrupted(launcher + ["-q"], zelbo, work)
     sys.exit(1 if failures else 0)
 
 
