@@ -15,6 +15,7 @@
 #include "base/format.h"
 #include "base/texts.h"
 #include "cli/model_files.h"
+#include "cli/progress_line.h"
 #include "cli/ranks.h"
 #include "cli/record.h"
 #include "cli/report.h"
@@ -289,24 +290,27 @@ Result estimateHere(Invocation& run, const ReportCallback& onReport, const RunCo
 int estimateAndReport(Invocation& run, RunRecord& record) {
   check(*run.model, run.settings);
   writeUnfoldingFile(run.formats, *run.model, run.settings, run.seed);
-  FILE* log = run.settings.log;
-  fflush(log);
+  fflush(run.settings.log);
   const Target target = run.model->target();
   RunControl control;
   if (run.report) {
     run.recorder = std::make_unique<RunRecorder>(run.settings, run.seed);
     control = run.recorder->control();
   }
+  // While it is shown, the log may pass through it: reports go to the settings' log.
+  std::unique_ptr<ProgressLine> progress = ProgressLine::start(run.settings);
+  if (progress) control = progress->control(control);
   record.result = estimateHere(
       run,
-      [&](const Progress& progress) {
-        writeIntermediateReport(log, target, progress);
-        fflush(log);
+      [&](const Progress& p) {
+        writeIntermediateReport(run.settings.log, target, p);
+        fflush(run.settings.log);
       },
       control);
+  progress.reset();
   writeFinalReport(run, *record.result);
   // A normal end: the final flush of the log stream decides.
-  if (fflush(log) == 0) return 0;
+  if (fflush(run.settings.log) == 0) return 0;
   record.errorMessage = text::kLogNotWritten;
   return 1;
 }
