@@ -92,6 +92,7 @@ void ProgressLine::take(double groupSum, int groupSize) {
 }
 
 void ProgressLine::show(double now) {
+  columns_ = terminalColumns();  // the window may have been resized
   const int samples = figures_.samples();
   std::string line = settings_.stopping == Stopping::fixed
                          ? formatted(text::kProgressSamplesOf, samples, settings_.sampleSize)
