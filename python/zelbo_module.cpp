@@ -334,13 +334,7 @@ class ProgressBar {
   ProgressBar& operator=(const ProgressBar&) = delete;
 
   // Counts a sample, without the interpreter lock; true when the bar is due an update.
-  bool take(double groupSum, int groupSize) {
-    figures_.add(groupSum, groupSize);
-    const double now = zelbo::coarseSeconds();
-    if (now < next_) return false;
-    next_ = now + 0.1;
-    return true;
-  }
+  bool take(double groupSum, int groupSize) { return figures_.take(groupSum, groupSize); }
   // The figures beside the bar, made without the interpreter lock.
   std::string figures() {
     const std::string width = figures_.halfWidth(), estimate = figures_.estimate();
@@ -366,7 +360,6 @@ class ProgressBar {
  private:
   zelbo::ProgressFigures figures_;
   py::object bar_;
-  double next_ = 0;  // coarse seconds of the next update
   int shown_ = 0;    // samples the bar counts
 };
 

@@ -8,16 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "base/clock.h"
 #include "base/format.h"
 #include "base/texts.h"
 
 namespace zelbo {
 
 namespace {
-
-constexpr double kRefreshSeconds = 0.1;
-constexpr int kSamplesPerClockReading = 16;
 
 // The terminal's width, 80 when it does not say.
 int terminalColumns() {
@@ -64,9 +60,7 @@ ProgressLine::ProgressLine(Settings& settings)
       log_(settings.log),
       diagnostics_(settings.diagnostics),
       figures_(settings),
-      columns_(terminalColumns()),
-      start_(coarseSeconds()),
-      next_(start_) {}
+      columns_(terminalColumns()) {}
 
 ProgressLine::~ProgressLine() {
   erase();
@@ -85,25 +79,17 @@ RunControl ProgressLine::control(RunControl inner) {
 }
 
 void ProgressLine::take(double groupSum, int groupSize) {
-  figures_.add(groupSum, groupSize);
-  // The clock is asked at the first sample and every so many after: small samples take less
-  // than reading it.
-  if (figures_.samples() % kSamplesPerClockReading != 1) return;
-  const double now = coarseSeconds();
-  if (now < next_) return;
-  next_ = now + kRefreshSeconds;
-  show(now);
+  if (figures_.take(groupSum, groupSize)) show();
 }
 
-void ProgressLine::show(double now) {
+void ProgressLine::show() {
   columns_ = terminalColumns();  // the window may have been resized
   const int samples = figures_.samples();
   std::string line = settings_.stopping == Stopping::fixed
                          ? formatted(text::kProgressSamplesOf, samples, settings_.sampleSize)
                          : formatted(text::kProgressSamples, samples);
   if (const std::string width = figures_.halfWidth(); !width.empty()) line += text::kProgressSeparator + width;
-  const double seconds = now - start_;
-  line += seconds > 0 ? formatted(text::kProgressRate, samples / seconds) : std::string(text::kProgressNoRate);
+  line += text::kProgressSeparator + figures_.rate();
   line += text::kProgressSeparator + figures_.estimate();
   // A line longer than the terminal would wrap, and the erasure reach only its last row.
   line.resize(std::min(line.size(), static_cast<std::size_t>(std::max(columns_ - 1, 0))));

@@ -30,7 +30,7 @@ class ProgressLine {
  private:
   explicit ProgressLine(Settings& settings);
   void take(double groupSum, int groupSize);
-  void show(double now);
+  void show();
   void erase();
   // Follows the text passed through to standard error: the row it ends in.
   void passed(const char* data, size_t size);
@@ -42,8 +42,6 @@ class ProgressLine {
   FILE* passThrough_ = nullptr;  // standard error, the line erased first
   ProgressFigures figures_;
   int columns_;              // of the terminal
-  double start_;             // coarse seconds
-  double next_;              // the earliest time of the next display
   bool shown_ = false;
   bool below_ = false;       // shown on the row below the end of the text passed through
   std::string partial_;      // the text passed through since its last newline

@@ -7,7 +7,8 @@
 
 namespace zelbo {
 
-ProgressFigures::ProgressFigures(const Settings& settings) : settings_(settings), counting_(settings) {
+ProgressFigures::ProgressFigures(const Settings& settings)
+    : settings_(settings), counting_(settings), start_(coarseSeconds()), next_(start_), shownAt_(start_) {
   counting_.stopping = Stopping::fixed;
 }
 
@@ -24,6 +25,12 @@ std::string ProgressFigures::halfWidth() {
   const double relative = 100 * width / std::fabs(totals_.groupSums / totals_.instances);
   if (std::isnan(relative)) return formatted(text::kProgressRelativeUnknown, settings_.relativeError);
   return formatted(text::kProgressRelative, relative, settings_.relativeError);
+}
+
+std::string ProgressFigures::rate() const {
+  const double seconds = shownAt_ - start_;
+  if (!(seconds > 0)) return text::kProgressNoRate;
+  return formatted(text::kProgressRate, totals_.samples / seconds);
 }
 
 std::string ProgressFigures::estimate() const {
