@@ -28,8 +28,9 @@ std::string ProgressFigures::halfWidth() {
 }
 
 std::string ProgressFigures::rate() const {
+  // Below the coarse clock's lag the time says nothing.
   const double seconds = shownAt_ - start_;
-  if (!(seconds > 0)) return text::kProgressNoRate;
+  if (seconds < kCoarseClockLag) return text::kProgressNoRate;
   return formatted(text::kProgressRate, totals_.samples / seconds);
 }
 

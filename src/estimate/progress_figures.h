@@ -30,7 +30,7 @@ class ProgressFigures {
     return true;
   }
   int samples() const { return totals_.samples; }
-  // "1234 samples/s" by the time of the last display due; "- samples/s" at its start.
+  // "1234 samples/s" by the time of the last display due; "- samples/s" near the start.
   std::string rate() const;
   // "half-width 4.1% of 3%" (or of an absolute error); empty when the run takes a fixed count.
   std::string halfWidth();
