@@ -73,13 +73,9 @@ RunControl ProgressLine::control(RunControl inner) {
   RunControl control = inner;
   control.onSample = [this, inner = std::move(inner.onSample)](double sum, int size) {
     if (inner) inner(sum, size);
-    take(sum, size);
+    if (figures_.take(sum, size)) show();
   };
   return control;
-}
-
-void ProgressLine::take(double groupSum, int groupSize) {
-  if (figures_.take(groupSum, groupSize)) show();
 }
 
 void ProgressLine::show() {

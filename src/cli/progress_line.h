@@ -29,7 +29,6 @@ class ProgressLine {
 
  private:
   explicit ProgressLine(Settings& settings);
-  void take(double groupSum, int groupSize);
   void show();
   void erase();
   // Follows the text passed through to standard error: the row it ends in.

@@ -19,7 +19,7 @@ class ProgressFigures {
 
   explicit ProgressFigures(const Settings& settings);
   // Counts a sample; true when a display is due: at the first sample, then at most ten times
-  // a second. The coarse clock is read every 16 samples: small samples take less than that.
+  // a second. The coarse clock is read every 16 samples: a small sample takes less time.
   bool take(double groupSum, int groupSize) {
     acceptSample(counting_, 0.0, totals_, groupSum, groupSize);
     if (totals_.samples % kSamplesPerClockReading != 1) return false;
