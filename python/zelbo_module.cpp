@@ -30,6 +30,7 @@
 #include "base/format.h"
 #include "base/record_file.h"
 #include "base/texts.h"
+#include "estimate/progress_figures.h"
 #include "language/writer.h"
 #include "report/recording.h"
 #include "zelbo/edit.h"
@@ -323,6 +324,55 @@ py::dict targetRow(const zelbo::TargetResult& t, bool critical) {
   return row;
 }
 
+// The bar of progress=True: tqdm.auto's, a text bar or a notebook's widget.
+class ProgressBar {
+ public:
+  explicit ProgressBar(const zelbo::Settings& settings) : figures_(settings) {
+    py::module_ tqdm;
+    try {
+      tqdm = py::module_::import("tqdm.auto");
+    } catch (py::error_already_set& e) {
+      if (!e.matches(PyExc_ImportError)) throw;
+      throw py::import_error("progress=True needs tqdm: install Debian's python3-tqdm");
+    }
+    const bool fixed = settings.stopping == zelbo::Stopping::fixed;
+    bar_ = tqdm.attr("tqdm")(py::arg("total") = fixed ? py::object(py::int_(settings.sampleSize)) : py::none(),
+                             py::arg("unit") = " samples", py::arg("unit_scale") = true);
+  }
+  ~ProgressBar() { close(); }
+  ProgressBar(const ProgressBar&) = delete;
+  ProgressBar& operator=(const ProgressBar&) = delete;
+
+  // Counts a sample, without the interpreter lock; true when the bar is due an update.
+  bool take(double groupSum, int groupSize) { return figures_.take(groupSum, groupSize); }
+  // The figures beside the bar, made without the interpreter lock.
+  std::string figures() {
+    const std::string width = figures_.halfWidth(), estimate = figures_.estimate();
+    return width.empty() || estimate.empty() ? width + estimate : width + zelbo::text::kProgressSeparator + estimate;
+  }
+  // With the interpreter lock.
+  void show(const std::string& figures) {
+    bar_.attr("set_postfix_str")(figures, py::arg("refresh") = false);
+    bar_.attr("update")(figures_.samples() - shown_);
+    shown_ = figures_.samples();
+  }
+  // With the interpreter lock; a bar that cannot be closed is not worth an exception.
+  void close() {
+    if (!bar_) return;
+    try {
+      bar_.attr("close")();
+    } catch (py::error_already_set& e) {
+      e.discard_as_unraisable("zelbo.estimate: closing the progress bar");
+    }
+    bar_ = py::object();
+  }
+
+ private:
+  zelbo::ProgressFigures figures_;
+  py::object bar_;
+  int shown_ = 0;    // samples the bar counts
+};
+
 // What a run asks of the interpreter: reports from the thread that merges the samplers'
 // outcomes (a sampler's, with several), the stop request from the thread that started the run.
 struct RunHooks {
@@ -331,6 +381,7 @@ struct RunHooks {
   std::atomic<bool> stopped{false};
   bool interrupted = false;  // stopped by a signal handler that raised
   std::optional<py::error_already_set> pending;  // raised by on_report or a signal handler
+  std::optional<ProgressBar> bar;               // progress=True
   std::chrono::steady_clock::time_point lastSignalCheck{};
 
   // Ctrl-C on the main thread: its handler raises KeyboardInterrupt when signals are checked.
@@ -354,6 +405,20 @@ struct RunHooks {
   // KeyboardInterrupt wherever the caller happened to be after the first.
   void absorbLateInterrupts() {
     if (interrupted && PyErr_CheckSignals() != 0) PyErr_Clear();
+  }
+
+  // On the thread of the reports, at most ten times a second.
+  void progress(double groupSum, int groupSize) {
+    if (stopped || !bar->take(groupSum, groupSize)) return;
+    const std::string figures = bar->figures();
+    py::gil_scoped_acquire gil;
+    if (stopped) return;
+    try {
+      bar->show(figures);
+    } catch (py::error_already_set& error) {
+      pending.emplace(std::move(error));
+      stopped = true;
+    }
   }
 
   void report(const zelbo::Progress& p) {
@@ -470,7 +535,7 @@ PyResult filled(PyResult out, const zelbo::Result& result, const std::vector<dou
 PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optional<double> error,
                   std::optional<double> relativeError, double confidence, long long skip, std::optional<long> seed,
                   long long jobs, const py::object& onReport, long long reportEvery, bool groups, bool critical,
-                  const py::object& targets, const py::object& reportPath) {
+                  const py::object& targets, const py::object& reportPath, bool progress) {
   zelbo::Settings settings;  // the command line's defaults
   if (error && relativeError) throw py::value_error("give error or relative_error, not both");
   // Whole numbers beyond an int are out of range as the library's check sees them.
@@ -533,6 +598,13 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
     page->open(reportPath, settings, runSeed);
     control = page->recorder->control(control);
   }
+  if (progress) {  // once nothing else can fail before the run
+    hooks.bar.emplace(settings);
+    control.onSample = [&, inner = control.onSample](double sum, int size) {
+      if (inner) inner(sum, size);
+      hooks.progress(sum, size);
+    };
+  }
 
   zelbo::Result result;
   std::optional<zelbo::Error> failure;
@@ -561,6 +633,12 @@ PyResult estimate(const PyModel& m, std::optional<long long> samples, std::optio
     }
   }
   hooks.absorbLateInterrupts();
+  // The bar ends on the run's last figures; after a failure, as it was (it closes as the
+  // hooks go).
+  if (hooks.bar && !hooks.pending && !failure) {
+    hooks.bar->show(hooks.bar->figures());
+    hooks.bar->close();
+  }
   if (hooks.pending) {
     if (result.interrupted)
       withPartialResult(*hooks.pending, filled(std::move(out), result, sums, sizes, groups, critical));
@@ -870,7 +948,7 @@ The same model, settings and seed give exactly the numbers of the command line.)
         py::arg("error") = py::none(), py::arg("relative_error") = py::none(), py::arg("confidence") = 97.0,
         py::arg("skip") = 0, py::arg("seed") = py::none(), py::arg("jobs") = 1, py::arg("on_report") = py::none(),
         py::arg("report_every") = 100, py::arg("groups") = false, py::arg("critical") = false,
-        py::arg("targets") = py::none(), py::arg("report") = py::none(),
+        py::arg("targets") = py::none(), py::arg("report") = py::none(), py::arg("progress") = false,
         R"doc(Checks the model and estimates the average TSE of its target.
 
 samples:        take exactly this many samples (-ss); None: stop by the confidence interval
@@ -886,6 +964,7 @@ targets:        targets that replace the model's own, answered by one run: "req+
                 texts (",lb" for a lower bound), Targets or (source, destination,
                 separation, lower_bound) tuples, in the names of the model's file
 report:         write the run's report page (HTML) to this file, also when the run fails (-report)
+progress:       show a progress bar (tqdm, Debian's python3-tqdm) in a terminal or a notebook
 
 The defaults are the command line's. The model summary and the checks are not written
 anywhere; a rejected model raises ModelError (its detail says why), a fatal condition of the

@@ -189,6 +189,19 @@ def test_interrupts_end_the_run_and_the_interpreter_goes_on(tmp_path):
     assert zelbo.estimate(m, samples=10, seed=1).samples == 10
 
 
+def test_progress_bar_ends_on_the_result(capsys, monkeypatch):
+    pytest.importorskip("tqdm")
+    m = zelbo.read(FORKJOIN)
+    for kwargs, count in [(dict(samples=500), "500/500 "), (dict(relative_error=5), " samples [")]:
+        result = zelbo.estimate(m, seed=3, progress=True, **kwargs)
+        last = capsys.readouterr().err.rstrip("\n").split("\r")[-1]  # tqdm on a file: the bar at its close
+        assert count in last and f"estimate {result.bound:.5g}]" in last
+        assert ("half-width" in last) == ("relative_error" in kwargs)
+    monkeypatch.setitem(sys.modules, "tqdm.auto", None)  # as if tqdm were not installed
+    with pytest.raises(ImportError, match="python3-tqdm"):
+        zelbo.estimate(m, samples=10, progress=True)
+
+
 def test_sweep_example_writes_a_png(tmp_path):
     out = os.environ.get("ZELBO_OUT", str(tmp_path))
     os.makedirs(out, exist_ok=True)

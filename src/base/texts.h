@@ -334,6 +334,23 @@ inline constexpr char kTooManyStatements[] =
     "\n\tWarning: %s has %zu statements; the model reader reads at most some 9990 from one file.\n";
 
 // ---------------------------------------------------------------------------------------
+// The progress of a run on a terminal: a line rewritten in place, erased before other text
+
+inline constexpr char kProgressErase[] = "\r\033[K";
+inline constexpr char kProgressEraseRest[] = "\033[K";
+inline constexpr char kProgressRowUp[] = "\033[A\r";
+inline constexpr char kProgressSamples[] = "%d samples";
+inline constexpr char kProgressSamplesOf[] = "%d of %d samples";
+inline constexpr char kProgressRate[] = "%.0f samples/s";
+inline constexpr char kProgressNoRate[] = "- samples/s";
+inline constexpr char kProgressRelative[] = "half-width %.2g%% of %g%%";
+inline constexpr char kProgressRelativeUnknown[] = "half-width - of %g%%";
+inline constexpr char kProgressAbsolute[] = "half-width %.3g of %g";
+inline constexpr char kProgressAbsoluteUnknown[] = "half-width - of %g";
+inline constexpr char kProgressEstimate[] = "estimate %.5g";
+inline constexpr char kProgressSeparator[] = ", ";
+
+// ---------------------------------------------------------------------------------------
 // Runs over several processes (MPI)
 
 inline constexpr char kMalformedMessage[] = "A message between the processes of the run is malformed.";

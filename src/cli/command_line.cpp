@@ -15,6 +15,7 @@
 #include "base/format.h"
 #include "base/texts.h"
 #include "cli/model_files.h"
+#include "cli/progress_line.h"
 #include "cli/ranks.h"
 #include "cli/record.h"
 #include "cli/report.h"
@@ -316,8 +317,7 @@ Result estimateHere(Invocation& run, const ReportCallback& onReport, const RunCo
 int estimateAndReport(Invocation& run, RunRecord& record) {
   check(*run.model, run.settings);
   writeUnfoldingFile(run.formats, *run.model, run.settings, run.seed);
-  FILE* log = run.settings.log;
-  fflush(log);
+  fflush(run.settings.log);
   const Target target = run.model->target();
   RunControl control;
   control.stopRequested = [] { return stopSignal() != 0; };
@@ -326,21 +326,25 @@ int estimateAndReport(Invocation& run, RunRecord& record) {
     control = run.recorder->control(control);
   }
   if (stopSignal()) throw StoppedBeforeRun{stoppedStatus()};
+  // While it is shown, the log may pass through it: reports go to the settings' log.
+  std::unique_ptr<ProgressLine> progress = ProgressLine::start(run.settings);
+  if (progress) control = progress->control(control);
   try {
     record.result = estimateHere(
         run,
-        [&](const Progress& progress) {
-          writeIntermediateReport(log, target, progress);
-          fflush(log);
+        [&](const Progress& p) {
+          writeIntermediateReport(run.settings.log, target, p);
+          fflush(run.settings.log);
         },
         control);
   } catch (const Interrupted& stopped) {
     record.result = stopped.partial();
     record.interrupted = true;
   }
+  progress.reset();
   writeFinalReport(run, *record.result);
   // A normal end, or one a signal asked for: the final flush of the log stream decides.
-  if (fflush(log) == 0) return record.interrupted ? stoppedStatus() : 0;
+  if (fflush(run.settings.log) == 0) return record.interrupted ? stoppedStatus() : 0;
   record.errorMessage = text::kLogNotWritten;
   return 1;
 }
