@@ -60,6 +60,11 @@ struct Sampler : Unfolder {
   std::vector<std::uint8_t> coneBytes;     // the same for 8 references, when there are no more
   int coneChunk = -1;                      // the first 64 references the cones hold, or -1
   int coneWidth = 0;                       // how many 64s they hold
+  // With many references and few target events, the reach the other way round: the target
+  // events each event reaches, two bits a pair (see firing_times.cpp).
+  std::vector<std::uint64_t> targetReach;  // targetWidth words per event
+  int targetWidth = -1;                    // -1 until built for the current unfolding
+  bool byTargets = false;                  // the current unfolding's references use it
   std::uint64_t leapDraws = 0;             // the draws of the last graph's delays
   Random48::Leap leap;                     // and the leap over them
   std::vector<double> instanceValue;

@@ -11,9 +11,9 @@ namespace {
 void numberList(RunState& s) {
   ListPositions& p = s.positions;
   p.slots = 0;
-  p.firstWord = 0;
   p.present.clear();
   p.counts.clear();
+  p.blockCounts.clear();
   for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next) positionAppended(p, t);
 }
 
@@ -56,9 +56,10 @@ void startPositions(RunState& s) {
 }
 
 void makeRoomForSlot(ListPositions& p, std::uint32_t slot) {
-  if ((slot & 63) == 0) {
-    p.present.push_back(0);
-    p.counts.push_back(0);
+  if (slot % kSlotsPerBlock == 0) {
+    p.present.resize(p.present.size() + kWordsPerBlock);
+    p.counts.resize(p.counts.size() + kWordsPerBlock);
+    p.blockCounts.push_back(0);
   }
   if (p.transAt.size() <= slot) p.transAt.resize(slot + 1 + slot / 2);
 }
@@ -70,16 +71,21 @@ void renumberIfSparse(RunState& s) {
 std::int32_t transAtPosition(RunState& s, int k) {
   ListPositions& p = s.positions;
   renumberIfSparse(s);
-  // Slots are given only at the end, so a word that has emptied stays empty; the scan starts
-  // past those at the front.
-  std::size_t w = p.firstWord;
-  while (p.counts[w] == 0) ++w;
-  p.firstWord = static_cast<std::uint32_t>(w);
-  // Every word to the end is counted, without a branch on the totals: stopping at the word
-  // would miss a prediction at every draw.
-  std::size_t at = w;
+  // The blocks are counted from the first, and then the words of the block found, without a
+  // branch on the totals: stopping where the count passes k would miss a prediction at every
+  // draw, whereas the loops' lengths change only when the list is numbered or grows a block.
+  std::size_t block = 0;
   int below = 0, through = 0;
-  for (const std::size_t end = p.counts.size(); w < end; ++w) {
+  for (const std::uint16_t count : p.blockCounts) {
+    through += count;
+    const bool passed = through <= k;
+    block += passed;
+    below = passed ? through : below;
+  }
+  const std::size_t first = block * kWordsPerBlock;
+  std::size_t at = first;
+  through = below;
+  for (std::size_t w = first; w < first + kWordsPerBlock; ++w) {
     through += p.counts[w];
     const bool passed = through <= k;
     at += passed;
