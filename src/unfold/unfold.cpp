@@ -61,6 +61,9 @@ void createCountedSegment(Unfolder& u) {
 void fireDestinationTail(Unfolder& u, int k) {
   const Trans* destination = u.net.target->destination;
   u.graph.tailStart = static_cast<EventId>(u.graph.events.size());
+  // Every firing of the tail is drawn uniformly: ranking its appends for a choice by score
+  // would cost a heap push at each of them for nothing.
+  pauseStageRanking(u.state);
   int firings = 0;
   for (int remaining = k; remaining != 0;) {
     if (firings >= kMaxTailFirings)
