@@ -84,6 +84,7 @@ void buildFiringIndex(Net& net) {
   };
   for (const Trans* t : net.transById) {
     FiringIndex::TransEntry& e = index.trans[t->id];
+    e.trans = t;
     e.preset = static_cast<std::uint32_t>(index.ids.size());
     e.presetEnd = appendIds(index.ids, t->preset, placeId);
     e.poset = e.presetEnd;

@@ -160,6 +160,7 @@ struct Trans {
 // record.
 struct FiringIndex {
   struct TransEntry {
+    const Trans* trans;               // the transition, for its events' records
     std::uint32_t preset, presetEnd;  // input places in `ids`, list order
     std::uint32_t poset, posetEnd;    // output places in `ids`, list order
     std::uint32_t slots, slotsEnd;    // in `slots`: the transition's posetSlots

@@ -162,7 +162,9 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
 
 ZELBO_HOT void removeFromList(View& v, TransId t) {
   RunState& s = v.s;
-  const bool onHigh = onHighList(v, t);
+  // Only a high-priority transition is ever on the sublist; its flag is at hand for the fired
+  // transition, where the sublist's links of a large net would be a miss.
+  const bool onHigh = !v.transIx[t].lowPriority && onHighList(v, t);
   if (s.enabledHead == kNoTrans && !onHigh)
     failRunWith(text::kDeleteFromEmptyList);
   if (onHigh) unlink(v.high, s.highHead, s.highTail, t);
@@ -329,12 +331,12 @@ ZELBO_HOT void produceToken(View& v, PlaceId p, EventId id) {
 }
 
 // The firing's event, with its occurrence index.
-ZELBO_HOT EventId recordEvent(View& v, TransId trans) {
+ZELBO_HOT EventId recordEvent(View& v, TransId trans, const FiringIndex::TransEntry& entry) {
   UnfoldedGraph& graph = v.graph;
   TransState& ts = v.trans[trans];
   const EventId id = static_cast<EventId>(graph.events.size());
   Event& event = graph.events.emplace_back();  // in place, as a condition is
-  event.trans = v.u.net.transById[trans];
+  event.trans = entry.trans;
   event.index = ts.occurrences;
   event.inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
   if (v.u.settings.verbose > 1) traceFiring(v.u, event.trans, ts.occurrences);
@@ -352,7 +354,7 @@ ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEnt
   View v(u);
   UnfoldedGraph& graph = v.graph;
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  const EventId id = recordEvent(v, trans);
+  const EventId id = recordEvent(v, trans, entry);
   const PlaceId* inputs = v.ids + entry.preset;
   const PlaceId* inputsEnd = kOneToOne ? inputs + 1 : v.ids + entry.presetEnd;
   for (const PlaceId* p = inputs; p != inputsEnd; ++p) graph.inCondRefs.push_back(consumeToken<false>(v, *p, id));
@@ -379,7 +381,7 @@ ZELBO_HOT void fireGeneral(Unfolder& u, TransId trans, const FiringIndex::TransE
   UnfoldedGraph& graph = u.graph;
   const int numIn = static_cast<int>(entry.presetEnd - entry.preset);
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  const EventId id = recordEvent(v, trans);
+  const EventId id = recordEvent(v, trans, entry);
 
   // One walk over the inputs: each gives its token's condition, loses the token, and takes
   // its output transitions off the list (the fired one and those in conflict with it). The
