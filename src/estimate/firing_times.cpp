@@ -169,11 +169,6 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
   double lastTime = 0.0;
   Word lastCone[kWidth > 0 ? kWidth : 1] = {};
   for (std::size_t c = 0; c < count; ++c) {
-    if (c + 8 < count) {
-      const Cond& ahead = conds[c + 8];
-      __builtin_prefetch(&delays[ahead.place]);
-      if (ahead.consumer != kNone) __builtin_prefetch(&events[ahead.consumer]);
-    }
     Cond& cond = conds[c];
     const PlaceDelay& d = delays[cond.place];
     double delay;
