@@ -28,11 +28,12 @@ struct PlaceDelay {
   // An inline sampler, or other: delaySample with `spec`. uniform only for a uniform delay
   // whose every sample is in range and takes a draw; fixed only for a fixed delay in range
   // (the newest-first draws take it as other, the one pass inline).
+  // What the pass over the conditions reads comes first, within half a cache line.
   Kind kind = Kind::other;
+  int draws = 0;                    // values a condition's delay takes from the stream: 0 or 1
+  double location = 0.0, scale = 0.0, lambda = 0.0;
   DelayType type{};                 // Place::delayType
   const DelaySpec* spec = nullptr;
-  double location = 0.0, scale = 0.0, lambda = 0.0;
-  int draws = 0;                    // values a condition's delay takes from the stream: 0 or 1
 };
 std::vector<PlaceDelay> placeDelays(const Net& net);
 // Whether every place has a delay of a known type, so that what a graph's delays draw is

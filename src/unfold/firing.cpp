@@ -92,12 +92,14 @@ ZELBO_HOT bool allInputsMarked(const View& v, TransId t) {
 // kCounted false: the caller knows that no transition counts the marked inputs at `p`.
 template <bool kCounted = true>
 ZELBO_HOT void markingChanged(View& v, PlaceId p, int markedChange) {
-  const FiringIndex::PlaceEntry& e = v.placeIx[p];
-  if (e.initMarked) v.s.emptyInitPlaces -= markedChange;
+  const PlaceState& ps = v.places[p];
+  if (ps.initMarked) v.s.emptyInitPlaces -= markedChange;
   else v.s.strayMarkedPlaces += markedChange;
-  if (kCounted)
+  if (kCounted && ps.counted) {
+    const FiringIndex::PlaceEntry& e = v.placeIx[p];
     for (const TransId* t = v.ids + e.consumers, *end = v.ids + e.countedEnd; t != end; ++t)
       v.trans[*t].markedInputs += markedChange;
+  }
 }
 
 ZELBO_HOT void changeTokens(View& v, PlaceId p, int delta) {
@@ -145,7 +147,7 @@ ZELBO_HOT const FiringIndex::Slot* firstMarkedSlot(const View& v, TransId t) {
 
 ZELBO_HOT void appendToList(View& v, TransId t) {
   RunState& s = v.s;
-  if (!v.transIx[t].lowPriority) {
+  if (!v.trans[t].lowPriority) {
     linkAtTail(v.high, s.highHead, s.highTail, t);
     if (s.highApart) return;
   } else {
@@ -162,9 +164,9 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
 
 ZELBO_HOT void removeFromList(View& v, TransId t) {
   RunState& s = v.s;
-  // Only a high-priority transition is ever on the sublist; its flag is at hand for the fired
-  // transition, where the sublist's links of a large net would be a miss.
-  const bool onHigh = !v.transIx[t].lowPriority && onHighList(v, t);
+  // Only a high-priority transition is ever on the sublist: its flag stands beside the state
+  // that the removal changes, where the sublist's links of a large net would be a miss.
+  const bool onHigh = !v.trans[t].lowPriority && onHighList(v, t);
   if (s.enabledHead == kNoTrans && !onHigh)
     failRunWith(text::kDeleteFromEmptyList);
   if (onHigh) unlink(v.high, s.highHead, s.highTail, t);
@@ -428,6 +430,12 @@ void initRunState(Unfolder& u) {
   RunState& s = u.state;
   s.places.assign(u.net.numPlaces, PlaceState{});
   s.trans.assign(u.net.numTrans, TransState{});
+  for (const Place* p : u.net.placeById) {
+    const FiringIndex::PlaceEntry& e = u.net.firing.places[p->id];
+    s.at(p).initMarked = e.initMarked;
+    s.at(p).counted = e.countedEnd != e.consumers;
+  }
+  for (const Trans* t : u.net.transById) s.at(t).lowPriority = u.net.firing.trans[t->id].lowPriority;
   s.enabledLinks.assign(u.net.numTrans, ListLinks{});
   s.highLinks.assign(u.net.numTrans, ListLinks{});
   for (const Place* p : u.net.placeById) s.at(p).tokens = p->initTokens;

@@ -19,10 +19,14 @@ namespace zelbo {
 
 constexpr std::int32_t kNoTrans = -1;
 
+// Each record also keeps a flag of the firing index that every token change or append asks:
+// on a net too large for the nearest cache, the index's record would be one more miss.
 struct PlaceState {
   int tokens = 0;
   int condCount = 0;          // conditions of the initial marking made for this place
   CondId lastCond = kNone;    // the Cond most recently produced here
+  bool initMarked = false;    // FiringIndex::PlaceEntry::initMarked
+  bool counted = false;       // some transition counts the marked inputs here
 };
 
 struct TransState {
@@ -33,6 +37,7 @@ struct TransState {
   int selectionScore = 0;     // empty initially marked places after the stages it opened
   int selectionCount = 0;     // stages it opened
   std::uint32_t appendOrder = 0;  // when it was last appended to the enabled list
+  bool lowPriority = true;    // FiringIndex::TransEntry::lowPriority
 };
 
 // An entry of the stage choice's heap: a low-priority transition on the enabled list with its
