@@ -6,9 +6,10 @@
 // list holds a slot, given in append order; a slot's bit is set while its transition is on
 // the list. The list only grows at its tail, so list order is slot order and the k-th
 // transition is the k-th set bit. Slots of removed transitions are reclaimed by numbering the
-// list afresh once they outnumber the live ones. The words are counted in blocks too, so
-// that a draw counts its way through the blocks and then through the words of one block: on a
-// list of thousands, counting every word cost more per draw the longer the list.
+// list afresh once they outnumber the live ones. A draw counts the set bits word by word from
+// the first word that has any; past kCountedWords words, it counts blocks of words and then
+// the words of one block instead: on a list of thousands, counting every word cost more per
+// draw the longer the list.
 #pragma once
 
 #include <cstdint>
@@ -20,10 +21,12 @@ struct RunState;
 
 constexpr std::uint32_t kWordsPerBlock = 4;
 constexpr std::uint32_t kSlotsPerBlock = 64 * kWordsPerBlock;
+constexpr std::size_t kCountedWords = 32;
 
 struct ListPositions {
   bool active = false;
   std::uint32_t slots = 0;              // slots given since the list was last numbered
+  std::uint32_t firstWord = 0;          // the words before it have no bit set
   std::vector<std::uint64_t> present;   // one bit per slot, whole blocks
   std::vector<std::uint16_t> counts;    // set bits of each word of `present`
   std::vector<std::uint16_t> blockCounts;  // set bits of each block of kWordsPerBlock words

@@ -97,7 +97,8 @@ TEST_F(Choice, RandomModeStepsToPositionKModuloN) {
 
 // Past 32 transitions the draw finds its transition by slot numbers instead of a walk; the
 // list loses transitions anywhere and gains them at its tail, and its slots are renumbered
-// once the lost ones outnumber the rest. 1,200 transitions take several blocks of slots.
+// once the lost ones outnumber the rest. The slots of 1,200 transitions, more than 32 words
+// of them, are counted by blocks.
 class LongList : public Choice, public ::testing::WithParamInterface<int> {};
 
 TEST_P(LongList, RandomModeFindsPositionKAsTheWalkWouldAfterRemovalsAndAppends) {
