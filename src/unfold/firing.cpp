@@ -95,7 +95,10 @@ ZELBO_HOT void markingChanged(View& v, PlaceId p, int markedChange) {
   const PlaceState& ps = v.places[p];
   if (ps.initMarked) v.s.emptyInitPlaces -= markedChange;
   else v.s.strayMarkedPlaces += markedChange;
-  if (kCounted && ps.counted) {
+  if (!kCounted || ps.countedBy == kNoTrans) return;
+  if (ps.countedBy >= 0) {
+    v.trans[ps.countedBy].markedInputs += markedChange;
+  } else {
     const FiringIndex::PlaceEntry& e = v.placeIx[p];
     for (const TransId* t = v.ids + e.consumers, *end = v.ids + e.countedEnd; t != end; ++t)
       v.trans[*t].markedInputs += markedChange;
@@ -441,7 +444,8 @@ void initRunState(Unfolder& u) {
   for (const Place* p : u.net.placeById) {
     const FiringIndex::PlaceEntry& e = u.net.firing.places[p->id];
     s.at(p).initMarked = e.initMarked;
-    s.at(p).counted = e.countedEnd != e.consumers;
+    const std::uint32_t counting = e.countedEnd - e.consumers;
+    s.at(p).countedBy = counting == 0 ? kNoTrans : counting == 1 ? u.net.firing.ids[e.consumers] : kCountedBySeveral;
   }
   for (const Trans* t : u.net.transById) s.at(t).lowPriority = u.net.firing.trans[t->id].lowPriority;
   s.enabledLinks.assign(u.net.numTrans, ListLinks{});

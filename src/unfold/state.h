@@ -21,12 +21,16 @@ constexpr std::int32_t kNoTrans = -1;
 
 // Each record also keeps a flag of the firing index that every token change or append asks:
 // on a net too large for the nearest cache, the index's record would be one more miss.
+constexpr std::int32_t kCountedBySeveral = -2;
+
 struct PlaceState {
   int tokens = 0;
-  int condCount = 0;          // conditions of the initial marking made for this place
   CondId lastCond = kNone;    // the Cond most recently produced here
+  // The transition that counts the marked inputs here when there is one (as with a join of
+  // many components), kCountedBySeveral when there are more, kNoTrans for none.
+  std::int32_t countedBy = kNoTrans;
   bool initMarked = false;    // FiringIndex::PlaceEntry::initMarked
-  bool counted = false;       // some transition counts the marked inputs here
+  int condCount = 0;          // conditions of the initial marking made for this place
 };
 
 struct TransState {
