@@ -275,6 +275,13 @@ void buildTargetReach(Sampler& s) {
 
 void raiseCountersFromTargets(Sampler& s, EventId event, int refIndex) {
   if (s.targetWidth < 0) buildTargetReach(s);
+  // The references come in order and their events anywhere: the reach of the one eight
+  // references on is asked for now.
+  const UnfoldedGraph& graph = s.graph;
+  if (const std::size_t ahead = static_cast<std::size_t>(refIndex) + 8; ahead < graph.initConds.size()) {
+    const EventId later = graph.conds[graph.initConds[graph.initConds.size() - 1 - ahead]].consumer;
+    if (later != kNone) __builtin_prefetch(s.targetReach.data() + static_cast<std::size_t>(later) * s.targetWidth);
+  }
   const std::uint64_t* reach = s.targetReach.data() + static_cast<std::size_t>(event) * s.targetWidth;
   auto reaches = [&](std::size_t target) { return (reach[target / 64] >> (target % 64) & 1) != 0; };
   for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {

@@ -91,7 +91,7 @@ std::size_t wordOfBit(const std::uint16_t* counts, std::size_t first, std::size_
 
 std::int32_t transAtPosition(RunState& s, int k) {
   ListPositions& p = s.positions;
-  renumberIfSparse(s);
+  if (positionsSparse(p, s.numEnabled)) [[unlikely]] numberList(s);
   // Slots are given only at the end, so a word that has emptied stays empty; the count starts
   // past those at the front.
   std::size_t first = p.firstWord;
