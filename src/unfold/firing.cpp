@@ -135,9 +135,10 @@ ZELBO_HOT void forEachPlace(const View& v, std::uint32_t begin, std::uint32_t en
 [[noreturn]] void negativeTokens() { failRunWith(text::kNegativeTokens); }
 
 ZELBO_HOT bool inputsMarked(const View& v, TransId t) {
+  const TransState& ts = v.trans[t];
+  if (ts.soleInput >= 0) return v.places[ts.soleInput].tokens > 0;  // the most common
   const FiringIndex::TransEntry& e = v.transIx[t];
-  if (e.presetEnd - e.preset == 1) return v.places[v.ids[e.preset]].tokens > 0;  // the most common
-  return e.countsInputs ? v.trans[t].markedInputs == static_cast<int>(e.presetEnd - e.preset) : allInputsMarked(v, t);
+  return e.countsInputs ? ts.markedInputs == static_cast<int>(e.presetEnd - e.preset) : allInputsMarked(v, t);
 }
 
 // Where the full scan would append `t`: its first slot on the poset of a marked place.
@@ -362,7 +363,7 @@ ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEnt
   UnfoldedGraph& graph = v.graph;
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
   const EventId id = recordEvent(v, trans, entry);
-  const PlaceId* inputs = v.ids + entry.preset;
+  const PlaceId* inputs = kOneToOne ? &v.trans[trans].soleInput : v.ids + entry.preset;
   const PlaceId* inputsEnd = kOneToOne ? inputs + 1 : v.ids + entry.presetEnd;
   if (kCounting)
     forEachPlace(v, entry.preset, entry.presetEnd, [&](PlaceId p) { graph.inCondRefs.push_back(consumeToken(v, p, id)); });
@@ -447,7 +448,11 @@ void initRunState(Unfolder& u) {
     const std::uint32_t counting = e.countedEnd - e.consumers;
     s.at(p).countedBy = counting == 0 ? kNoTrans : counting == 1 ? u.net.firing.ids[e.consumers] : kCountedBySeveral;
   }
-  for (const Trans* t : u.net.transById) s.at(t).lowPriority = u.net.firing.trans[t->id].lowPriority;
+  for (const Trans* t : u.net.transById) {
+    const FiringIndex::TransEntry& e = u.net.firing.trans[t->id];
+    s.at(t).lowPriority = e.lowPriority;
+    s.at(t).soleInput = e.presetEnd - e.preset == 1 ? u.net.firing.ids[e.preset] : -1;
+  }
   s.enabledLinks.assign(u.net.numTrans, ListLinks{});
   s.highLinks.assign(u.net.numTrans, ListLinks{});
   for (const Place* p : u.net.placeById) s.at(p).tokens = p->initTokens;

@@ -18,11 +18,11 @@
 namespace zelbo {
 
 constexpr std::int32_t kNoTrans = -1;
+constexpr std::int32_t kCountedBySeveral = -2;  // see PlaceState::countedBy
 
-// Each record also keeps a flag of the firing index that every token change or append asks:
-// on a net too large for the nearest cache, the index's record would be one more miss.
-constexpr std::int32_t kCountedBySeveral = -2;
-
+// Each record also keeps what of the firing index every token change, append or enabling
+// check asks: on a net too large for the nearest cache, the index's record would be one more
+// miss.
 struct PlaceState {
   int tokens = 0;
   CondId lastCond = kNone;    // the Cond most recently produced here
@@ -41,6 +41,7 @@ struct TransState {
   int selectionScore = 0;     // empty initially marked places after the stages it opened
   int selectionCount = 0;     // stages it opened
   std::uint32_t appendOrder = 0;  // when it was last appended to the enabled list
+  std::int32_t soleInput = -1;  // its input place when it has one only, else -1
   bool lowPriority = true;    // FiringIndex::TransEntry::lowPriority
 };
 
