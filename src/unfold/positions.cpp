@@ -92,14 +92,14 @@ std::size_t wordOfBit(const std::uint16_t* counts, std::size_t first, std::size_
 std::int32_t transAtPosition(RunState& s, int k) {
   ListPositions& p = s.positions;
   if (positionsSparse(p, s.numEnabled)) [[unlikely]] numberList(s);
-  // Slots are given only at the end, so a word that has emptied stays empty; the count starts
-  // past those at the front.
-  std::size_t first = p.firstWord;
-  while (p.counts[first] == 0) ++first;
-  p.firstWord = static_cast<std::uint32_t>(first);
   int below = 0;
   std::size_t at;
-  if (p.counts.size() - first <= kCountedWords) {
+  if (p.counts.size() - p.firstWord <= kCountedWords) {
+    // Slots are given only at the end, so a word that has emptied stays empty; the count
+    // starts past those at the front.
+    std::size_t first = p.firstWord;
+    while (p.counts[first] == 0) ++first;
+    p.firstWord = static_cast<std::uint32_t>(first);
     at = wordOfBit(p.counts.data(), first, p.counts.size(), k, below);
   } else {
     // The blocks from the first, whose number changes only when the list is numbered or
