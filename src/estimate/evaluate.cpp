@@ -46,10 +46,7 @@ std::vector<PlaceDelay> placeDelays(const Net& net) {
     d.scale = d.spec->scale;
     d.lambda = d.spec->lambda;
     d.draws = d.type == DelayType::fixed || (d.type == DelayType::uniform && d.scale == 0.0) ? 0 : 1;
-    if (d.type == DelayType::fixed && delayInRange(d.location) && !std::signbit(d.location)) {
-      d.kind = PlaceDelay::Kind::fixed;
-      d.scale = 0.0;  // location + 0 * draw is the location itself
-    }
+    if (d.type == DelayType::fixed && delayInRange(d.location)) d.kind = PlaceDelay::Kind::fixed;
   }
   return delays;
 }

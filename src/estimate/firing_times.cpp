@@ -172,13 +172,11 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
     Cond& cond = conds[c];
     const PlaceDelay& d = delays[cond.place];
     double delay;
-    if (d.kind <= PlaceDelay::Kind::fixed) {
-      // Uniform or fixed, always in range, without a branch between them: where the two mix,
-      // as on a net of many components, the branch would miss half its predictions. A fixed
-      // delay is a uniform one of scale 0 that takes no draw.
+    if (d.kind == PlaceDelay::Kind::uniform) {  // always in range
       delay = uniformFromDraw(d.location, d.scale, Random48::valueOf(state));
-      const std::uint64_t drawn = std::uint64_t{0} - static_cast<std::uint64_t>(d.draws != 0);  // a mask
-      state ^= (state ^ Random48::previous(state)) & drawn;
+      state = Random48::previous(state);
+    } else if (d.kind == PlaceDelay::Kind::fixed) {  // in range, no draw
+      delay = d.location;
     } else {
       if (d.kind == PlaceDelay::Kind::exponential) {
         delay = expFromDraw(d.location, d.scale, d.lambda, Random48::valueOf(state));

@@ -24,11 +24,10 @@ struct EventPair {
 // from a small flat array instead of each place's record and delay record. The inline
 // samplers' parameters are copied; the others are drawn from `spec`.
 struct PlaceDelay {
-  enum class Kind { uniform, fixed, exponential, other };
+  enum class Kind { uniform, exponential, fixed, other };
   // An inline sampler, or other: delaySample with `spec`. uniform only for a uniform delay
-  // whose every sample is in range and takes a draw; fixed only for a fixed delay in range and
-  // not -0 (the newest-first draws take it as other, the one pass inline, as a uniform one
-  // of scale 0 that takes no draw).
+  // whose every sample is in range and takes a draw; fixed only for a fixed delay in range
+  // (the newest-first draws take it as other, the one pass inline).
   // What the pass over the conditions reads comes first, within half a cache line.
   Kind kind = Kind::other;
   int draws = 0;                    // values a condition's delay takes from the stream: 0 or 1
