@@ -134,9 +134,10 @@ void classifyFiring(FiringIndex& index, std::int32_t t) {
   FiringIndex::TransEntry& e = index.trans[t];
   const bool alone = e.fixedCandidates && onlyOutputOfItsInputs(index, t);
   const bool counted = countedAround(index, t);
+  const bool oneToOne = e.presetEnd - e.preset == 1 && e.posetEnd - e.poset == 1;
   e.plain = alone && !counted;
-  e.plainCounting = alone && counted;
-  e.plainOneToOne = e.plain && e.presetEnd - e.preset == 1 && e.posetEnd - e.poset == 1;
+  e.plainOneToOne = e.plain && oneToOne;
+  e.plainCounting = alone && counted && oneToOne;
   e.soleSuccessor = -1;
   if (!e.plainOneToOne || e.candidatesEnd - e.candidates != 1) return;
   const std::int32_t next = index.ids[e.candidates];

@@ -178,8 +178,8 @@ struct FiringIndex {
     // nets, fired without looking at the other transitions of its places.
     bool plain;
     bool plainOneToOne;  // plain, with one input and one output
-    // Plain but for transitions counting the marked inputs at some input or output: a wide
-    // join of a net's components, and the transitions that feed it.
+    // Plain one-to-one but for a transition counting the marked inputs at its input or output,
+    // as the transitions that feed a wide join of a net's components are.
     bool plainCounting;
     // Of a plain one-to-one transition: its only candidate when that has the transition's
     // output as its only input (a sequence, as on a ring), else -1. Its firing enables it

@@ -355,8 +355,8 @@ ZELBO_HOT EventId recordEvent(View& v, TransId trans, const FiringIndex::TransEn
 // A plain firing (see FiringIndex::TransEntry): the steps of the general one, knowing that
 // the fired transition is the only one its inputs take off the list. Made three times by the
 // compiler: for one input and one output, the most common shape, without the loops; with the
-// loops; and with the loops asking ahead for the places' records, as a wide join needs,
-// counting the marked inputs of the transitions at its places.
+// loops; and for one input and one output, counting the marked inputs of the transitions at
+// its places.
 template <bool kOneToOne, bool kCounting = false>
 ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEntry& entry) {
   View v(u);
@@ -365,10 +365,7 @@ ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEnt
   const EventId id = recordEvent(v, trans, entry);
   const PlaceId* inputs = kOneToOne ? &v.trans[trans].soleInput : v.ids + entry.preset;
   const PlaceId* inputsEnd = kOneToOne ? inputs + 1 : v.ids + entry.presetEnd;
-  if (kCounting)
-    forEachPlace(v, entry.preset, entry.presetEnd, [&](PlaceId p) { graph.inCondRefs.push_back(consumeToken(v, p, id)); });
-  else
-    for (const PlaceId* p = inputs; p != inputsEnd; ++p) graph.inCondRefs.push_back(consumeToken<false>(v, *p, id));
+  for (const PlaceId* p = inputs; p != inputsEnd; ++p) graph.inCondRefs.push_back(consumeToken<kCounting>(v, *p, id));
   if (!kOneToOne && inputsEnd - inputs > 1)
     std::reverse(graph.inCondRefs.begin() + inBegin, graph.inCondRefs.end());
   TransState& fired = v.trans[trans];
@@ -378,10 +375,7 @@ ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEnt
   }
   const PlaceId* outputs = v.ids + entry.poset;
   const PlaceId* outputsEnd = kOneToOne ? outputs + 1 : v.ids + entry.posetEnd;
-  if (kCounting)
-    forEachPlace(v, entry.poset, entry.posetEnd, [&](PlaceId p) { produceToken(v, p, id); });
-  else
-    for (const PlaceId* p = outputs; p != outputsEnd; ++p) produceToken<false>(v, *p, id);
+  for (const PlaceId* p = outputs; p != outputsEnd; ++p) produceToken<kCounting>(v, *p, id);
   if (kOneToOne && entry.soleSuccessor >= 0) {
     if (!v.trans[entry.soleSuccessor].enabled) enable(v, entry.soleSuccessor);
     return;
@@ -525,7 +519,7 @@ void fire(Unfolder& u, TransId trans) {
   const FiringIndex::TransEntry& entry = u.net.firing.trans[trans];
   if (entry.plainOneToOne) firePlain<true>(u, trans, entry);
   else if (entry.plain) firePlain<false>(u, trans, entry);
-  else if (entry.plainCounting) firePlain<false, true>(u, trans, entry);
+  else if (entry.plainCounting) firePlain<true, true>(u, trans, entry);
   else fireGeneral(u, trans, entry);
 }
 
