@@ -128,7 +128,11 @@ namespace {
 // Evaluates target `index` on the timed graph: its separations against the references.
 void evaluateTarget(Sampler& s, std::size_t index, TargetOutcome& outcome) {
   // The evaluation works on s.eventPairs, which holds the first target's pairs.
-  if (index > 0) std::swap(s.eventPairs, s.otherPairs[index - 1]);
+  // The targets' reach, where the references use it, is built for the pairs evaluated first.
+  if (index > 0) {
+    std::swap(s.eventPairs, s.otherPairs[index - 1]);
+    s.targetWidth = -1;
+  }
   s.evaluated = static_cast<int>(index);
   int incomplete = 0;
   outcome.value = evaluateTimedUnfolding(s, incomplete);

@@ -231,6 +231,66 @@ std::uint64_t drawsOfConditions(const Sampler& s) {
   return draws;
 }
 
+// Many references and few target events: the reach runs the other way. Each event gets the
+// target events it reaches, bit 2j for pair j's source and 2j + 1 for its destination, and a
+// reference reaches a target event when its event does. The cones take a pass over the events
+// for every 256 references, the first one within the delays' pass; the targets' reach, one
+// pass over the conditions for every 32 pairs, and the delays' pass then builds no cones. A
+// net of hundreds of synchronised components otherwise spends more on its cones than on its
+// firings, and more per event the more components it has.
+bool reachFromTargets(const Sampler& s) {
+  const std::size_t chunks = (s.graph.initConds.size() + 63) / 64;
+  const std::size_t targetWords = (2 * s.eventPairs.size() + 63) / 64;
+  return chunks > kChunksPerPass && targetWords < (chunks + kChunksPerPass - 1) / kChunksPerPass;
+}
+
+// The conditions newest first: a condition's consumer fired after its producer, and the
+// conditions the consumer produced are newer still, so the consumer's reach is complete when
+// the condition passes it on to the producer.
+template <int kWidth>
+void passTargetReach(const UnfoldedGraph& graph, std::uint64_t* reach, int width) {
+  const std::size_t w = kWidth > 0 ? kWidth : static_cast<std::size_t>(width);
+  const Cond* conds = graph.conds.data();
+  for (std::size_t c = graph.conds.size(); c-- > 0;) {
+    const EventId producer = conds[c].producer, consumer = conds[c].consumer;
+    if (producer == kNone || consumer == kNone) continue;
+    for (std::size_t j = 0; j < w; ++j) reach[producer * w + j] |= reach[consumer * w + j];
+  }
+}
+
+void buildTargetReach(Sampler& s) {
+  const int width = static_cast<int>((2 * s.eventPairs.size() + 63) / 64);
+  s.targetReach.assign(s.graph.events.size() * width, 0);
+  std::uint64_t* reach = s.targetReach.data();
+  for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {
+    const EventPair& pair = s.eventPairs[j];
+    const std::size_t source = 2 * j, destination = 2 * j + 1;
+    reach[pair.source * width + source / 64] |= std::uint64_t{1} << (source % 64);
+    reach[pair.destination * width + destination / 64] |= std::uint64_t{1} << (destination % 64);
+  }
+  if (width == 1) passTargetReach<1>(s.graph, reach, width);
+  else if (width > 1) passTargetReach<0>(s.graph, reach, width);
+  s.targetWidth = width;
+}
+
+void raiseCountersFromTargets(Sampler& s, EventId event, int refIndex) {
+  if (s.targetWidth < 0) buildTargetReach(s);
+  // The references come in order and their events anywhere: the reach of the one eight
+  // references on is asked for now.
+  const UnfoldedGraph& graph = s.graph;
+  if (const std::size_t ahead = static_cast<std::size_t>(refIndex) + 8; ahead < graph.initConds.size()) {
+    const EventId later = graph.conds[graph.initConds[graph.initConds.size() - 1 - ahead]].consumer;
+    if (later != kNone) __builtin_prefetch(s.targetReach.data() + static_cast<std::size_t>(later) * s.targetWidth);
+  }
+  const std::uint64_t* reach = s.targetReach.data() + static_cast<std::size_t>(event) * s.targetWidth;
+  auto reaches = [&](std::size_t target) { return (reach[target / 64] >> (target % 64) & 1) != 0; };
+  for (std::size_t j = 0; j < s.eventPairs.size(); ++j) {
+    EventPair& pair = s.eventPairs[j];
+    if (pair.sourceRefCounter < refIndex && reaches(2 * j)) pair.sourceRefCounter = refIndex;
+    if (pair.destinationRefCounter < refIndex && reaches(2 * j + 1)) pair.destinationRefCounter = refIndex;
+  }
+}
+
 bool coneBuilt(const Sampler& s, int refIndex) {
   const int chunk = refIndex / 64;
   return s.coneChunk >= 0 && chunk >= s.coneChunk && chunk < s.coneChunk + s.coneWidth;
@@ -238,12 +298,16 @@ bool coneBuilt(const Sampler& s, int refIndex) {
 
 }  // namespace
 
-void resetReferenceCones(Sampler& s) { s.coneChunk = -1; }
+void resetReferenceCones(Sampler& s) {
+  s.coneChunk = -1;
+  s.targetWidth = -1;
+  s.byTargets = reachFromTargets(s);
+}
 
 void computeFiringTimesAndCones(Sampler& s) {
   resetReferenceCones(s);
   const UnfoldedGraph& graph = s.graph;
-  if (graph.timedEvents != 0 || graph.initConds.empty()) computeFiringTimes(s);
+  if (graph.timedEvents != 0 || graph.initConds.empty() || s.byTargets) computeFiringTimes(s);
   else if (byteCone(graph)) buildConeBytes<true>(s);
   else buildConeWords<true>(s, 0);
 }
@@ -263,7 +327,7 @@ bool drawDelaysTimesAndCones(Sampler& s) {
   UnfoldedGraph& graph = s.graph;
   bool drawn = false;
   int width = 0;
-  if (graph.initConds.empty()) {
+  if (graph.initConds.empty() || s.byTargets) {
     drawn = passOverConditions<std::uint8_t, 0>(s, nullptr, last);
   } else if (byteCone(graph)) {
     seedConeChunks(graph, s.coneBytes, 0, 1);
@@ -305,7 +369,11 @@ bool everyReferenceReachesEveryInstance(const Sampler& s) {
 
 // `event` is the reference event of `refIndex`. Only the target events' counters are read
 // afterwards, so only they are raised.
-void raiseReferenceCounters(Sampler& s, EventId /*event*/, int refIndex) {
+void raiseReferenceCounters(Sampler& s, EventId event, int refIndex) {
+  if (s.byTargets) {
+    raiseCountersFromTargets(s, event, refIndex);
+    return;
+  }
   if (!coneBuilt(s, refIndex)) {
     if (byteCone(s.graph)) buildConeBytes<false>(s);
     else buildConeWords<false>(s, refIndex / 64);

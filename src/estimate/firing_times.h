@@ -16,7 +16,8 @@ void computeFiringTimesThrough(Sampler& s, EventId event);
 // holds them.
 // Formerly the prefixed UpdateRefCounterForFanoutCone.
 void raiseReferenceCounters(Sampler& s, EventId event, int refIndex);
-// Forgets the reachability of the previous unfolding.
+// Forgets the reachability of the previous unfolding, and chooses how the current one's is
+// kept (its target events must be paired).
 void resetReferenceCones(Sampler& s);
 // Every firing time, as computeFiringTimes gives them, after forgetting the previous
 // reachability; the same pass builds the cones of the first 256 references.

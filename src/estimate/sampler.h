@@ -28,11 +28,12 @@ struct PlaceDelay {
   // An inline sampler, or other: delaySample with `spec`. uniform only for a uniform delay
   // whose every sample is in range and takes a draw; fixed only for a fixed delay in range
   // (the newest-first draws take it as other, the one pass inline).
+  // What the pass over the conditions reads comes first, within half a cache line.
   Kind kind = Kind::other;
+  int draws = 0;                    // values a condition's delay takes from the stream: 0 or 1
+  double location = 0.0, scale = 0.0, lambda = 0.0;
   DelayType type{};                 // Place::delayType
   const DelaySpec* spec = nullptr;
-  double location = 0.0, scale = 0.0, lambda = 0.0;
-  int draws = 0;                    // values a condition's delay takes from the stream: 0 or 1
 };
 std::vector<PlaceDelay> placeDelays(const Net& net);
 // Whether every place has a delay of a known type, so that what a graph's delays draw is
@@ -66,6 +67,11 @@ struct Sampler : Unfolder {
   std::vector<std::uint8_t> coneBytes;     // the same for 8 references, when there are no more
   int coneChunk = -1;                      // the first 64 references the cones hold, or -1
   int coneWidth = 0;                       // how many 64s they hold
+  // With many references and few target events, the reach the other way round: the target
+  // events each event reaches, two bits a pair (see firing_times.cpp).
+  std::vector<std::uint64_t> targetReach;  // targetWidth words per event
+  int targetWidth = -1;                    // -1 until built for the current unfolding
+  bool byTargets = false;                  // the current unfolding's references use it
   std::uint64_t leapDraws = 0;             // the draws of the last graph's delays
   Random48::Leap leap;                     // and the leap over them
   std::vector<double> instanceValue;

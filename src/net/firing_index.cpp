@@ -84,6 +84,7 @@ void buildFiringIndex(Net& net) {
   };
   for (const Trans* t : net.transById) {
     FiringIndex::TransEntry& e = index.trans[t->id];
+    e.trans = t;
     e.preset = static_cast<std::uint32_t>(index.ids.size());
     e.presetEnd = appendIds(index.ids, t->preset, placeId);
     e.poset = e.presetEnd;
@@ -108,24 +109,35 @@ void buildFiringIndex(Net& net) {
   }
 }
 
-// See FiringIndex::TransEntry::plain.
-bool isPlain(const FiringIndex& index, std::int32_t t) {
+// See FiringIndex::TransEntry::plain: whether each input place has the transition as its only
+// output; and whether a transition counts the marked inputs at some input or output place.
+bool onlyOutputOfItsInputs(const FiringIndex& index, std::int32_t t) {
   const FiringIndex::TransEntry& e = index.trans[t];
-  auto counted = [&](const FiringIndex::PlaceEntry& place) { return place.countedEnd != place.consumers; };
   for (std::uint32_t i = e.preset; i != e.presetEnd; ++i) {
     const FiringIndex::PlaceEntry& input = index.places[index.ids[i]];
-    if (input.posetEnd - input.poset != 1 || index.ids[input.poset] != t || counted(input)) return false;
+    if (input.posetEnd - input.poset != 1 || index.ids[input.poset] != t) return false;
   }
-  for (std::uint32_t i = e.poset; i != e.posetEnd; ++i)
-    if (counted(index.places[index.ids[i]])) return false;
   return true;
+}
+
+bool countedAround(const FiringIndex& index, std::int32_t t) {
+  const FiringIndex::TransEntry& e = index.trans[t];
+  for (std::uint32_t i = e.preset; i != e.posetEnd; ++i) {  // the inputs, then the outputs
+    const FiringIndex::PlaceEntry& place = index.places[index.ids[i]];
+    if (place.countedEnd != place.consumers) return true;
+  }
+  return false;
 }
 
 // The plain shapes of a transition whose candidates are listed (see FiringIndex::TransEntry).
 void classifyFiring(FiringIndex& index, std::int32_t t) {
   FiringIndex::TransEntry& e = index.trans[t];
-  e.plain = e.fixedCandidates && isPlain(index, t);
-  e.plainOneToOne = e.plain && e.presetEnd - e.preset == 1 && e.posetEnd - e.poset == 1;
+  const bool alone = e.fixedCandidates && onlyOutputOfItsInputs(index, t);
+  const bool counted = countedAround(index, t);
+  const bool oneToOne = e.presetEnd - e.preset == 1 && e.posetEnd - e.poset == 1;
+  e.plain = alone && !counted;
+  e.plainOneToOne = e.plain && oneToOne;
+  e.plainCounting = alone && counted && oneToOne;
   e.soleSuccessor = -1;
   if (!e.plainOneToOne || e.candidatesEnd - e.candidates != 1) return;
   const std::int32_t next = index.ids[e.candidates];

@@ -164,6 +164,7 @@ struct Trans {
 // record.
 struct FiringIndex {
   struct TransEntry {
+    const Trans* trans;               // the transition, for its events' records
     std::uint32_t preset, presetEnd;  // input places in `ids`, list order
     std::uint32_t poset, posetEnd;    // output places in `ids`, list order
     std::uint32_t slots, slotsEnd;    // in `slots`: the transition's posetSlots
@@ -181,6 +182,9 @@ struct FiringIndex {
     // nets, fired without looking at the other transitions of its places.
     bool plain;
     bool plainOneToOne;  // plain, with one input and one output
+    // Plain one-to-one but for a transition counting the marked inputs at its input or output,
+    // as the transitions that feed a wide join of a net's components are.
+    bool plainCounting;
     // Of a plain one-to-one transition: its only candidate when that has the transition's
     // output as its only input (a sequence, as on a ring), else -1. Its firing enables it
     // unless it is enabled already.

@@ -87,19 +87,31 @@ std::int32_t bestScoredByWalk(const Unfolder& u) {
 
 // Heap order: the lowest score first, then the earliest append, which is the position nearest
 // the head (the list only appends at its tail).
-bool laterInChoice(const ScoredEntry& a, const ScoredEntry& b) { return a.rank > b.rank; }
+bool earlierInChoice(const ScoredEntry& a, const ScoredEntry& b) { return a.rank < b.rank; }
 
-// The heap's own sifts. The ranks meet in no order a predictor could learn, so the smaller
-// child is taken by arithmetic rather than by a branch: a pop goes down to a leaf along the
-// smaller children and brings the last entry up from there, as far as it belongs.
+// The heap's own sifts, four children to a node: the choice at each stage pops a fired
+// transition's entry, and on a list of thousands half as many levels are half as many loads
+// waiting on each other. Entry i's children are 4i + 1 .. 4i + 4. The ranks meet in no order
+// a predictor could learn, so the smallest child is taken by arithmetic rather than by a
+// branch: a pop goes down to a leaf along the smallest children and brings the last entry up
+// from there, as far as it belongs.
+constexpr std::size_t kHeapArity = 4;
+
 void siftUp(std::vector<ScoredEntry>& heap, std::size_t hole, ScoredEntry moving) {
   while (hole > 0) {
-    const std::size_t parent = (hole - 1) / 2;
+    const std::size_t parent = (hole - 1) / kHeapArity;
     if (heap[parent].rank <= moving.rank) break;
     heap[hole] = heap[parent];
     hole = parent;
   }
   heap[hole] = moving;
+}
+
+// The smallest of the `count` entries from `first` on (count from 1 to 4).
+std::size_t smallestOf(const std::vector<ScoredEntry>& heap, std::size_t first, std::size_t count) {
+  std::size_t best = first;
+  for (std::size_t c = first + 1; c < first + count; ++c) best = heap[c].rank < heap[best].rank ? c : best;
+  return best;
 }
 
 void popTop(std::vector<ScoredEntry>& heap) {
@@ -108,14 +120,17 @@ void popTop(std::vector<ScoredEntry>& heap) {
   const std::size_t n = heap.size();
   if (n == 0) return;
   std::size_t hole = 0;
-  for (std::size_t child = 1; child + 1 < n; child = 2 * hole + 1) {
-    child += heap[child + 1].rank < heap[child].rank;
+  for (std::size_t first = 1; first + kHeapArity <= n; first = kHeapArity * hole + 1) {
+    const std::size_t low = first + (heap[first + 1].rank < heap[first].rank);
+    const std::size_t high = first + 2 + (heap[first + 3].rank < heap[first + 2].rank);
+    const std::size_t child = heap[high].rank < heap[low].rank ? high : low;
     heap[hole] = heap[child];
     hole = child;
   }
-  if (2 * hole + 2 == n) {  // a last parent with one child
-    heap[hole] = heap[n - 1];
-    hole = n - 1;
+  if (const std::size_t first = kHeapArity * hole + 1; first < n) {  // a last parent of fewer children
+    const std::size_t child = smallestOf(heap, first, n - first);
+    heap[hole] = heap[child];
+    hole = child;
   }
   siftUp(heap, hole, moving);
 }
@@ -147,7 +162,7 @@ std::int32_t bestScoredEnabled(Unfolder& u) {
   if (heap.size() > 4 * static_cast<std::size_t>(s.numEnabled) + 256) {
     heap.erase(std::remove_if(heap.begin(), heap.end(), [&](const ScoredEntry& e) { return !current(s, e); }),
                heap.end());
-    std::make_heap(heap.begin(), heap.end(), laterInChoice);
+    std::sort(heap.begin(), heap.end(), earlierInChoice);  // in order: a heap of any arity
   }
   while (!heap.empty() && !current(s, heap.front())) {
     popTop(heap);
@@ -173,6 +188,11 @@ void clearStageChoice(RunState& s) {
   s.scoreHeap.clear();
   s.heapActive = false;
   s.appends = 0;
+}
+
+void pauseStageRanking(RunState& s) {
+  s.scoreHeap.clear();
+  s.heapActive = false;
 }
 
 std::int32_t lowPriorityToFire(Unfolder& u, int mode) {

@@ -41,5 +41,8 @@ inline const Trans* highPriorityTransition(Unfolder& u) {
 void rankForStageChoice(RunState& s, std::int32_t trans);
 // Forgets every ranking (the enabled list was emptied).
 void clearStageChoice(RunState& s);
+// Stops ranking the appended transitions until a stage choice by score asks again, which ranks
+// the list afresh.
+void pauseStageRanking(RunState& s);
 
 }  // namespace zelbo

@@ -92,12 +92,17 @@ ZELBO_HOT bool allInputsMarked(const View& v, TransId t) {
 // kCounted false: the caller knows that no transition counts the marked inputs at `p`.
 template <bool kCounted = true>
 ZELBO_HOT void markingChanged(View& v, PlaceId p, int markedChange) {
-  const FiringIndex::PlaceEntry& e = v.placeIx[p];
-  if (e.initMarked) v.s.emptyInitPlaces -= markedChange;
+  const PlaceState& ps = v.places[p];
+  if (ps.initMarked) v.s.emptyInitPlaces -= markedChange;
   else v.s.strayMarkedPlaces += markedChange;
-  if (kCounted)
+  if (!kCounted || ps.countedBy == kNoTrans) return;
+  if (ps.countedBy >= 0) {
+    v.trans[ps.countedBy].markedInputs += markedChange;
+  } else {
+    const FiringIndex::PlaceEntry& e = v.placeIx[p];
     for (const TransId* t = v.ids + e.consumers, *end = v.ids + e.countedEnd; t != end; ++t)
       v.trans[*t].markedInputs += markedChange;
+  }
 }
 
 ZELBO_HOT void changeTokens(View& v, PlaceId p, int delta) {
@@ -130,9 +135,10 @@ ZELBO_HOT void forEachPlace(const View& v, std::uint32_t begin, std::uint32_t en
 [[noreturn]] void negativeTokens() { failRunWith(text::kNegativeTokens); }
 
 ZELBO_HOT bool inputsMarked(const View& v, TransId t) {
+  const TransState& ts = v.trans[t];
+  if (ts.soleInput >= 0) return v.places[ts.soleInput].tokens > 0;  // the most common
   const FiringIndex::TransEntry& e = v.transIx[t];
-  if (e.presetEnd - e.preset == 1) return v.places[v.ids[e.preset]].tokens > 0;  // the most common
-  return e.countsInputs ? v.trans[t].markedInputs == static_cast<int>(e.presetEnd - e.preset) : allInputsMarked(v, t);
+  return e.countsInputs ? ts.markedInputs == static_cast<int>(e.presetEnd - e.preset) : allInputsMarked(v, t);
 }
 
 // Where the full scan would append `t`: its first slot on the poset of a marked place.
@@ -145,7 +151,7 @@ ZELBO_HOT const FiringIndex::Slot* firstMarkedSlot(const View& v, TransId t) {
 
 ZELBO_HOT void appendToList(View& v, TransId t) {
   RunState& s = v.s;
-  if (!v.transIx[t].lowPriority) {
+  if (!v.trans[t].lowPriority) {
     linkAtTail(v.high, s.highHead, s.highTail, t);
     if (s.highApart) return;
   } else {
@@ -162,7 +168,9 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
 
 ZELBO_HOT void removeFromList(View& v, TransId t) {
   RunState& s = v.s;
-  const bool onHigh = onHighList(v, t);
+  // Only a high-priority transition is ever on the sublist: its flag stands beside the state
+  // that the removal changes, where the sublist's links of a large net would be a miss.
+  const bool onHigh = !v.trans[t].lowPriority && onHighList(v, t);
   if (s.enabledHead == kNoTrans && !onHigh)
     failRunWith(text::kDeleteFromEmptyList);
   if (onHigh) unlink(v.high, s.highHead, s.highTail, t);
@@ -329,12 +337,12 @@ ZELBO_HOT void produceToken(View& v, PlaceId p, EventId id) {
 }
 
 // The firing's event, with its occurrence index.
-ZELBO_HOT EventId recordEvent(View& v, TransId trans) {
+ZELBO_HOT EventId recordEvent(View& v, TransId trans, const FiringIndex::TransEntry& entry) {
   UnfoldedGraph& graph = v.graph;
   TransState& ts = v.trans[trans];
   const EventId id = static_cast<EventId>(graph.events.size());
   Event& event = graph.events.emplace_back();  // in place, as a condition is
-  event.trans = v.u.net.transById[trans];
+  event.trans = entry.trans;
   event.index = ts.occurrences;
   event.inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
   if (v.u.settings.verbose > 1) traceFiring(v.u, event.trans, ts.occurrences);
@@ -344,17 +352,19 @@ ZELBO_HOT EventId recordEvent(View& v, TransId trans) {
 }
 
 // A plain firing (see FiringIndex::TransEntry): the steps of the general one, knowing that
-// the fired transition is the only one its inputs take off the list. Made twice by the
-// compiler: for one input and one output, the most common shape, without the loops.
-template <bool kOneToOne>
+// the fired transition is the only one its inputs take off the list. Made three times by the
+// compiler: for one input and one output, the most common shape, without the loops; with the
+// loops; and for one input and one output, counting the marked inputs of the transitions at
+// its places.
+template <bool kOneToOne, bool kCounting = false>
 ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEntry& entry) {
   View v(u);
   UnfoldedGraph& graph = v.graph;
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  const EventId id = recordEvent(v, trans);
-  const PlaceId* inputs = v.ids + entry.preset;
+  const EventId id = recordEvent(v, trans, entry);
+  const PlaceId* inputs = kOneToOne ? &v.trans[trans].soleInput : v.ids + entry.preset;
   const PlaceId* inputsEnd = kOneToOne ? inputs + 1 : v.ids + entry.presetEnd;
-  for (const PlaceId* p = inputs; p != inputsEnd; ++p) graph.inCondRefs.push_back(consumeToken<false>(v, *p, id));
+  for (const PlaceId* p = inputs; p != inputsEnd; ++p) graph.inCondRefs.push_back(consumeToken<kCounting>(v, *p, id));
   if (!kOneToOne && inputsEnd - inputs > 1)
     std::reverse(graph.inCondRefs.begin() + inBegin, graph.inCondRefs.end());
   TransState& fired = v.trans[trans];
@@ -364,7 +374,7 @@ ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEnt
   }
   const PlaceId* outputs = v.ids + entry.poset;
   const PlaceId* outputsEnd = kOneToOne ? outputs + 1 : v.ids + entry.posetEnd;
-  for (const PlaceId* p = outputs; p != outputsEnd; ++p) produceToken<false>(v, *p, id);
+  for (const PlaceId* p = outputs; p != outputsEnd; ++p) produceToken<kCounting>(v, *p, id);
   if (kOneToOne && entry.soleSuccessor >= 0) {
     if (!v.trans[entry.soleSuccessor].enabled) enable(v, entry.soleSuccessor);
     return;
@@ -378,7 +388,7 @@ ZELBO_HOT void fireGeneral(Unfolder& u, TransId trans, const FiringIndex::TransE
   UnfoldedGraph& graph = u.graph;
   const int numIn = static_cast<int>(entry.presetEnd - entry.preset);
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  const EventId id = recordEvent(v, trans);
+  const EventId id = recordEvent(v, trans, entry);
 
   // One walk over the inputs: each gives its token's condition, loses the token, and takes
   // its output transitions off the list (the fired one and those in conflict with it). The
@@ -425,6 +435,17 @@ void initRunState(Unfolder& u) {
   RunState& s = u.state;
   s.places.assign(u.net.numPlaces, PlaceState{});
   s.trans.assign(u.net.numTrans, TransState{});
+  for (const Place* p : u.net.placeById) {
+    const FiringIndex::PlaceEntry& e = u.net.firing.places[p->id];
+    s.at(p).initMarked = e.initMarked;
+    const std::uint32_t counting = e.countedEnd - e.consumers;
+    s.at(p).countedBy = counting == 0 ? kNoTrans : counting == 1 ? u.net.firing.ids[e.consumers] : kCountedBySeveral;
+  }
+  for (const Trans* t : u.net.transById) {
+    const FiringIndex::TransEntry& e = u.net.firing.trans[t->id];
+    s.at(t).lowPriority = e.lowPriority;
+    s.at(t).soleInput = e.presetEnd - e.preset == 1 ? u.net.firing.ids[e.preset] : -1;
+  }
   s.enabledLinks.assign(u.net.numTrans, ListLinks{});
   s.highLinks.assign(u.net.numTrans, ListLinks{});
   for (const Place* p : u.net.placeById) s.at(p).tokens = p->initTokens;
@@ -497,6 +518,7 @@ void fire(Unfolder& u, TransId trans) {
   const FiringIndex::TransEntry& entry = u.net.firing.trans[trans];
   if (entry.plainOneToOne) firePlain<true>(u, trans, entry);
   else if (entry.plain) firePlain<false>(u, trans, entry);
+  else if (entry.plainCounting) firePlain<true, true>(u, trans, entry);
   else fireGeneral(u, trans, entry);
 }
 

@@ -14,6 +14,7 @@ void numberList(RunState& s) {
   p.firstWord = 0;
   p.present.clear();
   p.counts.clear();
+  p.blockCounts.clear();
   for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next) positionAppended(p, t);
 }
 
@@ -56,9 +57,10 @@ void startPositions(RunState& s) {
 }
 
 void makeRoomForSlot(ListPositions& p, std::uint32_t slot) {
-  if ((slot & 63) == 0) {
-    p.present.push_back(0);
-    p.counts.push_back(0);
+  if (slot % kSlotsPerBlock == 0) {
+    p.present.resize(p.present.size() + kWordsPerBlock);
+    p.counts.resize(p.counts.size() + kWordsPerBlock);
+    p.blockCounts.push_back(0);
   }
   if (p.transAt.size() <= slot) p.transAt.resize(slot + 1 + slot / 2);
 }
@@ -67,23 +69,50 @@ void renumberIfSparse(RunState& s) {
   if (positionsSparse(s.positions, s.numEnabled)) numberList(s);
 }
 
-std::int32_t transAtPosition(RunState& s, int k) {
-  ListPositions& p = s.positions;
-  renumberIfSparse(s);
-  // Slots are given only at the end, so a word that has emptied stays empty; the scan starts
-  // past those at the front.
-  std::size_t w = p.firstWord;
-  while (p.counts[w] == 0) ++w;
-  p.firstWord = static_cast<std::uint32_t>(w);
-  // Every word to the end is counted, without a branch on the totals: stopping at the word
-  // would miss a prediction at every draw.
-  std::size_t at = w;
-  int below = 0, through = 0;
-  for (const std::size_t end = p.counts.size(); w < end; ++w) {
-    through += p.counts[w];
+namespace {
+
+// The word that holds the k-th set bit among the words [first, end), counting from `below`
+// set bits before `first`: every word is counted, without a branch on the totals, as stopping
+// where the count passes k would miss a prediction at every draw. `below` becomes the set bits
+// before the word found.
+std::size_t wordOfBit(const std::uint16_t* counts, std::size_t first, std::size_t end, int k, int& below) {
+  std::size_t at = first;
+  int through = below;
+  for (std::size_t w = first; w < end; ++w) {
+    through += counts[w];
     const bool passed = through <= k;
     at += passed;
     below = passed ? through : below;
+  }
+  return at;
+}
+
+}  // namespace
+
+std::int32_t transAtPosition(RunState& s, int k) {
+  ListPositions& p = s.positions;
+  if (positionsSparse(p, s.numEnabled)) [[unlikely]] numberList(s);
+  int below = 0;
+  std::size_t at;
+  if (p.counts.size() - p.firstWord <= kCountedWords) {
+    // Slots are given only at the end, so a word that has emptied stays empty; the count
+    // starts past those at the front.
+    std::size_t first = p.firstWord;
+    while (p.counts[first] == 0) ++first;
+    p.firstWord = static_cast<std::uint32_t>(first);
+    at = wordOfBit(p.counts.data(), first, p.counts.size(), k, below);
+  } else {
+    // The blocks from the first, whose number changes only when the list is numbered or
+    // grows a block, so that the loop's end is predicted; then the words of the block found.
+    std::size_t block = 0;
+    int through = 0;
+    for (const std::uint16_t count : p.blockCounts) {
+      through += count;
+      const bool passed = through <= k;
+      block += passed;
+      below = passed ? through : below;
+    }
+    at = wordOfBit(p.counts.data(), block * kWordsPerBlock, (block + 1) * kWordsPerBlock, k, below);
   }
   return p.transAt[at * 64 + static_cast<std::size_t>(selectBit(p.present[at], k - below))];
 }

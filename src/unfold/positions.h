@@ -6,7 +6,10 @@
 // list holds a slot, given in append order; a slot's bit is set while its transition is on
 // the list. The list only grows at its tail, so list order is slot order and the k-th
 // transition is the k-th set bit. Slots of removed transitions are reclaimed by numbering the
-// list afresh once they outnumber the live ones.
+// list afresh once they outnumber the live ones. A draw counts the set bits word by word from
+// the first word that has any; past kCountedWords words, it counts blocks of words and then
+// the words of one block instead: on a list of thousands, counting every word cost more per
+// draw the longer the list.
 #pragma once
 
 #include <cstdint>
@@ -16,12 +19,17 @@ namespace zelbo {
 
 struct RunState;
 
+constexpr std::uint32_t kWordsPerBlock = 4;
+constexpr std::uint32_t kSlotsPerBlock = 64 * kWordsPerBlock;
+constexpr std::size_t kCountedWords = 32;
+
 struct ListPositions {
   bool active = false;
   std::uint32_t slots = 0;              // slots given since the list was last numbered
   std::uint32_t firstWord = 0;          // the words before it have no bit set
-  std::vector<std::uint64_t> present;   // one bit per slot
-  std::vector<std::uint8_t> counts;     // set bits of each word of `present`
+  std::vector<std::uint64_t> present;   // one bit per slot, whole blocks
+  std::vector<std::uint16_t> counts;    // set bits of each word of `present`
+  std::vector<std::uint16_t> blockCounts;  // set bits of each block of kWordsPerBlock words
   std::vector<std::int32_t> transAt;    // by slot
   std::vector<std::int32_t> slotOf;     // by transition number, while on the list
 };
@@ -34,15 +42,16 @@ void renumberIfSparse(RunState& s);
 inline bool positionsSparse(const ListPositions& p, int listLength) {
   return p.slots > 4 * static_cast<std::uint32_t>(listLength) + 256;
 }
-// A new word of bits every 64 slots, and room in transAt.
+// A new block of words every kSlotsPerBlock slots, and room in transAt.
 void makeRoomForSlot(ListPositions& p, std::uint32_t slot);
 // The list changed: `t` was appended at the tail, or taken off. Inline, as every append and
 // removal of a long list asks.
 inline void positionAppended(ListPositions& p, std::int32_t t) {
   const std::uint32_t slot = p.slots++;
-  if ((slot & 63) == 0 || slot >= p.transAt.size()) makeRoomForSlot(p, slot);
+  if (slot % kSlotsPerBlock == 0 || slot >= p.transAt.size()) makeRoomForSlot(p, slot);
   p.present[slot >> 6] |= std::uint64_t{1} << (slot & 63);
   ++p.counts[slot >> 6];
+  ++p.blockCounts[slot / kSlotsPerBlock];
   p.transAt[slot] = t;
   p.slotOf[t] = static_cast<std::int32_t>(slot);
 }
@@ -50,6 +59,7 @@ inline void positionRemoved(ListPositions& p, std::int32_t t) {
   const std::uint32_t slot = static_cast<std::uint32_t>(p.slotOf[t]);
   p.present[slot >> 6] &= ~(std::uint64_t{1} << (slot & 63));
   --p.counts[slot >> 6];
+  --p.blockCounts[slot / kSlotsPerBlock];
 }
 // The transition at position `k` (0 = head) of the list; k is below the list's length.
 std::int32_t transAtPosition(RunState& s, int k);

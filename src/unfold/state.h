@@ -18,11 +18,19 @@
 namespace zelbo {
 
 constexpr std::int32_t kNoTrans = -1;
+constexpr std::int32_t kCountedBySeveral = -2;  // see PlaceState::countedBy
 
+// Each record also keeps what of the firing index every token change, append or enabling
+// check asks: on a net too large for the nearest cache, the index's record would be one more
+// miss.
 struct PlaceState {
   int tokens = 0;
-  int condCount = 0;          // conditions of the initial marking made for this place
   CondId lastCond = kNone;    // the Cond most recently produced here
+  // The transition that counts the marked inputs here when there is one (as with a join of
+  // many components), kCountedBySeveral when there are more, kNoTrans for none.
+  std::int32_t countedBy = kNoTrans;
+  bool initMarked = false;    // FiringIndex::PlaceEntry::initMarked
+  int condCount = 0;          // conditions of the initial marking made for this place
 };
 
 struct TransState {
@@ -34,6 +42,8 @@ struct TransState {
   int selectionCount = 0;     // stages it opened
   std::uint32_t appendOrder = 0;  // when it was last appended to the enabled list
   std::int32_t watchSlot = -1;    // its list in UnfoldedGraph::watched when a target names it
+  std::int32_t soleInput = -1;  // its input place when it has one only, else -1
+  bool lowPriority = true;    // FiringIndex::TransEntry::lowPriority
 };
 
 // An entry of the stage choice's heap: a low-priority transition on the enabled list with its

@@ -130,6 +130,9 @@ void fireDestinationTails(Unfolder& u) {
   }
   if (waiting == 0) return;
   u.graph.tailStart = static_cast<EventId>(u.graph.events.size());
+  // Every firing of the tail is drawn uniformly: ranking its appends for a choice by score
+  // would cost a heap push at each of them for nothing.
+  pauseStageRanking(u.state);
   for (int firings = 0; waiting > 0; ++firings) {
     if (firings >= kMaxTailFirings) {
       std::int32_t late = u.targets.front().destination;

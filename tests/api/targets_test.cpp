@@ -78,6 +78,29 @@ TEST(Targets, OneTargetAskedAsTheModelsOwnRunsAsTheModelAndSeveralRunTheSameTwic
   fclose(sink);
 }
 
+// 300 stages started by one token each and joined by `sync`, which starts them all again: more
+// references than the cones take in one pass, so the references are checked by the targets'
+// reach, built first for the first target's pairs. The second target's first unfoldings miss
+// a reference, and the message must name the one that misses (a0), not one its event has.
+TEST(Targets, ManyReferencesCheckedForEachTargetsOwnEvents) {
+  std::string text = ".stpn wide\n";
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    text += ".place p" + n + " .preset {sync} .poset {a" + n + "} .mark\n.place q" + n + " .preset {a" + n +
+            "} .poset {sync}\n.delay p" + n + " .uni 0 1\n.delay q" + n + " .uni 1 " + std::to_string(1 + i % 5) +
+            "\n";
+  }
+  FILE* log = tmpfile();
+  const Model model = Model::readText(text + ".tse (a0, sync, 0)\n");
+  estimate(withTargets(model, {{parseTarget("a0,a0,40"), {}}, {parseTarget("a1,sync,0"), {}}}), quiet(log, 20), 3);
+  std::string written(1 << 16, '\0');
+  rewind(log);
+  written.resize(fread(written.data(), 1, written.size(), log));
+  fclose(log);
+  EXPECT_NE(written.find("Reference event a0 (id=0) does not lead to the 0-th TSE source: a1"), std::string::npos);
+  EXPECT_EQ(written.find("Reference event a1 (id=0) does not lead to the 0-th TSE source: a1"), std::string::npos);
+}
+
 TEST(Targets, TextsAndNamesAsTheModelsFileWritesThem) {
   const Model g = readModelText(".model hs\n.inputs req\n.outputs ack\n.graph\nreq+ ack+\nack+ req-\nreq- ack-\n"
                                 "ack- req+\n.marking { <ack-,req+> }\n.end\n",

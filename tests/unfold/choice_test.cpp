@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -94,11 +95,14 @@ TEST_F(Choice, RandomModeStepsToPositionKModuloN) {
   }
 }
 
-TEST_F(Choice, RandomModeOnALongListFindsPositionKAsTheWalkWouldAfterRemovalsAndAppends) {
-  // Past 32 transitions the draw finds its transition by slot numbers instead of a walk; the
-  // list loses transitions anywhere and gains them at its tail, and its slots are renumbered
-  // once the lost ones outnumber the rest.
-  const int n = 90;
+// Past 32 transitions the draw finds its transition by slot numbers instead of a walk; the
+// list loses transitions anywhere and gains them at its tail, and its slots are renumbered
+// once the lost ones outnumber the rest. The slots of 1,200 transitions, more than 32 words
+// of them, are counted by blocks.
+class LongList : public Choice, public ::testing::WithParamInterface<int> {};
+
+TEST_P(LongList, RandomModeFindsPositionKAsTheWalkWouldAfterRemovalsAndAppends) {
+  const int n = GetParam();
   for (int i = 0; i < n; ++i) {
     in("p" + std::to_string(i), "t" + std::to_string(i));
     mark("p" + std::to_string(i));
@@ -127,6 +131,8 @@ TEST_F(Choice, RandomModeOnALongListFindsPositionKAsTheWalkWouldAfterRemovalsAnd
     expectWalkOrder("after appends");
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Lengths, LongList, ::testing::Values(90, 1200));
 
 // The first seed whose first draw is at least 0.5: p's branches then choose b.
 long seedDrawingB() {
@@ -191,19 +197,38 @@ TEST_F(Choice, DeadlockEndsTheRunWithTheMarking) {
                     1}));
 }
 
-TEST(StageChoice, TheRankingChoosesWhatTheWalkAlongTheListChooses) {
-  // Many marked rings of different lengths joined by one transition, one ring with a choice:
-  // stages open by the lowest score among up to 40 enabled transitions, with scores that
-  // differ and tie. The ranked choice and the plain walk must make the same unfoldings.
+// Many marked rings of different lengths joined by one transition, the first ring's first
+// place a free choice between going on and `fan` transitions that put its token back: stages
+// open by the lowest score among hundreds of enabled transitions, with scores that differ and
+// tie. The ranked choice and the plain walk must make the same unfoldings. Each turn of the
+// fan leaves its other transitions' entries stale, and they pile up till the heap is sorted
+// afresh; 400 rings make a heap of five levels.
+struct Width {
+  int rings, fan, samples;
+  friend std::ostream& operator<<(std::ostream& out, const Width& w) {
+    return out << w.rings << " rings, a fan of " << w.fan << ", " << w.samples << " samples";
+  }
+};
+class StageChoice : public ::testing::TestWithParam<Width> {};
+
+TEST_P(StageChoice, TheRankingChoosesWhatTheWalkAlongTheListChooses) {
+  const auto [rings, fan, samples] = GetParam();
+  char share[32];
+  std::snprintf(share, sizeof share, "%.12g", 0.9375 / fan);  // exact for a fan of 2^n
+  std::string fanNames, fanBranches;
+  for (int j = 0; j < fan; ++j) {
+    fanNames += " c" + std::to_string(j);
+    fanBranches += " c" + std::to_string(j) + "[" + share + "]";
+  }
   std::string text = ".stpn rings\n";
-  for (int r = 0; r < 40; ++r) {
+  for (int r = 0; r < rings; ++r) {
     const int length = 2 + r % 4;
     for (int i = 0; i < length; ++i) {
       const std::string p = "p" + std::to_string(r) + "_" + std::to_string(i);
       const std::string t = i + 1 < length ? "a" + std::to_string(r) + "_" + std::to_string(i) : "sync";
-      const std::string from = i == 0 ? (r == 0 ? "sync c" : "sync") : "a" + std::to_string(r) + "_" + std::to_string(i - 1);
+      const std::string from = i == 0 ? (r == 0 ? "sync" + fanNames : "sync") : "a" + std::to_string(r) + "_" + std::to_string(i - 1);
       text += ".place " + p + " .preset {" + from + "} .poset {" +
-              (r == 0 && i == 0 ? "a0_0[0.6] c[0.4]" : t) + "}" + (i == 0 ? " .mark" : "") + "\n";
+              (r == 0 && i == 0 ? "a0_0[0.0625]" + fanBranches : t) + "}" + (i == 0 ? " .mark" : "") + "\n";
       text += ".delay " + p + " .uni 0 " + std::to_string(1 + r % 3) + "\n";
     }
   }
@@ -213,7 +238,7 @@ TEST(StageChoice, TheRankingChoosesWhatTheWalkAlongTheListChooses) {
   Settings settings;
   settings.log = settings.diagnostics = quiet;
   settings.stopping = Stopping::fixed;
-  settings.sampleSize = 300;
+  settings.sampleSize = samples;
   settings.printPeriod = 0;
   Result ranked, walked;
   Sampler byRank(netOf(model), settings, 5), byWalk(netOf(model), settings, 5);
@@ -229,5 +254,7 @@ TEST(StageChoice, TheRankingChoosesWhatTheWalkAlongTheListChooses) {
   }
   fclose(quiet);
 }
+
+INSTANTIATE_TEST_SUITE_P(Widths, StageChoice, ::testing::Values(Width{40, 32, 300}, Width{400, 256, 60}));
 
 }  // namespace
