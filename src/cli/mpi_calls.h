@@ -17,7 +17,8 @@ struct MpiCalls {
   void* (*send)(const void* data, int bytes, int to, int tag);
   // True, and the request released, once the send is done.
   bool (*done)(void* request);
-  [[noreturn]] void (*abort)(int status);
+  // Ends every rank of the job; never returns.
+  void (*abort)(int status);
   void (*finish)();
 };
 
