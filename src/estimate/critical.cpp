@@ -1,6 +1,5 @@
 #include "estimate/critical.h"
 
-#include <algorithm>
 #include <cstddef>
 
 namespace zelbo {
@@ -61,15 +60,15 @@ void countCriticalTokens(Sampler& s, const std::vector<EventPair>& pairs, std::v
   // source. The weights flow back along the critical inputs in one pass from the newest event;
   // the pass ends once every weight has flowed out or cancelled (where the two paths meet).
   // Every weight is 0 between calls: each flows out before the pass ends.
-  std::vector<std::int32_t>& weight = s.eventWeight;
-  if (weight.size() < graph.events.size()) weight.resize(graph.events.size(), 0);
+  if (s.eventWeight.size() < graph.events.size()) s.eventWeight.resize(graph.events.size(), 0);
+  std::int32_t* weight = s.eventWeight.data();
   std::ptrdiff_t live = 0;  // events with a weight not 0
-  EventId newest = 0;
+  EventId newest = -1;
   const auto add = [&](EventId e, std::int32_t w) {
     const std::int32_t before = weight[e];
     weight[e] = before + w;
-    live += (before == 0) - (weight[e] == 0);
-    newest = std::max(newest, e);
+    live += (before == 0) - (before + w == 0);
+    if (e > newest) newest = e;
   };
   for (std::size_t j = 0; j < pairs.size(); ++j) {
     if (!s.instanceEvaluated[j]) continue;
@@ -78,10 +77,11 @@ void countCriticalTokens(Sampler& s, const std::vector<EventPair>& pairs, std::v
     if (destination) add(pairs[j].destination, 1);
     if (source) add(pairs[j].source, -1);
   }
-  std::vector<std::int32_t>& tally = s.placeTally;
-  tally.resize(s.net.placeById.size(), 0);
+  if (s.placeTally.size() < s.net.placeById.size()) s.placeTally.resize(s.net.placeById.size(), 0);
+  std::int32_t* tally = s.placeTally.data();
   std::vector<std::int32_t>& touched = s.tallied;
   touched.clear();
+  const Cond* conds = graph.conds.data();
   for (EventId e = newest; live > 0 && e >= 0; --e) {
     const std::int32_t w = weight[e];
     if (w == 0) continue;
@@ -89,12 +89,12 @@ void countCriticalTokens(Sampler& s, const std::vector<EventPair>& pairs, std::v
     --live;
     const CondId c = criticalInput(graph, e);
     if (c == kNone) continue;
-    const Cond& cond = graph.conds[c];
+    const Cond& cond = conds[c];
     if (tally[cond.place] == 0) touched.push_back(cond.place);
     tally[cond.place] += w;
     add(cond.producer, w);
   }
-  std::sort(touched.begin(), touched.end());
+  // The places in the order the pass met them: the sums they go into do not depend on it.
   for (const std::int32_t place : touched) {
     if (tally[place] != 0) counts.push_back(PlaceCount{place, tally[place]});
     tally[place] = 0;

@@ -18,7 +18,7 @@ struct PlaceCount {
 // For the instances just evaluated (`pairs`, with s.instanceValue), the sum over them of the
 // tokens of each place on the destination event's critical path less those on the source
 // event's: the derivative of the unfolding's group sum with respect to adding a constant to
-// every delay of the place. `counts` gets the places whose sum is not 0, by place number.
+// every delay of the place. `counts` gets the places whose sum is not 0, in no set order.
 //
 // A critical path runs from an event back through its latest-arriving input token to that
 // token's producer, and so on to the initial marking, whose tokens carry no delay. Among
