@@ -1,6 +1,7 @@
 #include "estimate/critical.h"
 
 #include <cstddef>
+#include <span>
 
 namespace zelbo {
 
@@ -17,10 +18,13 @@ bool isReference(const UnfoldedGraph& graph, EventId e) {
 // The input token whose arrival made the event's time, or kNone when no produced token did
 // (the event's time is 0).
 CondId criticalInput(const UnfoldedGraph& graph, EventId e) {
+  const std::span<const CondId> inputs = inConds(graph, e);
+  // One input: its token made the time when a firing produced it.
+  if (inputs.size() == 1) return inputs[0] != kNone && graph.conds[inputs[0]].producer != kNone ? inputs[0] : kNone;
   const Event* events = graph.events.data();
   const double time = events[e].firingTime;
   CondId chosen = kNone;
-  for (const CondId c : inConds(graph, e)) {
+  for (const CondId c : inputs) {
     if (c == kNone) continue;
     const Cond& cond = graph.conds[c];
     if (cond.producer == kNone || cond.delay + events[cond.producer].firingTime != time) continue;
