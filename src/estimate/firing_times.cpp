@@ -354,8 +354,24 @@ bool drawDelaysTimesAndCones(Sampler& s) {
   return true;
 }
 
-bool everyReferenceReachesEveryInstance(const Sampler& s) {
+// By the targets' reach: whether every reference event reaches both events of every pair, the
+// reach of the reference events (the first to fire, side by side in the reach) taken together.
+bool targetsReachedByEveryReference(Sampler& s) {
+  if (s.targetWidth < 0) buildTargetReach(s);
+  if (s.targetWidth != 1) return false;  // more than 32 pairs: reference by reference
+  const std::size_t bits = 2 * s.eventPairs.size();
+  const std::uint64_t wanted = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
   const UnfoldedGraph& graph = s.graph;
+  const std::uint64_t* reach = s.targetReach.data();
+  std::uint64_t common = ~std::uint64_t{0};
+  for (const CondId c : graph.initConds)
+    if (const EventId ref = graph.conds[c].consumer; ref != kNone) common &= reach[ref];
+  return (common & wanted) == wanted;
+}
+
+bool everyReferenceReachesEveryInstance(Sampler& s) {
+  const UnfoldedGraph& graph = s.graph;
+  if (s.byTargets) return targetsReachedByEveryReference(s);
   if (s.coneChunk != 0 || !byteCone(graph)) return false;
   std::uint8_t present = 0;
   for (std::size_t slot = 0; slot < graph.initConds.size(); ++slot)

@@ -27,9 +27,10 @@ void computeFiringTimesAndCones(Sampler& s);
 // delay is bad or the model's delays cannot be drawn that way: the two steps then draw them
 // and report what is wrong.
 bool drawDelaysTimesAndCones(Sampler& s);
-// Whether the cones built by either of the two say that every reference of a consumed token
-// reaches both events of every paired instance; false when they cannot say (more than 8
-// references, or no cones built).
-bool everyReferenceReachesEveryInstance(const Sampler& s);
+// Whether every reference of a consumed token reaches both events of every paired instance, as
+// the cones built by either of the two say, or the targets' reach where the references use it;
+// false when they cannot say (no cones built, cones of more than 8 references, a reach of more
+// than 32 pairs).
+bool everyReferenceReachesEveryInstance(Sampler& s);
 
 }  // namespace zelbo

@@ -313,11 +313,36 @@ class ManyReferences : public Evaluation {
     }
     // One group's references come before the 256th, the other's after it.
     EXPECT_NE(expected[0].sourceRefCounter >= 256, expected[0].destinationRefCounter >= 256);
+    EXPECT_FALSE(everyReferenceReachesEveryInstance(s));
   }
 };
 
 TEST_F(ManyReferences, FewPairsTakeTheTargetsReach) { expectCountersOfAWalk(1, true); }
 TEST_F(ManyReferences, ManyPairsTakeTheCones) { expectCountersOfAWalk(33, false); }
+
+// The 300 rings joined by one transition g: every reference reaches g from its first firing on,
+// which the targets' reach tells at once, without the counters.
+TEST_F(ManyReferences, EveryReferenceReachingThePairsIsToldByTheTargetsReach) {
+  for (int i = 0; i < 300; ++i) {
+    const std::string n = std::to_string(i);
+    in("a" + n, "x" + n);
+    out("x" + n, "b" + n);
+    in("b" + n, "g");
+    out("g", "a" + n);
+    mark("a" + n);
+  }
+  target("g", "g", 1);
+  startUnfolding();
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 300; ++i) fire("x" + std::to_string(i));
+    fire("g");
+  }
+  pairInstances(0, 1);
+  Sampler& s = run();
+  resetReferenceCones(s);
+  ASSERT_TRUE(s.byTargets);
+  EXPECT_TRUE(everyReferenceReachesEveryInstance(s));
+}
 
 // Two independent rings: x/y on a0, u/v on b0. Both initial tokens are consumed, so the
 // second reference (u's event) reaches none of the first ring's events.
