@@ -128,10 +128,9 @@ namespace {
 // Evaluates target `index` on the timed graph: its separations against the references.
 void evaluateTarget(Sampler& s, std::size_t index, TargetOutcome& outcome) {
   // The evaluation works on s.eventPairs, which holds the first target's pairs.
-  // The targets' reach, where the references use it, is built for the pairs evaluated first.
   if (index > 0) {
     std::swap(s.eventPairs, s.otherPairs[index - 1]);
-    s.targetWidth = -1;
+    forgetTargetReach(s);
   }
   s.evaluated = static_cast<int>(index);
   int incomplete = 0;

@@ -298,9 +298,11 @@ bool coneBuilt(const Sampler& s, int refIndex) {
 
 }  // namespace
 
+void forgetTargetReach(Sampler& s) { s.targetWidth = -1; }
+
 void resetReferenceCones(Sampler& s) {
   s.coneChunk = -1;
-  s.targetWidth = -1;
+  forgetTargetReach(s);
   s.byTargets = reachFromTargets(s);
 }
 

@@ -19,6 +19,9 @@ void raiseReferenceCounters(Sampler& s, EventId event, int refIndex);
 // Forgets the reachability of the previous unfolding, and chooses how the current one's is
 // kept (its target events must be paired).
 void resetReferenceCones(Sampler& s);
+// The pairs evaluated are another target's: the targets' reach, where the references use it,
+// is built again for them.
+void forgetTargetReach(Sampler& s);
 // Every firing time, as computeFiringTimes gives them, after forgetting the previous
 // reachability; the same pass builds the cones of the first 256 references.
 void computeFiringTimesAndCones(Sampler& s);
