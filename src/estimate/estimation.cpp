@@ -95,12 +95,10 @@ void resetRunState(Unfolder& u) {
     s.highLinks[t] = ListLinks{};
     t = next;
   }
-  for (std::int32_t t = s.enabledHead; t != kNoTrans;) {
-    const std::int32_t next = s.enabledLinks[t].next;
+  forEachEnabled(s, [&](std::int32_t t) {
     s.trans[t].enabled = 0;
     s.enabledLinks[t] = ListLinks{};
-    t = next;
-  }
+  });
   s.enabledHead = s.enabledTail = kNoTrans;
   s.highHead = s.highTail = kNoTrans;
   s.numEnabled = 0;

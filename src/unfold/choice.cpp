@@ -41,7 +41,7 @@ constexpr int kWalkedList = 32;
 // the place's branch probabilities decide instead. `error` is the chooser's message for a
 // drawn transition that is not enabled.
 std::int32_t applyFreeChoice(Unfolder& u, std::int32_t chosen, const char* error) {
-  const std::int32_t choice = u.net.firing.trans[chosen].choicePlace;
+  const std::int32_t choice = u.state.trans[chosen].choicePlace;
   if (choice < 0) return chosen;
   const Place* first = u.net.placeById[choice];
   const Trans* drawn = drawBranch(u, first);
@@ -73,15 +73,15 @@ std::int32_t randomEnabled(Unfolder& u) {
 // precision.
 std::int32_t bestScoredByWalk(const Unfolder& u) {
   const RunState& s = u.state;
-  std::int32_t best = s.enabledHead;
-  float bestScore = static_cast<float>(stageScore(s.trans[best]));
-  for (std::int32_t t = s.enabledLinks[best].next; t != kNoTrans; t = s.enabledLinks[t].next) {
+  std::int32_t best = kNoTrans;
+  float bestScore = 0;
+  forEachEnabled(s, [&](std::int32_t t) {
     const double score = stageScore(s.trans[t]);
-    if (score < bestScore) {
+    if (best == kNoTrans || score < bestScore) {
       best = t;
       bestScore = static_cast<float>(score);
     }
-  }
+  });
   return best;
 }
 
@@ -144,8 +144,9 @@ void startHeap(Unfolder& u) {
   RunState& s = u.state;
   s.scoreHeap.clear();
   s.heapActive = true;
-  for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next)
-    if (u.net.firing.trans[t].lowPriority) rankForStageChoice(s, t);
+  forEachEnabled(s, [&](std::int32_t t) {
+    if (s.trans[t].lowPriority) rankForStageChoice(s, t);
+  });
 }
 
 // What the walk along the list returns, from the heap of ranked transitions: at a stage's
@@ -196,7 +197,7 @@ void pauseStageRanking(RunState& s) {
 }
 
 std::int32_t lowPriorityToFire(Unfolder& u, int mode) {
-  if (u.state.enabledHead == kNoTrans) {
+  if (u.state.numEnabled == 0) {
     Error deadlock(Error::Kind::run, text::kNoLowPriorityEnabled);
     if (u.settings.verbose > 1) deadlock.withListing(markingListing(u));
     throw deadlock;

@@ -26,7 +26,7 @@ std::int32_t firstHighPriorityEnabled(Unfolder& u);
 // free choice.
 inline std::int32_t highPriorityToFire(Unfolder& u) {
   const std::int32_t first = u.state.highHead;
-  if (first == kNoTrans || u.net.firing.trans[first].choicePlace < 0) return first;
+  if (first == kNoTrans || u.state.trans[first].choicePlace < 0) return first;
   return firstHighPriorityEnabled(u);
 }
 // The next high-priority transition to fire, or none.

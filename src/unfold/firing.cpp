@@ -59,7 +59,10 @@ struct View {
 // The steps of a firing, inlined into it.
 #define ZELBO_HOT [[gnu::always_inline]] inline
 
-ZELBO_HOT bool onEnabledList(const View& v, TransId t) { return v.s.enabledHead == t || v.links[t].prev != kNoTrans; }
+ZELBO_HOT bool onEnabledList(const View& v, TransId t) {
+  if (v.s.positions.active) return positioned(v.s.positions, t);
+  return v.s.enabledHead == t || v.links[t].prev != kNoTrans;
+}
 ZELBO_HOT bool onHighList(const View& v, TransId t) { return v.s.highHead == t || v.high[t].prev != kNoTrans; }
 
 // A list linked through `links` by transition number: appends at the tail, takes out anywhere.
@@ -158,11 +161,12 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
     v.trans[t].appendOrder = ++s.appends;
     if (s.heapActive) rankForStageChoice(s, t);
   }
-  linkAtTail(v.links, s.enabledHead, s.enabledTail, t);
   ++s.numEnabled;
   if (s.positions.active) {
     positionAppended(s.positions, t);
     if (positionsSparse(s.positions, s.numEnabled)) renumberIfSparse(s);
+  } else {
+    linkAtTail(v.links, s.enabledHead, s.enabledTail, t);
   }
 }
 
@@ -171,12 +175,12 @@ ZELBO_HOT void removeFromList(View& v, TransId t) {
   // Only a high-priority transition is ever on the sublist: its flag stands beside the state
   // that the removal changes, where the sublist's links of a large net would be a miss.
   const bool onHigh = !v.trans[t].lowPriority && onHighList(v, t);
-  if (s.enabledHead == kNoTrans && !onHigh)
+  if (s.numEnabled == 0 && !onHigh)
     failRunWith(text::kDeleteFromEmptyList);
   if (onHigh) unlink(v.high, s.highHead, s.highTail, t);
   if (onEnabledList(v, t)) {
-    unlink(v.links, s.enabledHead, s.enabledTail, t);
     if (s.positions.active) positionRemoved(s.positions, t);
+    else unlink(v.links, s.enabledHead, s.enabledTail, t);
     --s.numEnabled;
   } else if (!onHigh) {
     failRunWith(text::kNotOnEnabledList);
@@ -337,12 +341,12 @@ ZELBO_HOT void produceToken(View& v, PlaceId p, EventId id) {
 }
 
 // The firing's event, with its occurrence index.
-ZELBO_HOT EventId recordEvent(View& v, TransId trans, const FiringIndex::TransEntry& entry) {
+ZELBO_HOT EventId recordEvent(View& v, TransId trans) {
   UnfoldedGraph& graph = v.graph;
   TransState& ts = v.trans[trans];
   const EventId id = static_cast<EventId>(graph.events.size());
   Event& event = graph.events.emplace_back();  // in place, as a condition is
-  event.trans = entry.trans;
+  event.trans = ts.model;
   event.index = ts.occurrences;
   event.inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
   if (v.u.settings.verbose > 1) traceFiring(v.u, event.trans, ts.occurrences);
@@ -353,33 +357,38 @@ ZELBO_HOT EventId recordEvent(View& v, TransId trans, const FiringIndex::TransEn
 
 // A plain firing (see FiringIndex::TransEntry): the steps of the general one, knowing that
 // the fired transition is the only one its inputs take off the list. Made three times by the
-// compiler: for one input and one output, the most common shape, without the loops; with the
-// loops; and for one input and one output, counting the marked inputs of the transitions at
-// its places.
+// compiler: for one input and one output, the most common shape, without the loops and from
+// the transition's state alone; with the loops; and for one input and one output, counting
+// the marked inputs of the transitions at its places.
 template <bool kOneToOne, bool kCounting = false>
-ZELBO_HOT void firePlain(Unfolder& u, TransId trans, const FiringIndex::TransEntry& entry) {
+ZELBO_HOT void firePlain(Unfolder& u, TransId trans) {
   View v(u);
   UnfoldedGraph& graph = v.graph;
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  const EventId id = recordEvent(v, trans, entry);
-  const PlaceId* inputs = kOneToOne ? &v.trans[trans].soleInput : v.ids + entry.preset;
-  const PlaceId* inputsEnd = kOneToOne ? inputs + 1 : v.ids + entry.presetEnd;
+  const EventId id = recordEvent(v, trans);
+  TransState& fired = v.trans[trans];
+  const FiringIndex::TransEntry* entry = kOneToOne ? nullptr : &v.transIx[trans];
+  const PlaceId* inputs = kOneToOne ? &fired.soleInput : v.ids + entry->preset;
+  const PlaceId* inputsEnd = kOneToOne ? inputs + 1 : v.ids + entry->presetEnd;
   for (const PlaceId* p = inputs; p != inputsEnd; ++p) graph.inCondRefs.push_back(consumeToken<kCounting>(v, *p, id));
   if (!kOneToOne && inputsEnd - inputs > 1)
     std::reverse(graph.inCondRefs.begin() + inBegin, graph.inCondRefs.end());
-  TransState& fired = v.trans[trans];
   if (fired.enabled) {
     removeFromList(v, trans);
     fired.enabled = 0;
   }
-  const PlaceId* outputs = v.ids + entry.poset;
-  const PlaceId* outputsEnd = kOneToOne ? outputs + 1 : v.ids + entry.posetEnd;
-  for (const PlaceId* p = outputs; p != outputsEnd; ++p) produceToken<kCounting>(v, *p, id);
-  if (kOneToOne && entry.soleSuccessor >= 0) {
-    if (!v.trans[entry.soleSuccessor].enabled) enable(v, entry.soleSuccessor);
-    return;
+  if constexpr (kOneToOne) {
+    produceToken<kCounting>(v, fired.soleOutput, id);
+    if (const TransId next = fired.soleSuccessor; next >= 0) {
+      if (!v.trans[next].enabled) enable(v, next);
+      return;
+    }
+    appendFixedCandidates(v, v.transIx[trans]);
+  } else {
+    for (const PlaceId* p = v.ids + entry->poset, *end = v.ids + entry->posetEnd; p != end; ++p)
+      produceToken<kCounting>(v, *p, id);
+    appendFixedCandidates(v, *entry);
   }
-  appendFixedCandidates(v, entry);
 }
 
 // Any other firing.
@@ -388,7 +397,7 @@ ZELBO_HOT void fireGeneral(Unfolder& u, TransId trans, const FiringIndex::TransE
   UnfoldedGraph& graph = u.graph;
   const int numIn = static_cast<int>(entry.presetEnd - entry.preset);
   const std::uint32_t inBegin = static_cast<std::uint32_t>(graph.inCondRefs.size());
-  const EventId id = recordEvent(v, trans, entry);
+  const EventId id = recordEvent(v, trans);
 
   // One walk over the inputs: each gives its token's condition, loses the token, and takes
   // its output transitions off the list (the fired one and those in conflict with it). The
@@ -443,8 +452,17 @@ void initRunState(Unfolder& u) {
   }
   for (const Trans* t : u.net.transById) {
     const FiringIndex::TransEntry& e = u.net.firing.trans[t->id];
-    s.at(t).lowPriority = e.lowPriority;
-    s.at(t).soleInput = e.presetEnd - e.preset == 1 ? u.net.firing.ids[e.preset] : -1;
+    TransState& ts = s.at(t);
+    ts.model = e.trans;
+    ts.lowPriority = e.lowPriority;
+    ts.soleInput = e.presetEnd - e.preset == 1 ? u.net.firing.ids[e.preset] : -1;
+    ts.soleOutput = e.posetEnd - e.poset == 1 ? u.net.firing.ids[e.poset] : -1;
+    ts.soleSuccessor = e.soleSuccessor;
+    ts.choicePlace = e.choicePlace;
+    ts.shape = e.plainOneToOne ? FiringShape::oneToOne
+               : e.plain       ? FiringShape::plain
+               : e.plainCounting ? FiringShape::counting
+                                 : FiringShape::general;
   }
   s.enabledLinks.assign(u.net.numTrans, ListLinks{});
   s.highLinks.assign(u.net.numTrans, ListLinks{});
@@ -515,11 +533,12 @@ void enableInitialTransitions(Unfolder& u) {
 }
 
 void fire(Unfolder& u, TransId trans) {
-  const FiringIndex::TransEntry& entry = u.net.firing.trans[trans];
-  if (entry.plainOneToOne) firePlain<true>(u, trans, entry);
-  else if (entry.plain) firePlain<false>(u, trans, entry);
-  else if (entry.plainCounting) firePlain<true, true>(u, trans, entry);
-  else fireGeneral(u, trans, entry);
+  switch (u.state.trans[trans].shape) {
+    case FiringShape::oneToOne: firePlain<true>(u, trans); break;
+    case FiringShape::plain: firePlain<false>(u, trans); break;
+    case FiringShape::counting: firePlain<true, true>(u, trans); break;
+    case FiringShape::general: fireGeneral(u, trans, u.net.firing.trans[trans]); break;
+  }
 }
 
 void fireTransition(Unfolder& u, const Trans* trans) { fire(u, trans->id); }

@@ -8,14 +8,22 @@ namespace zelbo {
 
 namespace {
 
-void numberList(RunState& s) {
-  ListPositions& p = s.positions;
+void emptyPositions(ListPositions& p) {
   p.slots = 0;
   p.firstWord = 0;
   p.present.clear();
   p.counts.clear();
   p.blockCounts.clear();
-  for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next) positionAppended(p, t);
+}
+
+// Numbers the list afresh from slot 0, in its order: each transition's new slot is at most
+// its old one, so the slots are moved down in place.
+void numberList(RunState& s) {
+  ListPositions& p = s.positions;
+  std::uint32_t live = 0;
+  forEachPositioned(p, [&](std::int32_t t) { p.transAt[live++] = t; });
+  emptyPositions(p);
+  for (std::uint32_t i = 0; i < live; ++i) positionAppended(p, p.transAt[i]);
 }
 
 // The position of the k-th set bit of each byte value (k below its count), for selectBit.
@@ -52,8 +60,22 @@ int selectBit(std::uint64_t word, int k) {
 void startPositions(RunState& s) {
   ListPositions& p = s.positions;
   p.active = true;
-  if (p.slotOf.size() < s.trans.size()) p.slotOf.resize(s.trans.size());
-  numberList(s);
+  if (p.slotOf.size() < s.trans.size()) p.slotOf.resize(s.trans.size(), -1);
+  emptyPositions(p);
+  for (std::int32_t t = s.enabledHead; t != kNoTrans;) {
+    const std::int32_t next = s.enabledLinks[t].next;
+    s.enabledLinks[t] = ListLinks{};
+    positionAppended(p, t);
+    t = next;
+  }
+  s.enabledHead = s.enabledTail = kNoTrans;
+}
+
+void clearPositions(ListPositions& p) {
+  if (!p.active) return;
+  forEachPositioned(p, [&](std::int32_t t) { p.slotOf[t] = -1; });
+  emptyPositions(p);
+  p.active = false;
 }
 
 void makeRoomForSlot(ListPositions& p, std::uint32_t slot) {

@@ -33,7 +33,14 @@ struct PlaceState {
   int condCount = 0;          // conditions of the initial marking made for this place
 };
 
-struct TransState {
+// What a firing does besides its tokens, as fire() dispatches on it (see
+// FiringIndex::TransEntry's plain flags).
+enum class FiringShape : std::uint8_t { oneToOne, plain, counting, general };
+
+// One cache line a transition: the stage choice and a plain firing read nothing else of it,
+// where its firing index entry and the index's list of its outputs were two more misses per
+// firing on a net too large for the nearest cache.
+struct alignas(64) TransState {
   int occurrences = 0;        // firings so far in the current unfolding
   int enabled = 0;            // 1 while on the enabled list
   int markedInputs = 0;       // marked input places, kept by firing for big presets
@@ -42,8 +49,14 @@ struct TransState {
   int selectionCount = 0;     // stages it opened
   std::uint32_t appendOrder = 0;  // when it was last appended to the enabled list
   std::int32_t watchSlot = -1;    // its list in UnfoldedGraph::watched when a target names it
-  std::int32_t soleInput = -1;  // its input place when it has one only, else -1
-  bool lowPriority = true;    // FiringIndex::TransEntry::lowPriority
+  // Copied from the firing index (FiringIndex::TransEntry):
+  const Trans* model = nullptr;   // the transition, for its events' records
+  std::int32_t soleInput = -1;    // its input place when it has one only, else -1
+  std::int32_t soleOutput = -1;   // its output place when it has one only, else -1
+  std::int32_t soleSuccessor = -1;  // TransEntry::soleSuccessor
+  std::int32_t choicePlace = -1;    // TransEntry::choicePlace
+  FiringShape shape = FiringShape::general;
+  bool lowPriority = true;
 };
 
 // An entry of the stage choice's heap: a low-priority transition on the enabled list with its
@@ -70,7 +83,9 @@ struct RunState {
   // apart from the rest of the state so that a walk along the list loads nothing else.
   std::vector<ListLinks> enabledLinks;
   std::vector<ListLinks> highLinks;
-  // The enabled list: first in, first out; linked through the transitions' states.
+  // The enabled list: first in, first out; linked through enabledLinks until a long list
+  // starts the positions, which hold it from then on (see positions.h) and leave the links
+  // empty.
   std::int32_t enabledHead = kNoTrans;
   std::int32_t enabledTail = kNoTrans;
   std::int32_t highHead = kNoTrans;  // first high-priority transition on the enabled list
@@ -100,6 +115,17 @@ struct RunState {
   TransState& at(const Trans* t) { return trans[t->id]; }
   const TransState& at(const Trans* t) const { return trans[t->id]; }
 };
+
+// Calls f(t) for each transition on the enabled list proper, head first.
+template <class F>
+void forEachEnabled(const RunState& s, F&& f) {
+  if (s.positions.active) return forEachPositioned(s.positions, f);
+  for (std::int32_t t = s.enabledHead; t != kNoTrans;) {
+    const std::int32_t next = s.enabledLinks[t].next;  // f may take t off
+    f(t);
+    t = next;
+  }
+}
 
 // Transitions that a firing may have enabled, with the position at which the full scan of the
 // marked places would meet them first.

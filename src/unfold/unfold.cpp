@@ -209,7 +209,7 @@ void createSegment(Unfolder& u) {
     int emptied = 0;
     countEmptiedInitialPlaces(u, emptied);
     openingState.selectionScore = wrapAdd(openingState.selectionScore, emptied);
-    if (openingState.enabled && u.net.firing.trans[opening].lowPriority && u.state.heapActive)
+    if (openingState.enabled && openingState.lowPriority && u.state.heapActive)
       rankForStageChoice(u.state, opening);  // a new score
   } while (!backAtInitialMarking(u));
   u.state.highApart = false;

@@ -120,7 +120,7 @@ class NetTest : public ::testing::Test {
   std::vector<std::string> enabledNames() {
     std::vector<std::string> names;
     const RunState& s = state();
-    for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next) names.push_back(net.transById[t]->name);
+    forEachEnabled(s, [&](std::int32_t t) { names.push_back(net.transById[t]->name); });
     return names;
   }
 

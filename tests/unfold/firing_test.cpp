@@ -196,7 +196,7 @@ std::vector<const Trans*> rescanAppends(const Net& net, const RunState& s, const
 
 std::vector<const Trans*> enabledList(const Net& net, const RunState& s) {
   std::vector<const Trans*> list;
-  for (std::int32_t t = s.enabledHead; t != kNoTrans; t = s.enabledLinks[t].next) list.push_back(net.transById[t]);
+  forEachEnabled(s, [&](std::int32_t t) { list.push_back(net.transById[t]); });
   return list;
 }
 
