@@ -34,9 +34,6 @@ const Trans* drawBranch(Unfolder& u, const Place* place) {
 
 namespace {
 
-// A list this short is walked; a longer one starts the heap or the positions.
-constexpr int kWalkedList = 32;
-
 // Where the chosen transition's first input place is a free choice among several outputs,
 // the place's branch probabilities decide instead. `error` is the chooser's message for a
 // drawn transition that is not enabled.
@@ -57,7 +54,7 @@ std::int32_t randomEnabled(Unfolder& u) {
   int k = static_cast<int>(draw * n);
   if (k != n) ++k;
   // k steps from the head, the last one wrapping round to the head.
-  if (s.positions.active || n > kWalkedList) {
+  if (s.positions.active || n > kLongList) {
     if (!s.positions.active) startPositions(s);
     return transAtPosition(s, k == n ? 0 : k);  // k % n, without the division
   }
@@ -156,7 +153,7 @@ void startHeap(Unfolder& u) {
 std::int32_t bestScoredEnabled(Unfolder& u) {
   RunState& s = u.state;
   if (!s.heapActive) {
-    if (s.numEnabled <= kWalkedList || s.hugeScores) return bestScoredByWalk(u);
+    if (s.numEnabled <= kLongList || s.hugeScores) return bestScoredByWalk(u);
     startHeap(u);
   }
   std::vector<ScoredEntry>& heap = s.scoreHeap;
@@ -185,7 +182,7 @@ void rankForStageChoice(RunState& s, std::int32_t trans) {
 }
 
 void clearStageChoice(RunState& s) {
-  clearPositions(s.positions);
+  clearPositions(s);
   s.scoreHeap.clear();
   s.heapActive = false;
   s.appends = 0;

@@ -60,7 +60,7 @@ struct View {
 #define ZELBO_HOT [[gnu::always_inline]] inline
 
 ZELBO_HOT bool onEnabledList(const View& v, TransId t) {
-  if (v.s.positions.active) return positioned(v.s.positions, t);
+  if (v.s.positions.active) return v.trans[t].slot >= 0;
   return v.s.enabledHead == t || v.links[t].prev != kNoTrans;
 }
 ZELBO_HOT bool onHighList(const View& v, TransId t) { return v.s.highHead == t || v.high[t].prev != kNoTrans; }
@@ -163,7 +163,7 @@ ZELBO_HOT void appendToList(View& v, TransId t) {
   }
   ++s.numEnabled;
   if (s.positions.active) {
-    positionAppended(s.positions, t);
+    positionAppended(s.positions, t, v.trans[t].slot);
     if (positionsSparse(s.positions, s.numEnabled)) renumberIfSparse(s);
   } else {
     linkAtTail(v.links, s.enabledHead, s.enabledTail, t);
@@ -179,7 +179,7 @@ ZELBO_HOT void removeFromList(View& v, TransId t) {
     failRunWith(text::kDeleteFromEmptyList);
   if (onHigh) unlink(v.high, s.highHead, s.highTail, t);
   if (onEnabledList(v, t)) {
-    if (s.positions.active) positionRemoved(s.positions, t);
+    if (s.positions.active) positionRemoved(s.positions, v.trans[t].slot);
     else unlink(v.links, s.enabledHead, s.enabledTail, t);
     --s.numEnabled;
   } else if (!onHigh) {
@@ -529,6 +529,9 @@ void enableInitialTransitions(Unfolder& u) {
     return;
   }
   View v(u);
+  // A long list would be linked only to be numbered at the first draw.
+  if (!u.state.positions.active && u.net.initiallyEnabled.size() > static_cast<std::size_t>(kLongList))
+    startPositions(u.state);
   for (const Trans* t : u.net.initiallyEnabled) enable(v, t->id);
 }
 

@@ -23,7 +23,7 @@ void numberList(RunState& s) {
   std::uint32_t live = 0;
   forEachPositioned(p, [&](std::int32_t t) { p.transAt[live++] = t; });
   emptyPositions(p);
-  for (std::uint32_t i = 0; i < live; ++i) positionAppended(p, p.transAt[i]);
+  for (std::uint32_t i = 0; i < live; ++i) positionAppended(p, p.transAt[i], s.trans[p.transAt[i]].slot);
 }
 
 // The position of the k-th set bit of each byte value (k below its count), for selectBit.
@@ -60,20 +60,20 @@ int selectBit(std::uint64_t word, int k) {
 void startPositions(RunState& s) {
   ListPositions& p = s.positions;
   p.active = true;
-  if (p.slotOf.size() < s.trans.size()) p.slotOf.resize(s.trans.size(), -1);
   emptyPositions(p);
   for (std::int32_t t = s.enabledHead; t != kNoTrans;) {
     const std::int32_t next = s.enabledLinks[t].next;
     s.enabledLinks[t] = ListLinks{};
-    positionAppended(p, t);
+    positionAppended(p, t, s.trans[t].slot);
     t = next;
   }
   s.enabledHead = s.enabledTail = kNoTrans;
 }
 
-void clearPositions(ListPositions& p) {
+void clearPositions(RunState& s) {
+  ListPositions& p = s.positions;
   if (!p.active) return;
-  forEachPositioned(p, [&](std::int32_t t) { p.slotOf[t] = -1; });
+  forEachPositioned(p, [&](std::int32_t t) { s.trans[t].slot = -1; });
   emptyPositions(p);
   p.active = false;
 }

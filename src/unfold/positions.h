@@ -21,6 +21,9 @@ namespace zelbo {
 
 struct RunState;
 
+// A list this long is kept in positions from its first draw, or from the start of an
+// unfolding that enables as many at once; a shorter one is walked.
+constexpr int kLongList = 32;
 constexpr std::uint32_t kWordsPerBlock = 4;
 constexpr std::uint32_t kSlotsPerBlock = 64 * kWordsPerBlock;
 constexpr std::size_t kCountedWords = 32;
@@ -32,8 +35,7 @@ struct ListPositions {
   std::vector<std::uint64_t> present;   // one bit per slot, whole blocks
   std::vector<std::uint16_t> counts;    // set bits of each word of `present`
   std::vector<std::uint16_t> blockCounts;  // set bits of each block of kWordsPerBlock words
-  std::vector<std::int32_t> transAt;    // by slot
-  std::vector<std::int32_t> slotOf;     // by transition number: -1 when not on the list
+  std::vector<std::int32_t> transAt;    // by slot; each transition's own slot is in its state
 };
 
 // Numbers the transitions on the linked list from the head, empties the linked list, and keeps
@@ -49,24 +51,24 @@ inline bool positionsSparse(const ListPositions& p, int listLength) {
 void makeRoomForSlot(ListPositions& p, std::uint32_t slot);
 // The list changed: `t` was appended at the tail, or taken off. Inline, as every append and
 // removal of a long list asks.
-inline void positionAppended(ListPositions& p, std::int32_t t) {
+// `slotOfT` is t's TransState::slot.
+inline void positionAppended(ListPositions& p, std::int32_t t, std::int32_t& slotOfT) {
   const std::uint32_t slot = p.slots++;
   if (slot % kSlotsPerBlock == 0 || slot >= p.transAt.size()) makeRoomForSlot(p, slot);
   p.present[slot >> 6] |= std::uint64_t{1} << (slot & 63);
   ++p.counts[slot >> 6];
   ++p.blockCounts[slot / kSlotsPerBlock];
   p.transAt[slot] = t;
-  p.slotOf[t] = static_cast<std::int32_t>(slot);
+  slotOfT = static_cast<std::int32_t>(slot);
 }
 // `t` is on the list; it is taken off.
-inline void positionRemoved(ListPositions& p, std::int32_t t) {
-  const std::uint32_t slot = static_cast<std::uint32_t>(p.slotOf[t]);
-  p.slotOf[t] = -1;
+inline void positionRemoved(ListPositions& p, std::int32_t& slotOfT) {
+  const std::uint32_t slot = static_cast<std::uint32_t>(slotOfT);
+  slotOfT = -1;
   p.present[slot >> 6] &= ~(std::uint64_t{1} << (slot & 63));
   --p.counts[slot >> 6];
   --p.blockCounts[slot / kSlotsPerBlock];
 }
-inline bool positioned(const ListPositions& p, std::int32_t t) { return p.slotOf[t] >= 0; }
 // Calls f(t) for each transition on the list, in list order.
 template <class F>
 void forEachPositioned(const ListPositions& p, F&& f) {
@@ -77,6 +79,6 @@ void forEachPositioned(const ListPositions& p, F&& f) {
 // The transition at position `k` (0 = head) of the list; k is below the list's length.
 std::int32_t transAtPosition(RunState& s, int k);
 // Forgets the numbering, and with it the list.
-void clearPositions(ListPositions& p);
+void clearPositions(RunState& s);
 
 }  // namespace zelbo

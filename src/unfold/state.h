@@ -41,6 +41,7 @@ enum class FiringShape : std::uint8_t { oneToOne, plain, counting, general };
 // where its firing index entry and the index's list of its outputs were two more misses per
 // firing on a net too large for the nearest cache.
 struct alignas(64) TransState {
+  const Trans* model = nullptr;   // the transition, for its events' records (as in its index entry)
   int occurrences = 0;        // firings so far in the current unfolding
   int enabled = 0;            // 1 while on the enabled list
   int markedInputs = 0;       // marked input places, kept by firing for big presets
@@ -49,8 +50,8 @@ struct alignas(64) TransState {
   int selectionCount = 0;     // stages it opened
   std::uint32_t appendOrder = 0;  // when it was last appended to the enabled list
   std::int32_t watchSlot = -1;    // its list in UnfoldedGraph::watched when a target names it
+  std::int32_t slot = -1;         // while on the list that the positions hold, its slot there
   // Copied from the firing index (FiringIndex::TransEntry):
-  const Trans* model = nullptr;   // the transition, for its events' records
   std::int32_t soleInput = -1;    // its input place when it has one only, else -1
   std::int32_t soleOutput = -1;   // its output place when it has one only, else -1
   std::int32_t soleSuccessor = -1;  // TransEntry::soleSuccessor
@@ -58,6 +59,7 @@ struct alignas(64) TransState {
   FiringShape shape = FiringShape::general;
   bool lowPriority = true;
 };
+static_assert(sizeof(TransState) == 64);
 
 // An entry of the stage choice's heap: a low-priority transition on the enabled list with its
 // score and the order of its append. Entries are not removed when the transition leaves the
