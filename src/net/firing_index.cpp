@@ -138,12 +138,7 @@ void classifyFiring(FiringIndex& index, std::int32_t t) {
   e.plain = alone && !counted;
   e.plainOneToOne = e.plain && oneToOne;
   e.plainCounting = alone && counted && oneToOne;
-  e.soleSuccessor = -1;
-  if (!e.plainOneToOne || e.candidatesEnd - e.candidates != 1) return;
-  const std::int32_t next = index.ids[e.candidates];
-  const FiringIndex::TransEntry& successor = index.trans[next];
-  if (successor.presetEnd - successor.preset == 1 && index.ids[successor.preset] == index.ids[e.poset])
-    e.soleSuccessor = next;
+  e.soleCandidate = e.fixedCandidates && e.candidatesEnd - e.candidates == 1 ? index.ids[e.candidates] : -1;
 }
 
 // The transitions a firing of each transition may enable (see FiringIndex::TransEntry): those

@@ -185,10 +185,9 @@ struct FiringIndex {
     // Plain one-to-one but for a transition counting the marked inputs at its input or output,
     // as the transitions that feed a wide join of a net's components are.
     bool plainCounting;
-    // Of a plain one-to-one transition: its only candidate when that has the transition's
-    // output as its only input (a sequence, as on a ring), else -1. Its firing enables it
-    // unless it is enabled already.
-    std::int32_t soleSuccessor;
+    // Its only candidate when its candidates are fixed and there is one (as on a ring, or
+    // into a join), else -1: the firing then reads no list.
+    std::int32_t soleCandidate;
     bool countsInputs;
     bool slotsAreInputs;
     bool lowPriority;

@@ -379,8 +379,8 @@ ZELBO_HOT void firePlain(Unfolder& u, TransId trans) {
   }
   if constexpr (kOneToOne) {
     produceToken<kCounting>(v, fired.soleOutput, id);
-    if (const TransId next = fired.soleSuccessor; next >= 0) {
-      if (!v.trans[next].enabled) enable(v, next);
+    if (const TransId next = fired.soleCandidate; next >= 0) {
+      if (!v.trans[next].enabled && inputsMarked(v, next)) enable(v, next);
       return;
     }
     appendFixedCandidates(v, v.transIx[trans]);
@@ -457,12 +457,17 @@ void initRunState(Unfolder& u) {
     ts.lowPriority = e.lowPriority;
     ts.soleInput = e.presetEnd - e.preset == 1 ? u.net.firing.ids[e.preset] : -1;
     ts.soleOutput = e.posetEnd - e.poset == 1 ? u.net.firing.ids[e.poset] : -1;
-    ts.soleSuccessor = e.soleSuccessor;
+    ts.soleCandidate = e.soleCandidate;
     ts.choicePlace = e.choicePlace;
     ts.shape = e.plainOneToOne ? FiringShape::oneToOne
                : e.plain       ? FiringShape::plain
                : e.plainCounting ? FiringShape::counting
                                  : FiringShape::general;
+  }
+  s.firstInput.assign(u.net.numTrans, -1);
+  for (const Trans* t : u.net.transById) {
+    const FiringIndex::TransEntry& e = u.net.firing.trans[t->id];
+    if (e.presetEnd != e.preset) s.firstInput[t->id] = u.net.firing.ids[e.preset];
   }
   s.enabledLinks.assign(u.net.numTrans, ListLinks{});
   s.highLinks.assign(u.net.numTrans, ListLinks{});

@@ -54,7 +54,7 @@ struct alignas(64) TransState {
   // Copied from the firing index (FiringIndex::TransEntry):
   std::int32_t soleInput = -1;    // its input place when it has one only, else -1
   std::int32_t soleOutput = -1;   // its output place when it has one only, else -1
-  std::int32_t soleSuccessor = -1;  // TransEntry::soleSuccessor
+  std::int32_t soleCandidate = -1;  // TransEntry::soleCandidate
   std::int32_t choicePlace = -1;    // TransEntry::choicePlace
   FiringShape shape = FiringShape::general;
   bool lowPriority = true;
@@ -81,6 +81,10 @@ struct ListLinks {
 struct RunState {
   std::vector<PlaceState> places;  // by Place::id
   std::vector<TransState> trans;   // by Trans::id
+  // By Trans::id, its first input place (-1 for none): small enough to stay near, so that the
+  // place's state can be asked for together with the transition's once the stage choice has
+  // drawn it, instead of after it.
+  std::vector<std::int32_t> firstInput;
   // The links of the enabled list and of its high-priority sublist (same order), by Trans::id,
   // apart from the rest of the state so that a walk along the list loads nothing else.
   std::vector<ListLinks> enabledLinks;
