@@ -77,6 +77,8 @@ void buildFiringIndex(Net& net) {
   index.slots.clear();
   index.trans.assign(net.transById.size(), {});
   index.places.assign(net.placeById.size(), {});
+  index.initMarking.clear();
+  for (const Place* p : net.initMarking) index.initMarking.push_back(p->id);
   auto placeId = [](const Place* p) { return p->id; };
   auto transId = [](const auto& item) {
     if constexpr (std::is_same_v<std::decay_t<decltype(item)>, TransNode>) return item.trans->id;

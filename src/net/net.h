@@ -206,6 +206,9 @@ struct FiringIndex {
   std::vector<PlaceEntry> places;     // by Place::id
   std::vector<std::int32_t> ids;
   std::vector<Slot> slots;
+  // Net::initMarking by place number, in its order: every unfolding starts from it, and the
+  // places' records of a net of thousands were a miss each.
+  std::vector<std::int32_t> initMarking;
 };
 
 // The target TSE: occurrence i of `source` against occurrence i + separation of `destination`.

@@ -46,11 +46,11 @@ namespace {
 
 void createInitialConditions(Unfolder& u) {
   UnfoldedGraph& graph = u.graph;
-  for (const Place* p : u.net.initMarking) {
-    PlaceState& ps = u.state.at(p);
+  for (const std::int32_t p : u.net.firing.initMarking) {
+    PlaceState& ps = u.state.places[p];
     ps.condCount = wrapAdd(ps.condCount, 1);
     ps.lastCond = static_cast<CondId>(graph.conds.size());
-    graph.conds.emplace_back().place = p->id;
+    graph.conds.emplace_back().place = p;
     if (ps.condCount == 1) graph.initConds.push_back(ps.lastCond);
   }
 }
