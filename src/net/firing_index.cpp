@@ -141,6 +141,10 @@ void classifyFiring(FiringIndex& index, std::int32_t t) {
   e.plainOneToOne = e.plain && oneToOne;
   e.plainCounting = alone && counted && oneToOne;
   e.soleCandidate = e.fixedCandidates && e.candidatesEnd - e.candidates == 1 ? index.ids[e.candidates] : -1;
+  e.candidateFollows = false;
+  if (e.soleCandidate < 0 || !oneToOne) return;
+  const FiringIndex::TransEntry& next = index.trans[e.soleCandidate];
+  e.candidateFollows = next.presetEnd - next.preset == 1 && index.ids[next.preset] == index.ids[e.poset];
 }
 
 // The transitions a firing of each transition may enable (see FiringIndex::TransEntry): those

@@ -186,8 +186,11 @@ struct FiringIndex {
     // as the transitions that feed a wide join of a net's components are.
     bool plainCounting;
     // Its only candidate when its candidates are fixed and there is one (as on a ring, or
-    // into a join), else -1: the firing then reads no list.
+    // into a join), else -1: the firing then reads no list. `candidateFollows`: that candidate
+    // has this one input, an output of a one-to-one transition (a sequence), so that the
+    // firing enables it unless it is enabled already.
     std::int32_t soleCandidate;
+    bool candidateFollows;
     bool countsInputs;
     bool slotsAreInputs;
     bool lowPriority;

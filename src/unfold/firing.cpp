@@ -380,7 +380,7 @@ ZELBO_HOT void firePlain(Unfolder& u, TransId trans) {
   if constexpr (kOneToOne) {
     produceToken<kCounting>(v, fired.soleOutput, id);
     if (const TransId next = fired.soleCandidate; next >= 0) {
-      if (!v.trans[next].enabled && inputsMarked(v, next)) enable(v, next);
+      if (!v.trans[next].enabled && (fired.candidateFollows || inputsMarked(v, next))) enable(v, next);
       return;
     }
     appendFixedCandidates(v, v.transIx[trans]);
@@ -458,6 +458,7 @@ void initRunState(Unfolder& u) {
     ts.soleInput = e.presetEnd - e.preset == 1 ? u.net.firing.ids[e.preset] : -1;
     ts.soleOutput = e.posetEnd - e.poset == 1 ? u.net.firing.ids[e.poset] : -1;
     ts.soleCandidate = e.soleCandidate;
+    ts.candidateFollows = e.candidateFollows;
     ts.choicePlace = e.choicePlace;
     ts.shape = e.plainOneToOne ? FiringShape::oneToOne
                : e.plain       ? FiringShape::plain

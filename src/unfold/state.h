@@ -58,6 +58,7 @@ struct alignas(64) TransState {
   std::int32_t choicePlace = -1;    // TransEntry::choicePlace
   FiringShape shape = FiringShape::general;
   bool lowPriority = true;
+  bool candidateFollows = false;  // TransEntry::candidateFollows
 };
 static_assert(sizeof(TransState) == 64);
 
