@@ -224,11 +224,7 @@ bool passOverConditions(Sampler& s, Word* words, std::uint64_t last) {
 
 // The number of draws the graph's delays take.
 std::uint64_t drawsOfConditions(const Sampler& s) {
-  if (s.everyConditionDraws) return s.graph.conds.size();
-  const std::uint8_t* drawsByPlace = s.drawsByPlace.data();
-  std::uint64_t draws = 0;
-  for (const Cond& cond : s.graph.conds) draws += drawsByPlace[cond.place];
-  return draws;
+  return s.everyConditionDraws ? s.graph.conds.size() : s.graph.delayDraws;
 }
 
 // Many references and few target events: the reach runs the other way. Each event gets the

@@ -48,13 +48,12 @@ struct Sampler : Unfolder {
         drawsKnown(drawCountsKnown(delays)),
         everyConditionDraws(everyPlaceDraws(delays)),
         critical(settings.criticalDelays) {
-    for (const PlaceDelay& d : delays) drawsByPlace.push_back(static_cast<std::uint8_t>(d.draws));
+    for (std::size_t p = 0; p < delays.size(); ++p) state.places[p].delayDraws = static_cast<std::uint8_t>(delays[p].draws);
   }
 
   const std::vector<PlaceDelay> delays;    // by place number; the model does not change
   const bool drawsKnown;                   // see drawCountsKnown
   const bool everyConditionDraws;          // a graph's delays take one draw per condition
-  std::vector<std::uint8_t> drawsByPlace;  // PlaceDelay::draws, packed for counting them
   const bool critical;                     // count the critical tokens of each outcome
   // The paired events of the current unfolding: the first target's in eventPairs, where the
   // evaluation of a target finds them, the others' beside.

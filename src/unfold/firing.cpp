@@ -293,6 +293,7 @@ ZELBO_HOT void newCondition(View& v, PlaceState& ps, PlaceId p, EventId id) {
   Cond& cond = v.graph.conds.emplace_back();
   cond.place = p;
   cond.producer = id;
+  v.graph.delayDraws += ps.delayDraws;
 }
 
 // A token count that a 1-safe net never has where a firing takes or puts one: the general

@@ -30,6 +30,7 @@ void clearGraph(UnfoldedGraph& graph) {
   for (std::vector<EventId>& events : graph.watched) events.clear();
   graph.tailStart = kNone;
   graph.timedEvents = 0;
+  graph.delayDraws = 0;
 }
 
 }  // namespace zelbo

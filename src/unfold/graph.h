@@ -56,6 +56,9 @@ struct UnfoldedGraph {
   std::vector<std::vector<EventId>> watched;
   EventId tailStart = kNone;        // the first event fired after the last segment, if any
   EventId timedEvents = 0;          // events [0, timedEvents) have their firing times
+  // The conditions' PlaceState::delayDraws summed as they are made: the draws their delays
+  // take, known without a pass over them.
+  std::uint64_t delayDraws = 0;
 };
 
 // Where event `id`'s consumed conditions end in UnfoldedGraph::inCondRefs.

@@ -30,6 +30,9 @@ struct PlaceState {
   // many components), kCountedBySeveral when there are more, kNoTrans for none.
   std::int32_t countedBy = kNoTrans;
   bool initMarked = false;    // FiringIndex::PlaceEntry::initMarked
+  // Values a condition's delay here takes from the random stream (0 or 1), as the sampler
+  // sets them; the graph sums them as it makes conditions (UnfoldedGraph::delayDraws).
+  std::uint8_t delayDraws = 0;
   int condCount = 0;          // conditions of the initial marking made for this place
 };
 

@@ -42,8 +42,6 @@ std::int32_t watch(Unfolder& u, std::int32_t trans) {
 
 const std::vector<EventId>& eventsOf(const Unfolder& u, std::int32_t slot) { return u.graph.watched[slot]; }
 
-namespace {
-
 void createInitialConditions(Unfolder& u) {
   UnfoldedGraph& graph = u.graph;
   for (const std::int32_t p : u.net.firing.initMarking) {
@@ -51,9 +49,12 @@ void createInitialConditions(Unfolder& u) {
     ps.condCount = wrapAdd(ps.condCount, 1);
     ps.lastCond = static_cast<CondId>(graph.conds.size());
     graph.conds.emplace_back().place = p;
+    graph.delayDraws += ps.delayDraws;
     if (ps.condCount == 1) graph.initConds.push_back(ps.lastCond);
   }
 }
+
+namespace {
 
 // Firings of the target's source in the unfolding so far.
 int sourceFirings(const Unfolder& u, const TargetRun& target) {

@@ -26,6 +26,8 @@ int skipOf(const TargetRun& target);
 // whose events eventsOf gives.
 std::int32_t watch(Unfolder& u, std::int32_t trans);
 const std::vector<EventId>& eventsOf(const Unfolder& u, std::int32_t slot);
+// A condition for each token of the initial marking, the first of each place a reference.
+void createInitialConditions(Unfolder& u);
 void createSegment(Unfolder& u);
 // Formerly returningToInitMarking.
 int backAtInitialMarking(const Unfolder& u);

@@ -14,6 +14,7 @@
 #include "net/net.h"
 #include "unfold/firing.h"
 #include "unfold/graph.h"
+#include "unfold/unfold.h"
 #include "zelbo/settings.h"
 
 namespace testnet {
@@ -105,13 +106,7 @@ class NetTest : public ::testing::Test {
   void startUnfolding() {
     Sampler& s = run();
     updateEnabledList(s);
-    for (const Place* p : net.initMarking) {
-      PlaceState& ps = s.state.at(p);
-      ps.lastCond = static_cast<CondId>(s.graph.conds.size());
-      ++ps.condCount;
-      s.graph.conds.push_back(Cond{0.0, kNone, kNone, p->id});
-      if (ps.condCount == 1) s.graph.initConds.push_back(ps.lastCond);
-    }
+    createInitialConditions(s);
   }
 
   void fire(const std::string& t) { fireTransition(run(), trans(t)); }
