@@ -200,7 +200,6 @@ std::int32_t lowPriorityToFire(Unfolder& u, int mode) {
     throw deadlock;
   }
   const std::int32_t chosen = mode == 1 ? randomEnabled(u) : bestScoredEnabled(u);
-  if (const std::int32_t input = u.state.firstInput[chosen]; input >= 0) __builtin_prefetch(&u.state.places[input]);
   return applyFreeChoice(u, chosen, text::kLowPriorityNotEnabled);
 }
 

@@ -466,11 +466,6 @@ void initRunState(Unfolder& u) {
                : e.plainCounting ? FiringShape::counting
                                  : FiringShape::general;
   }
-  s.firstInput.assign(u.net.numTrans, -1);
-  for (const Trans* t : u.net.transById) {
-    const FiringIndex::TransEntry& e = u.net.firing.trans[t->id];
-    if (e.presetEnd != e.preset) s.firstInput[t->id] = u.net.firing.ids[e.preset];
-  }
   s.enabledLinks.assign(u.net.numTrans, ListLinks{});
   s.highLinks.assign(u.net.numTrans, ListLinks{});
   for (const Place* p : u.net.placeById) s.at(p).tokens = p->initTokens;

@@ -85,10 +85,6 @@ struct ListLinks {
 struct RunState {
   std::vector<PlaceState> places;  // by Place::id
   std::vector<TransState> trans;   // by Trans::id
-  // By Trans::id, its first input place (-1 for none): small enough to stay near, so that the
-  // place's state can be asked for together with the transition's once the stage choice has
-  // drawn it, instead of after it.
-  std::vector<std::int32_t> firstInput;
   // The links of the enabled list and of its high-priority sublist (same order), by Trans::id,
   // apart from the rest of the state so that a walk along the list loads nothing else.
   std::vector<ListLinks> enabledLinks;
