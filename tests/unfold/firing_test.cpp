@@ -17,6 +17,7 @@
 #include "streams.h"
 #include "thrown.h"
 #include "unfold/firing.h"
+#include "unfold/positions.h"
 #include "unfold/graph.h"
 #include "zelbo/error.h"
 
@@ -276,6 +277,7 @@ TEST(IncrementalUpdate, MatchesTheRescanOnRandomNets) {
     Unfolder u(net, settings, 0);
     const RunState& s = u.state;
     updateEnabledList(u);
+    if (round % 4 < 2) startPositions(u.state);  // the list kept in slots from here on
     for (int step = 0; step < 30; ++step) {
       SCOPED_TRACE("round " + std::to_string(round) + " step " + std::to_string(step));
       const Trans* t = fireAndCompareWithTheRescan(net, u, rng);
