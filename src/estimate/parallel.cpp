@@ -159,9 +159,9 @@ class alignas(kCacheLine) Worker {
   }
 
   // The next outcome of this sampler, or null when it has not been handed over yet. Called
-  // by the merge only.
+  // by the merge only. A batch may be empty (another rank's, say): the next one is taken.
   Delivered* next() {
-    if (position_ == current_.outcomes.size()) {
+    while (position_ == current_.outcomes.size()) {
       if (!takeBatch(current_)) return nullptr;
       position_ = 0;
     }
@@ -219,15 +219,17 @@ class alignas(kCacheLine) Worker {
     }
   }
 
-  // Draws outcomes in batches until the run stops or this sampler ends fatally.
+  // Draws outcomes in batches until the run stops or this sampler ends fatally. A batch holds
+  // at least one outcome: a thread kept off the processor past a batch's time would otherwise
+  // hand over an empty one.
   void draw(Sampler& sampler, Merge* merge) {
     bool last = false;
     while (!last && !stop_) {
       Batch batch;
       batch.outcomes.reserve(kBatch);
       const double started = coarseSeconds();
-      while (batch.outcomes.size() < kBatch && !last && !stop_ &&
-             (batch.seconds = coarseSeconds() - started) < kBatchSeconds) {
+      while (batch.outcomes.empty() ||
+             (batch.outcomes.size() < kBatch && !last && !stop_ && coarseSeconds() - started < kBatchSeconds)) {
         Delivered& d = batch.outcomes.emplace_back();
         try {
           drawOutcome(sampler, d.outcome);
@@ -240,6 +242,7 @@ class alignas(kCacheLine) Worker {
           last = true;
         }
       }
+      batch.seconds = coarseSeconds() - started;
       handOver(std::move(batch), merge);
     }
   }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -66,6 +67,31 @@ TEST_F(Parallel, MergeTakesOutcomeKFromSamplerKModJobsWhicheverThreadMerges) {
       EXPECT_EQ(result.samples, settings.sampleSize);
     }
   }
+}
+
+// Rank 0 of two, the other rank's sampler drawing in this process: a batch that comes in empty
+// is passed over (it was taken as an outcome from memory never written), and the merge takes
+// the sequence of one process with two samplers.
+TEST_F(Parallel, AnEmptyBatchIsPassedOver) {
+  settings.sampleSize = 3000;
+  settings.jobs = 1;
+  const std::vector<Sample> expected = expectedSamples(7, 2, settings.sampleSize);
+  std::vector<Sample> taken;
+  RunControl control;
+  control.onSample = [&](double sum, int size) { taken.emplace_back(sum, size); };
+  Result result;
+  estimateInParallel(net, settings, 7, 1, 0.0, {}, result, control, 2, [&](MergeInbox& inbox) {
+    inbox.deliver(1, "", 0.0);
+    RankSamplers other(net, settings, 7, 1, 2);
+    std::string outcomes;
+    double seconds = 0;
+    while (!inbox.ended()) {
+      if (other.take(0, outcomes, seconds)) inbox.deliver(1, outcomes, seconds);
+      else std::this_thread::yield();
+    }
+    other.stop();
+  });
+  EXPECT_EQ(taken, expected);
 }
 
 TEST_F(Parallel, StopRequestIsAskedOnTheCallersThreadAndEndsTheRun) {
