@@ -97,9 +97,10 @@ namespace {
 // set bits before `first`: every word is counted, without a branch on the totals, as stopping
 // where the count passes k would miss a prediction at every draw. `below` becomes the set bits
 // before the word found.
-template <std::size_t kFixedCount = 0>
+// kWords, when not 0, is end - first, known to the compiler: a block's words are unrolled.
+template <std::size_t kWords = 0>
 std::size_t wordOfBit(const std::uint16_t* counts, std::size_t first, std::size_t end, int k, int& below) {
-  if constexpr (kFixedCount != 0) end = first + kFixedCount;  // a block: unrolled
+  if constexpr (kWords != 0) end = first + kWords;
   std::size_t at = first;
   int through = below;
 #pragma GCC unroll 8
@@ -137,7 +138,7 @@ std::int32_t transAtPosition(RunState& s, int k) {
       block += passed;
       below = passed ? through : below;
     }
-    at = wordOfBit<kWordsPerBlock>(p.counts.data(), block * kWordsPerBlock, 0, k, below);
+    at = wordOfBit<kWordsPerBlock>(p.counts.data(), block * kWordsPerBlock, (block + 1) * kWordsPerBlock, k, below);
   }
   return p.transAt[at * 64 + static_cast<std::size_t>(selectBit(p.present[at], k - below))];
 }
